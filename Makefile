@@ -1,0 +1,34 @@
+# Everyday commands: make test, make run, make bench-transfer, make bench-listing.
+BUILD ?= build
+JOBS ?= 2
+
+.PHONY: deps configure build test run bench-transfer bench-listing clean
+
+deps:
+	@bash scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j$(JOBS)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+run: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
+	  echo "No display found. Start a virtual one first:"; \
+	  echo "  Xvfb :99 & export DISPLAY=:99; make run"; \
+	  exit 1; \
+	fi
+	@$(BUILD)/tarn
+
+bench-transfer: build
+	@$(BUILD)/bench/bench_transfer
+
+bench-listing: build
+	@$(BUILD)/bench/bench_listing
+
+clean:
+	@rm -rf $(BUILD)

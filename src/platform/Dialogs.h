@@ -1,0 +1,117 @@
+// Message boxes, input boxes, file and folder dialogs and the beep, behind one interface so
+// that every window routine can be driven by a script in tests.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+enum class MsgIcon { None, Error, Confirmation, Warning, Information };
+
+// Button values keep the numbers the system's message boxes answer with.
+enum class MsgButton { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // Shows `text` with `icon` and `buttons` (in that order) and answers the pressed button;
+    // closing the box without a button answers the last button.
+    virtual MsgButton messageBox(const QString& text, MsgIcon icon,
+                                 const std::vector<MsgButton>& buttons) = 0;
+    // The plain box: no icon, one OK button.
+    void showMessage(const QString& text) { messageBox(text, MsgIcon::None, {MsgButton::Ok}); }
+
+    // Input query: answers true on OK with `value` changed, false on Cancel (value unchanged).
+    virtual bool inputQuery(const QString& caption, const QString& prompt, QString& value) = 0;
+    // Input box: answers the text on OK, `defaultValue` on Cancel.
+    virtual QString inputBox(const QString& caption, const QString& prompt,
+                             const QString& defaultValue) = 0;
+
+    // File dialogs: true with `fileName` set when the user chose a file. `filter` is a Qt
+    // filter ("All files (*)"); `fileName` comes in as the proposed name.
+    virtual bool openFileName(const QString& title, const QString& filter, QString& fileName) = 0;
+    // The save dialog asks before overwriting an existing file.
+    virtual bool saveFileName(const QString& title, const QString& filter, QString& fileName) = 0;
+    // Folder chooser: true with `folder` set when the user chose one; `folder` comes in as the
+    // folder to start from.
+    virtual bool chooseFolder(const QString& caption, QString& folder) = 0;
+
+    virtual void beep() = 0;
+};
+
+// The implementation every window routine uses; the Qt one unless a test installed another.
+Dialogs& dialogs();
+// Installs `replacement` (nullptr restores the Qt implementation).
+void installDialogs(std::unique_ptr<Dialogs> replacement);
+
+// Real boxes and dialogs.
+class QtDialogs : public Dialogs {
+public:
+    MsgButton messageBox(const QString& text, MsgIcon icon,
+                         const std::vector<MsgButton>& buttons) override;
+    bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
+    QString inputBox(const QString& caption, const QString& prompt,
+                     const QString& defaultValue) override;
+    bool openFileName(const QString& title, const QString& filter, QString& fileName) override;
+    bool saveFileName(const QString& title, const QString& filter, QString& fileName) override;
+    bool chooseFolder(const QString& caption, QString& folder) override;
+    void beep() override;
+};
+
+// For tests: records every box and dialog and answers from a script. Each kind of question
+// has its own queue of answers; an empty queue answers a message box with its first button,
+// and every other question with Cancel.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Box {
+        QString text;
+        MsgIcon icon;
+        std::vector<MsgButton> buttons;
+    };
+    struct Question {          // input queries, input boxes, file and folder dialogs
+        QString kind;          // "inputQuery", "inputBox", "open", "save", "folder"
+        QString caption;
+        QString prompt;
+        QString proposed;
+    };
+
+    std::vector<Box> boxes;
+    std::vector<Question> questions;
+    int beeps = 0;
+
+    // Answers, consumed in order.
+    std::vector<MsgButton> boxAnswers;
+    // For input queries, input boxes and file and folder dialogs: an accepted answer is the
+    // text entered or chosen; one not accepted stands for Cancel.
+    struct Answer {
+        bool accepted;
+        QString text;
+    };
+    std::vector<Answer> textAnswers;
+
+    void answerBox(MsgButton button) { boxAnswers.push_back(button); }
+    void answerText(const QString& text) { textAnswers.push_back({true, text}); }
+    void answerCancel() { textAnswers.push_back({false, {}}); }
+
+    // The text of every box shown so far, oldest first.
+    QStringList boxTexts() const;
+    QString lastBoxText() const { return boxes.empty() ? QString() : boxes.back().text; }
+    void clear();
+
+    MsgButton messageBox(const QString& text, MsgIcon icon,
+                         const std::vector<MsgButton>& buttons) override;
+    bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
+    QString inputBox(const QString& caption, const QString& prompt,
+                     const QString& defaultValue) override;
+    bool openFileName(const QString& title, const QString& filter, QString& fileName) override;
+    bool saveFileName(const QString& title, const QString& filter, QString& fileName) override;
+    bool chooseFolder(const QString& caption, QString& folder) override;
+    void beep() override { ++beeps; }
+
+private:
+    bool nextText(const QString& kind, const QString& caption, const QString& prompt,
+                  QString& value);
+};

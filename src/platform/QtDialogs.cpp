@@ -1,0 +1,126 @@
+// The real message boxes and dialogs, and the switch that lets tests install scripted ones.
+#include "platform/Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+std::unique_ptr<Dialogs>& installedDialogs()
+{
+    static std::unique_ptr<Dialogs> instance;
+    return instance;
+}
+
+QMessageBox::StandardButton toStandard(MsgButton button)
+{
+    switch (button) {
+    case MsgButton::Ok: return QMessageBox::Ok;
+    case MsgButton::Cancel: return QMessageBox::Cancel;
+    case MsgButton::Abort: return QMessageBox::Abort;
+    case MsgButton::Retry: return QMessageBox::Retry;
+    case MsgButton::Ignore: return QMessageBox::Ignore;
+    case MsgButton::Yes: return QMessageBox::Yes;
+    case MsgButton::No: return QMessageBox::No;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon toQtIcon(MsgIcon icon)
+{
+    switch (icon) {
+    case MsgIcon::Error: return QMessageBox::Critical;
+    case MsgIcon::Confirmation: return QMessageBox::Question;
+    case MsgIcon::Warning: return QMessageBox::Warning;
+    case MsgIcon::Information: return QMessageBox::Information;
+    case MsgIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+Dialogs& dialogs()
+{
+    auto& instance = installedDialogs();
+    if (!instance)
+        instance = std::make_unique<QtDialogs>();
+    return *instance;
+}
+
+void installDialogs(std::unique_ptr<Dialogs> replacement)
+{
+    installedDialogs() = std::move(replacement);
+}
+
+MsgButton QtDialogs::messageBox(const QString& text, MsgIcon icon,
+                                const std::vector<MsgButton>& buttons)
+{
+    QMessageBox box(toQtIcon(icon), QApplication::applicationDisplayName(), text,
+                    QMessageBox::NoButton, QApplication::activeWindow());
+    for (const MsgButton button : buttons)
+        box.addButton(toStandard(button));
+    if (!buttons.empty())
+        box.setEscapeButton(toStandard(buttons.back()));
+    const int pressed = box.exec();
+    for (const MsgButton button : buttons)
+        if (pressed == toStandard(button))
+            return button;
+    return buttons.empty() ? MsgButton::Ok : buttons.back();
+}
+
+bool QtDialogs::inputQuery(const QString& caption, const QString& prompt, QString& value)
+{
+    bool accepted = false;
+    const QString text = QInputDialog::getText(QApplication::activeWindow(), caption, prompt,
+                                               QLineEdit::Normal, value, &accepted);
+    if (accepted)
+        value = text;
+    return accepted;
+}
+
+QString QtDialogs::inputBox(const QString& caption, const QString& prompt,
+                            const QString& defaultValue)
+{
+    QString value = defaultValue;
+    inputQuery(caption, prompt, value);
+    return value;
+}
+
+bool QtDialogs::openFileName(const QString& title, const QString& filter, QString& fileName)
+{
+    const QString chosen =
+        QFileDialog::getOpenFileName(QApplication::activeWindow(), title, fileName, filter);
+    if (chosen.isEmpty())
+        return false;
+    fileName = chosen;
+    return true;
+}
+
+bool QtDialogs::saveFileName(const QString& title, const QString& filter, QString& fileName)
+{
+    // QFileDialog asks before overwriting unless told not to.
+    const QString chosen =
+        QFileDialog::getSaveFileName(QApplication::activeWindow(), title, fileName, filter);
+    if (chosen.isEmpty())
+        return false;
+    fileName = chosen;
+    return true;
+}
+
+bool QtDialogs::chooseFolder(const QString& caption, QString& folder)
+{
+    const QString chosen =
+        QFileDialog::getExistingDirectory(QApplication::activeWindow(), caption, folder);
+    if (chosen.isEmpty())
+        return false;
+    folder = chosen;
+    return true;
+}
+
+void QtDialogs::beep()
+{
+    QApplication::beep();
+}

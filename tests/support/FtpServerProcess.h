@@ -1,0 +1,48 @@
+// Starts the real FTP server (pyftpdlib) on 127.0.0.1 with a temporary root for a test,
+// and stops it when the object goes away.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <sys/types.h>
+
+class TempDir {
+public:
+    explicit TempDir(const std::string& prefix = "tarn-test");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+class FtpServerProcess {
+public:
+    static constexpr const char* kUser = "tarn";
+    static constexpr const char* kPassword = "secret";
+
+    // Starts the server serving `root`; throws std::runtime_error when it does not come up
+    // within a few seconds.
+    explicit FtpServerProcess(const std::filesystem::path& root);
+    ~FtpServerProcess();
+    FtpServerProcess(const FtpServerProcess&) = delete;
+    FtpServerProcess& operator=(const FtpServerProcess&) = delete;
+
+    std::uint16_t port() const { return m_port; }
+    const std::filesystem::path& root() const { return m_root; }
+
+private:
+    std::filesystem::path m_root;
+    pid_t m_pid = -1;
+    int m_stdinFd = -1;
+    std::uint16_t m_port = 0;
+};
+
+// Writes `size` bytes of a repeatable pattern (seeded) to `file`.
+void writePatternFile(const std::filesystem::path& file, std::int64_t size, unsigned seed = 1);
+// Reads a whole file; small files only.
+std::string readWholeFile(const std::filesystem::path& file);
+void writeWholeFile(const std::filesystem::path& file, const std::string& bytes);
