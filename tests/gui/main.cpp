@@ -1,0 +1,18 @@
+// Entry of the window tests: an offscreen application whose settings live in a temporary
+// folder, so no test reads or writes the user's own settings.
+#include "support/FtpServerProcess.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char* argv[])
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    TempDir configHome("tarn-gui-config");
+    setenv("XDG_CONFIG_HOME", configHome.path().c_str(), 1);
+    QApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
