@@ -1,0 +1,235 @@
+// The main window TFTPForm: layout, menus and actions, settings, site box and command
+// availability. Its methods are spread over FTPForm*.cpp files by concern, all declared here.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QStatusBar;
+class QTextEdit;
+class QToolBar;
+class QToolButton;
+class PaneView;
+
+class TFTPForm : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // `arguments` is the command line with the program path first; FormCreate runs here.
+    explicit TFTPForm(const QStringList& arguments, QWidget* parent = nullptr);
+    ~TFTPForm() override;
+
+    // Ends the program at once with the given exit code (std::exit by default). Tests replace
+    // it; when it returns, the window stops what it was doing instead.
+    static std::function<void(int)>& exitProgramHook();
+    // True once CommandLineError has asked the program to end.
+    bool programEnded() const { return m_programEnded; }
+
+    // --- Unit-level state -------------------------------------------------------------
+    std::string TempFolderPath;                       // ends with '/'
+    std::string UploadListName;                       // the one command-line argument
+    std::optional<std::vector<std::string>> UploadList;
+    bool AutoUploadActive = false;
+    bool OpsEnabled = false;
+    std::int8_t SortColumn[2] = {2, 2};               // local pane, remote pane
+    std::uint8_t SortAscending[2] = {0, 0};
+    bool TransferActive = false;
+    bool AbortRequested = false;
+
+    // --- Start-up, settings and shutdown ----------------------------------------------
+    void FormCreate(const QStringList& arguments);
+    void FormActivate();
+    bool FormCloseQuery();
+    void FormClose();
+    void CommandLineError(const QString& detail);
+    void acQuitExecute();
+    void acResetExecute();
+
+    // --- Site box ---------------------------------------------------------------------
+    void FillSiteBox();
+    void tbSiteChange(int index);
+    void acCreateSiteExecute();
+    void acEditSiteExecute();
+    void acDeleteSiteExecute();
+
+    // --- Connection (a hook until connecting exists) ------------------------------------
+    void acConnectExecute();
+
+    // --- Command availability ---------------------------------------------------------
+    void SetOpsEnabled(bool on);
+    void SetFileEnabled(bool on);
+    unsigned ClassifySelection(const PaneView* pane) const;
+    void LVLClick();
+    void LVRClick();
+    void PopupMenuLocalPopup();
+    void PopupMenuRemotePopup();
+    // Every action whose category is exactly `category`.
+    std::vector<QAction*> actionsOfCategory(const QString& category) const;
+
+    // Status bar panels 0 to 3 (panel 0 carries the progress bar and no text).
+    void setStatusPanel(int index, const QString& text);
+    QString statusPanel(int index) const;
+
+    // --- Widgets ------------------------------------------------------------------------
+    QToolBar* ToolBar1 = nullptr;
+    QToolButton* tbCreateSite = nullptr;
+    QToolButton* tbDeleteSite = nullptr;
+    QToolButton* btEditSite = nullptr;
+    QComboBox* tbSite = nullptr;
+    QToolButton* tbConnect = nullptr;
+    QToolButton* tbUpload = nullptr;
+    QToolButton* tbDownload = nullptr;
+    QToolButton* tbSaveAs = nullptr;
+    QToolButton* tbAbort = nullptr;
+    QCheckBox* UsePassive = nullptr;
+    QCheckBox* TraceCheckBox = nullptr;
+    QToolButton* tbReset = nullptr;
+    QPushButton* tbQuitClose = nullptr;
+
+    QFrame* Panel1 = nullptr;
+    QLabel* LocDirLabel = nullptr;
+    QLineEdit* LocDir = nullptr;
+    QToolBar* tbLocal = nullptr;
+    QToolButton* tblUp = nullptr;
+    QToolButton* tblNew = nullptr;
+    QToolButton* tblRefresh = nullptr;
+    QToolButton* tblDelete = nullptr;
+    QToolButton* tblBrowse = nullptr;
+    QLabel* RemDirLabel = nullptr;
+    QLineEdit* RemDir = nullptr;
+    QToolBar* ToolBar2 = nullptr;
+    QToolButton* tbrUp = nullptr;
+    QToolButton* tbrMakeDir = nullptr;
+    QToolButton* tbrRefreshDir = nullptr;
+    QToolButton* tbrDelete = nullptr;
+
+    QSplitter* Splitter1 = nullptr;      // panes above, trace below
+    QSplitter* VertSplitter = nullptr;   // local pane left, remote pane right
+    PaneView* LVL = nullptr;
+    PaneView* LVR = nullptr;
+    QTextEdit* RTFLog = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* StatusPanels[4] = {};
+    QProgressBar* ProgressBar1 = nullptr;
+
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* mFile = nullptr;
+    QMenu* mEdit = nullptr;
+    QMenu* mAction = nullptr;
+    QMenu* mHelp = nullptr;
+    QMenu* PopupMenuLocal = nullptr;
+    QMenu* PopupMenuRemote = nullptr;
+
+    // Menu items: each is its own item bound to an action (see BoundMenuItem).
+    QAction* mExportSites = nullptr;
+    QAction* mExCurSite = nullptr;
+    QAction* mImportSites = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* mCreateSite = nullptr;
+    QAction* mEditSite = nullptr;
+    QAction* mDeleteSite = nullptr;
+    QAction* mConnect = nullptr;
+    QAction* Upload1 = nullptr;
+    QAction* mDownload = nullptr;
+    QAction* mDownloadSaveAs = nullptr;
+    QAction* mResetAll = nullptr;
+    QAction* mHelpContents = nullptr;
+    QAction* mHelpIndex = nullptr;
+    QAction* mTopicSearch = nullptr;
+    QAction* HelponHelp1 = nullptr;
+    QAction* mHelpAbout = nullptr;
+    QAction* pulUpload = nullptr;
+    QAction* pulRefresh = nullptr;
+    QAction* pulChangeDir = nullptr;
+    QAction* pulUp = nullptr;
+    QAction* pulMakeDir = nullptr;
+    QAction* pulLocalRename = nullptr;
+    QAction* pulDelete = nullptr;
+    QAction* purDownload = nullptr;
+    QAction* purSaveAs = nullptr;
+    QAction* purRefreshDir = nullptr;
+    QAction* purChangeDir = nullptr;
+    QAction* purUp = nullptr;
+    QAction* purCreateDirectory = nullptr;
+    QAction* purRename = nullptr;
+    QAction* purDelete = nullptr;
+
+    // --- Actions (ActionList1) ----------------------------------------------------------
+    QAction* acCreateSite = nullptr;
+    QAction* acEditSite = nullptr;
+    QAction* acDeleteSite = nullptr;
+    QAction* acExportSite = nullptr;
+    QAction* acExportAllSites = nullptr;
+    QAction* acImportSite = nullptr;
+    QAction* acConnect = nullptr;
+    QAction* acUpload = nullptr;
+    QAction* acDownload = nullptr;
+    QAction* acDownloadSaveAs = nullptr;
+    QAction* acRemoteMakeDir = nullptr;
+    QAction* acRemoteDelete = nullptr;
+    QAction* acRemoteUp = nullptr;
+    QAction* acRemoteRefresh = nullptr;
+    QAction* acRemoteChgDir = nullptr;
+    QAction* acRemoteRename = nullptr;
+    QAction* acLVRdblclick = nullptr;
+    QAction* acLocalChgDir = nullptr;
+    QAction* acLocalUp = nullptr;
+    QAction* acLocalMakeDir = nullptr;
+    QAction* acLocalDelete = nullptr;
+    QAction* acLocalRefresh = nullptr;
+    QAction* acLocalRename = nullptr;
+    QAction* acLocalBrowse = nullptr;
+    QAction* acReset = nullptr;
+    QAction* acAbortTransfer = nullptr;
+    QAction* acQuit = nullptr;
+    QAction* acTraceToggle = nullptr;
+    QAction* acHelpContents = nullptr;
+    QAction* acHelpIndex = nullptr;
+    QAction* acHelpTopicSearch = nullptr;
+    QAction* acHelpOnHelp = nullptr;
+    std::vector<QAction*> ActionList1;
+
+    // --- Local pane ---------------------------------------------------------------------
+    // (declarations of the local pane's methods and slots, implemented in FTPFormLocal.cpp)
+
+    // --- End of local pane --------------------------------------------------------------
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createPopupMenus();
+    void createToolBar();
+    void createDirectoryBar();
+    void createPanes();
+    void createStatusBar();
+    void connectActions();
+    void readSettings();
+    void writeSettings();
+
+    bool m_programEnded = false;
+    bool m_activatedOnce = false;
+    bool m_inFormActivate = false;
+};
