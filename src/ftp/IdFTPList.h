@@ -1,0 +1,91 @@
+// Directory listing parser: turns the lines of a LIST answer (Unix long listing, MS-DOS
+// style, a VMS variant, name-only, or an application-supplied format) into typed entries.
+#pragma once
+
+#include "ftp/IdGlobal.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class TIdListEntryKind { ekDirectory = 0, ekFile = 1, ekSymLink = 2 };
+
+enum class TIdFTPListFormat {
+    lfNone = 0,      // lines kept, not parsed
+    lfDos = 1,
+    lfUnix = 2,
+    lfVms = 3,
+    lfNoDetails = 4, // name-only (NLST)
+    lfUnknown = 5,
+    lfCustom = 6
+};
+
+struct TIdFTPListItem {
+    std::int64_t ByteSize = 0;
+    std::int32_t LinkCount = 0;
+    std::string RawLine;
+    std::string EntryName;
+    std::string GroupRights = "???";
+    std::string GroupAccount = "????????";
+    std::string OwnerRights = "???";
+    std::string OwnerAccount = "????????";
+    std::string OtherRights = "???";
+    TDateTime ModTime = 0;
+    std::string LinkTarget;
+    TIdListEntryKind EntryKind = TIdListEntryKind::ekFile;
+};
+
+using TIdOnParseCustomListFormat = std::function<void(TIdFTPListItem& AItem)>;
+
+class TIdFTPListItems {
+public:
+    TIdFTPListItems() = default;
+    virtual ~TIdFTPListItems() = default;
+
+    // --- collection basics ---
+    // The reference stays valid until the next Add or Clear.
+    TIdFTPListItem& Add();
+    const TIdFTPListItem& Items(std::int64_t index) const { return m_items.at(static_cast<std::size_t>(index)); }
+    TIdFTPListItem& Items(std::int64_t index) { return m_items.at(static_cast<std::size_t>(index)); }
+    const TIdFTPListItem& operator[](std::int64_t index) const { return Items(index); }
+    std::int64_t Count() const { return static_cast<std::int64_t>(m_items.size()); }
+    void Clear() { m_items.clear(); }
+    auto begin() const { return m_items.begin(); }
+    auto end() const { return m_items.end(); }
+
+    TIdFTPListFormat LineFormat() const { return m_lineFormat; }
+    void SetLineFormat(TIdFTPListFormat format) { m_lineFormat = format; }
+    const TIdOnParseCustomListFormat& OnParseCustomListFormat() const { return m_onParseCustom; }
+    void SetOnParseCustomListFormat(TIdOnParseCustomListFormat handler) { m_onParseCustom = std::move(handler); }
+
+    // "Today" for the year rules; the local date unless a test sets one.
+    void SetToday(const TIdCalendarDate& today) { m_today = today; }
+    TIdCalendarDate Today() const;
+
+    // --- parsing ---
+    // The format of a whole listing, decided from its first line.
+    virtual TIdFTPListFormat DetectFormat(const std::string& line, bool details) const;
+    // Replaces the entries with those parsed from the lines in LineFormat. A line that fails
+    // to parse empties the collection; loading goes on with the next line.
+    void LoadLines(const std::vector<std::string>& lines);
+    void ParseEntry(TIdFTPListFormat format, TIdFTPListItem& item) const;
+    void ParseUnixLine(TIdFTPListItem& item) const;
+    void ParseDosLine(TIdFTPListItem& item) const;
+    virtual void ParseCustomLine(TIdFTPListItem& item) const;
+
+    // "01/31/02" (month, day, year; any non-digit delimiter) -> date.
+    TDateTime ParseDatePart(std::string_view text) const;
+    // "10:15AM", "14:05", "02:05:07PM" -> time of day.
+    static TDateTime ParseTimePart(std::string_view text);
+    // Two-digit years: 51..99 the previous century, 0..50 the current one.
+    int ExpandYear(int year) const;
+
+private:
+    std::vector<TIdFTPListItem> m_items;
+    TIdFTPListFormat m_lineFormat = TIdFTPListFormat::lfUnix;
+    TIdOnParseCustomListFormat m_onParseCustom;
+    std::optional<TIdCalendarDate> m_today;
+};

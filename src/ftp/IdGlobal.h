@@ -1,0 +1,65 @@
+// Text helpers shared by the protocol client: token splitting, substring and list search,
+// month names, blank-line test, local file size, and the day-count date encoding.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Days since 30 December 1899; the fraction is the time of day.
+using TDateTime = double;
+
+// Cuts the text before the first delimiter off `text` and returns it. With remove, `text`
+// keeps what follows the delimiter (or becomes empty when there is none).
+std::string SplitToken(std::string& text, std::string_view delimiter = " ", bool remove = true,
+                       bool caseSensitive = true);
+
+// 1-based position of the last case-insensitive match of `sub` at or before `start`
+// (-1: the end of the text); 0 when there is none.
+std::int64_t LastPos(std::string_view sub, std::string_view text, std::int64_t start = -1);
+
+// 1-based position of the first occurrence of `sub` in the block; 0 when absent.
+std::int64_t FindInBuffer(std::string_view sub, const char* block, std::int64_t size);
+
+// 0-based index of the first entry equal to `text`; -1 when there is none.
+int IndexInList(std::string_view text, const std::vector<std::string>& list,
+                bool caseSensitive = true);
+
+// "JAN".."DEC" in any letter case give 1..12; anything else 0.
+int MonthFromName(std::string_view token);
+
+// True when the line holds only blanks and tabs (an empty line included).
+bool IsBlankLine(std::string_view line);
+
+// Size of a local file in bytes; raises std::runtime_error when it cannot be opened.
+std::int64_t FileSizeOf(const std::string& path);
+
+// --- small byte-string helpers used by the parsers ---
+
+std::string UpperCase(std::string_view text);
+bool SameText(std::string_view a, std::string_view b);
+// Blanks and control characters (bytes up to 32) are trimmed.
+std::string_view TrimLeft(std::string_view text);
+std::string_view TrimRight(std::string_view text);
+std::string_view Trim(std::string_view text);
+void TrimLeftInPlace(std::string& text);
+// Decimal integer with an optional sign, nothing else; empty when the text is not one or
+// does not fit.
+std::optional<std::int64_t> ParseInteger(std::string_view text);
+std::int64_t StrToInt64Def(std::string_view text, std::int64_t fallback);
+int StrToIntDef(std::string_view text, int fallback);
+
+// Raise std::invalid_argument("Invalid argument to date encode" / "... time encode") for an
+// impossible date or time.
+TDateTime EncodeDate(int year, int month, int day);
+TDateTime EncodeTime(int hour, int minute, int second, int millisecond);
+
+struct TIdCalendarDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+};
+TIdCalendarDate DecodeDate(TDateTime value);
+TIdCalendarDate CurrentLocalDate();
