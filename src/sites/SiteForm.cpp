@@ -1,0 +1,377 @@
+// The site editor dialog: its layout, the create and edit modes, the local directory check
+// and the save into the site store.
+#include "sites/SiteForm.h"
+
+#include "platform/Dialogs.h"
+#include "sites/SiteUnit.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+char SiteEditMode = 'N';
+
+namespace {
+
+const QColor kTeal(0, 128, 128);
+constexpr int kFieldWidth = 153;
+constexpr int kMaxNameLength = 20;
+const char* const kOriginalBytes = "originalBytes";
+const char* const kShownText = "shownText";
+
+void paintText(QWidget* widget, const QColor& color, QPalette::ColorRole role)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(role, color);
+    widget->setPalette(palette);
+}
+
+void makeBold(QWidget* widget)
+{
+    QFont font = widget->font();
+    font.setBold(true);
+    widget->setFont(font);
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, bool bold)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    // Neither button is the default, so Enter never closes the dialog.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    if (bold)
+        makeBold(button);
+    return button;
+}
+
+// Leading and trailing characters of codes 0 to 32 removed.
+std::string trimControlAndBlank(const std::string& text)
+{
+    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && blank(text[first]))
+        ++first;
+    while (last > first && blank(text[last - 1]))
+        --last;
+    return text.substr(first, last - first);
+}
+
+bool hasControlCharacter(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            return true;
+    }
+    return false;
+}
+
+void showError(const QString& text)
+{
+    dialogs().messageBox(text, MsgIcon::Error, {MsgButton::Ok});
+}
+
+}  // namespace
+
+TSiteForm::TSiteForm(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint
+                          | Qt::WindowCloseButtonHint)
+{
+    setObjectName("SiteForm");
+    setModal(true);
+    setProperty("helpContext", 400);
+    buildLayout();
+    applyTabOrder();
+    resize(479, 309);
+
+    connect(BrowseButton, &QPushButton::clicked, this, &TSiteForm::BrowseButtonClick);
+    connect(SaveButton, &QPushButton::clicked, this, &TSiteForm::SaveButtonClick);
+    connect(CancelButton, &QPushButton::clicked, this, &TSiteForm::CancelButtonClick);
+    for (QLineEdit* edit : {sName, sHost, sUser, sPass, sRDir, sLDir})
+        connect(edit, &QLineEdit::textChanged, this, &TSiteForm::sAnyChange);
+    connect(sPasV, &QCheckBox::toggled, this, &TSiteForm::sAnyChange);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        if (old == sLDir)
+            sLDirExit(now);
+    });
+}
+
+QLineEdit* TSiteForm::addField(QGridLayout* grid, int row, const char* name,
+                               const QString& label, int helpContext)
+{
+    auto* caption = new QLabel(label, this);
+    paintText(caption, kTeal, QPalette::WindowText);
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(name);
+    edit->setFixedWidth(kFieldWidth);
+    edit->setProperty("helpContext", helpContext);
+    paintText(edit, Qt::black, QPalette::Text);
+    caption->setBuddy(edit);
+    grid->addWidget(caption, row, 0);
+    grid->addWidget(edit, row, 1);
+    return edit;
+}
+
+void TSiteForm::buildLayout()
+{
+    sEditFunction = new QLabel(this);
+    sEditFunction->setObjectName("sEditFunction");
+    sEditFunction->setAlignment(Qt::AlignCenter);
+    paintText(sEditFunction, kTeal, QPalette::WindowText);
+    QFont headingFont = sEditFunction->font();
+    headingFont.setBold(true);
+    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.25);
+    sEditFunction->setFont(headingFont);
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(8);
+    sName = addField(grid, 0, "sName", "Site Name (the name you use to identify this site)", 410);
+    sName->setMaxLength(kMaxNameLength);
+    sHost = addField(grid, 1, "sHost", "FTP Host name (supplied by your service provider)", 420);
+    sUser = addField(grid, 2, "sUser", "FTP User ID (supplied by service provider)", 430);
+    sPass = addField(grid, 3, "sPass", "FTP Login password", 440);
+    sPass->setEchoMode(QLineEdit::Password);
+    sPass->setStyleSheet("QLineEdit { lineedit-password-character: 42; }");
+    sRDir = addField(grid, 4, "sRDir", "Initial Directory on the remote server", 450);
+    sLDir = addField(grid, 5, "sLDir", "Initial Directory on the local computer", 460);
+    BrowseButton = makeButton(this, "BrowseButton", "Browse..", false);
+    grid->addWidget(BrowseButton, 5, 2);
+
+    sPasV = new QCheckBox("Use passive FTP", this);
+    sPasV->setObjectName("sPasV");
+    sPasV->setProperty("helpContext", 470);
+    sPasV->setLayoutDirection(Qt::RightToLeft);  // the text stands left of the box
+    paintText(sPasV, kTeal, QPalette::WindowText);
+    grid->addWidget(sPasV, 6, 0, 1, 2, Qt::AlignLeft);
+    grid->setColumnStretch(3, 1);
+
+    SaveButton = makeButton(this, "SaveButton", "Save / Exit", true);
+    CancelButton = makeButton(this, "CancelButton", "Cancel", true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(SaveButton);
+    buttons->addSpacing(24);
+    buttons->addWidget(CancelButton);
+    buttons->addStretch(1);
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(16, 12, 16, 16);
+    page->addWidget(sEditFunction);
+    page->addSpacing(8);
+    page->addLayout(grid);
+    page->addStretch(1);
+    page->addLayout(buttons);
+}
+
+void TSiteForm::applyTabOrder()
+{
+    QWidget* const order[] = {sName, sHost, sUser, sPass, sRDir, sLDir,
+                              SaveButton, CancelButton, BrowseButton, sPasV};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+}
+
+bool TSiteForm::ShowModal(char editMode)
+{
+    SiteEditMode = editMode;
+    return ShowModal();
+}
+
+bool TSiteForm::ShowModal()
+{
+    if (SiteEditMode == 'E' && (CurrentSite < 0 || CurrentSite >= SiteCount))
+        return false;
+    FormShow();
+    sName->setFocus();
+    return exec() == QDialog::Accepted;
+}
+
+void TSiteForm::fillField(QLineEdit* edit, const std::string& bytes)
+{
+    const QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    setFieldText(edit, text);
+    edit->setProperty(kOriginalBytes, QByteArray::fromStdString(bytes));
+    edit->setProperty(kShownText, text);
+}
+
+void TSiteForm::setFieldText(QLineEdit* edit, const QString& text)
+{
+    // Only a different text is written, so an unchanged field raises no change.
+    if (edit->text() != text)
+        edit->setText(text);
+}
+
+std::string TSiteForm::fieldBytes(QLineEdit* edit) const
+{
+    if (edit->property(kShownText).toString() == edit->text()
+        && edit->property(kOriginalBytes).isValid())
+        return edit->property(kOriginalBytes).toByteArray().toStdString();
+    return edit->text().toUtf8().toStdString();
+}
+
+void TSiteForm::FormShow()
+{
+    SiteDataChanged = false;
+    m_exitCheckPending = false;
+    if (SiteEditMode == 'E' && CurrentSite >= 0 && CurrentSite < SiteCount) {
+        const TSiteRecord& site = SiteList[CurrentSite];
+        fillField(sName, site.Name);
+        fillField(sHost, site.Host);
+        fillField(sUser, site.User);
+        fillField(sRDir, site.RDir);
+        fillField(sLDir, site.LDir);
+        fillField(sPass, DecodePassword(site.Pass));
+        sPasV->setChecked(site.Passive);
+        setWindowTitle("Site Window: Edit site");
+        sEditFunction->setText("Edit the selected site");
+        return;
+    }
+    fillField(sName, "Site-" + std::to_string(SiteCount + 1));
+    for (QLineEdit* edit : {sHost, sUser, sPass, sRDir, sLDir})
+        fillField(edit, {});
+    sPasV->setChecked(false);
+    setWindowTitle("Site Window: Create new site");
+    sEditFunction->setText("Enter details of new site");
+}
+
+void TSiteForm::sAnyChange()
+{
+    SiteDataChanged = true;
+}
+
+void TSiteForm::sLDirExit(QWidget* now)
+{
+    // Only a move to another control of this dialog counts: switching to another window, or
+    // to the box a check itself opens, is not leaving the field. Browse.. is where the user
+    // goes to fix the field, and Cancel must stay a way out of an unfinished site.
+    if (now == nullptr || now->window() != this || now == BrowseButton || now == CancelButton)
+        return;
+    if (sLDir->text().isEmpty())
+        return;
+    // Checked once the focus change is over, so a click on Save / Exit is not checked twice.
+    m_exitCheckPending = true;
+    QTimer::singleShot(0, this, &TSiteForm::checkLocalDirAfterExit);
+}
+
+void TSiteForm::checkLocalDirAfterExit()
+{
+    if (!m_exitCheckPending || !isVisible())
+        return;
+    m_exitCheckPending = false;
+    ValidateLocalDir();
+}
+
+bool TSiteForm::ValidateLocalDir()
+{
+    if (QFileInfo(sLDir->text()).isDir())
+        return false;
+    dialogs().beep();
+    showError("Local directory does not exist. Correct");
+    sLDir->setFocus();
+    return true;
+}
+
+void TSiteForm::BrowseButtonClick()
+{
+    QString folder;
+    if (!dialogs().chooseFolder("Select Local Directory", folder))
+        return;
+    if (!folder.endsWith('/'))
+        folder += '/';
+    setFieldText(sLDir, folder);
+}
+
+bool TSiteForm::nameUsedByAnotherSite(const QString& name) const
+{
+    for (std::int32_t i = 0; i < SiteCount; ++i) {
+        if (SiteEditMode == 'E' && i == CurrentSite)
+            continue;
+        const QString other = QString::fromUtf8(SiteList[i].Name.c_str());
+        if (QString::compare(other, name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// A site must be found again by its name after the list is reloaded, and two sites whose
+// names differ only in case would share one key, one of them lost.
+bool TSiteForm::refuseSiteName()
+{
+    const QString name = sName->text();
+    QString problem;
+    if (name.isEmpty())
+        problem = "Site name must not be empty";
+    else if (hasControlCharacter(name))
+        problem = "Site name must not contain control characters";
+    else if (nameUsedByAnotherSite(name))
+        problem = "A site named " + name + " already exists. Choose another name";
+    if (problem.isEmpty())
+        return false;
+    showError(problem);
+    sName->setFocus();
+    return true;
+}
+
+void TSiteForm::storeSite()
+{
+    if (SiteEditMode == 'E') {
+        const std::string oldName = SiteList[CurrentSite].Name;
+        if (fieldBytes(sName) != oldName)
+            DeleteSiteKey(oldName);
+    } else {
+        SiteList.emplace_back();
+        SiteCount = static_cast<std::int32_t>(SiteList.size());
+        CurrentSite = SiteCount - 1;
+    }
+    TSiteRecord& site = SiteList[CurrentSite];
+    site.Name = fieldBytes(sName);
+    site.Host = fieldBytes(sHost);
+    site.User = fieldBytes(sUser);
+    site.Pass = EncodePassword(fieldBytes(sPass));
+    site.RDir = trimControlAndBlank(fieldBytes(sRDir));
+    site.LDir = fieldBytes(sLDir);
+    site.Passive = sPasV->isChecked();
+    SaveSiteList();
+}
+
+void TSiteForm::SaveButtonClick()
+{
+    m_exitCheckPending = false;
+    if (!SiteDataChanged) {
+        dialogs().showMessage("No data changed");
+        return;
+    }
+    if (SiteEditMode == 'E' && (CurrentSite < 0 || CurrentSite >= SiteCount))
+        return;
+    if (refuseSiteName() || ValidateLocalDir())
+        return;
+    storeSite();
+    accept();
+}
+
+void TSiteForm::CancelButtonClick()
+{
+    m_exitCheckPending = false;
+    reject();
+}
+
+void TSiteForm::keyPressEvent(QKeyEvent* event)
+{
+    // Escape does not close the editor: only Cancel, the close button and a save do.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

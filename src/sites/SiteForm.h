@@ -1,0 +1,76 @@
+// The site editor: a modal dialog that creates a new site or edits the current one and
+// saves the site list.
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// 'N' for a new site, 'E' for editing the current one; set before the editor is shown.
+extern char SiteEditMode;
+
+class TSiteForm : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TSiteForm(QWidget* parent = nullptr);
+
+    // The window's entry: sets SiteEditMode to `editMode` ('N' or 'E') and shows the editor
+    // modally. Answers true when a site was saved (the dialog closed with OK). Edit mode does
+    // nothing (false) while no current site exists.
+    bool ShowModal(char editMode);
+    // Shows the editor in the current SiteEditMode.
+    bool ShowModal();
+
+    // Prepares the fields for the current SiteEditMode; ShowModal calls it every time.
+    void FormShow();
+    // Checks sLDir: true when it names no existing directory (after the message, with the
+    // focus back in the field), false when the save may go on.
+    bool ValidateLocalDir();
+    void BrowseButtonClick();
+    void SaveButtonClick();
+    void CancelButtonClick();
+
+    bool SiteDataChanged = false;
+
+    QLabel* sEditFunction;
+    QLineEdit* sName;
+    QLineEdit* sHost;
+    QLineEdit* sUser;
+    QLineEdit* sPass;
+    QLineEdit* sRDir;
+    QLineEdit* sLDir;
+    QPushButton* BrowseButton;
+    QCheckBox* sPasV;
+    QPushButton* SaveButton;
+    QPushButton* CancelButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildLayout();
+    void applyTabOrder();
+    QLineEdit* addField(class QGridLayout* grid, int row, const char* name, const QString& label,
+                        int helpContext);
+    void sAnyChange();
+    void sLDirExit(QWidget* now);
+    void checkLocalDirAfterExit();
+
+    // A field shows its bytes as text; an unchanged field gives back the very bytes it was
+    // filled with, so a value that is not valid UTF-8 survives an edit of another field.
+    void fillField(QLineEdit* edit, const std::string& bytes);
+    std::string fieldBytes(QLineEdit* edit) const;
+    void setFieldText(QLineEdit* edit, const QString& text);
+
+    bool refuseSiteName();
+    bool nameUsedByAnotherSite(const QString& name) const;
+    void storeSite();
+
+    bool m_exitCheckPending = false;
+};

@@ -1,0 +1,199 @@
+// The site store: loading, saving and deleting sites in the registry, and the password
+// scrambling shared with the site files.
+#include "sites/SiteUnit.h"
+
+#include "platform/Dialogs.h"
+#include "platform/Registry.h"
+
+#include <random>
+
+std::vector<TSiteRecord> SiteList;
+std::int32_t SiteCount = 0;
+std::int32_t CurrentSite = 0;
+
+namespace {
+
+// Not seeded from the clock: every run draws the same filler, and nothing depends on it.
+std::mt19937& fillerSource()
+{
+    static std::mt19937 source;
+    return source;
+}
+
+int Random(int n)
+{
+    return std::uniform_int_distribution<int>(0, n - 1)(fillerSource());
+}
+
+// A value of the wrong type must not cost the user the whole site list.
+std::string readStringOrEmpty(const Registry& registry, const std::string& name)
+{
+    try {
+        return registry.readString(name);
+    } catch (const ERegistryException&) {
+        return {};
+    }
+}
+
+bool readPassive(const Registry& registry)
+{
+    if (!registry.valueExists("PASV"))
+        return false;
+    try {
+        return registry.readInteger("PASV") != 0;
+    } catch (const ERegistryException&) {
+        return false;
+    }
+}
+
+TSiteRecord readSite(const std::string& name)
+{
+    TSiteRecord site;
+    site.Name = name;
+    Registry registry;
+    if (!registry.openKey(Registry::siteKeyPath(name), false))
+        return site;
+    site.Host = readStringOrEmpty(registry, "Host");
+    site.User = readStringOrEmpty(registry, "User");
+    site.Pass = readStringOrEmpty(registry, "PW");
+    site.RDir = readStringOrEmpty(registry, "RDir");
+    site.LDir = readStringOrEmpty(registry, "LDir");
+    site.Passive = readPassive(registry);
+    registry.closeKey();
+    return site;
+}
+
+void writeSite(const TSiteRecord& site)
+{
+    Registry registry;
+    if (!registry.openKey(Registry::siteKeyPath(site.Name), true)) {
+        dialogs().showMessage(
+            QString::fromUtf8(("Error opening registry key " + Registry::siteKeyPath(site.Name)).c_str()));
+        return;
+    }
+    registry.writeString("Host", site.Host);
+    registry.writeString("User", site.User);
+    registry.writeString("PW", site.Pass);
+    registry.writeString("RDir", site.RDir);
+    registry.writeString("LDir", site.LDir);
+    registry.writeInteger("PASV", site.Passive ? 1 : 0);
+    registry.closeKey();
+}
+
+void rotateRight(std::string& digits)
+{
+    digits.insert(digits.begin(), digits.back());
+    digits.pop_back();
+}
+
+}  // namespace
+
+void LoadSiteList()
+{
+    SiteCount = 0;
+    SiteList.clear();
+    std::vector<std::string> names;
+    {
+        Registry registry;
+        if (!registry.openKey(Registry::kProgramKey, false))
+            return;
+        names = registry.keyNames();
+        registry.closeKey();
+    }
+    for (const std::string& name : names)
+        SiteList.push_back(readSite(name));
+    SiteCount = static_cast<std::int32_t>(SiteList.size());
+}
+
+void SaveSiteList()
+{
+    if (SiteCount == 0)
+        return;
+    for (const TSiteRecord& site : SiteList)
+        writeSite(site);
+    const bool currentValid = CurrentSite >= 0 && CurrentSite < SiteCount;
+    const std::string currentName = currentValid ? SiteList[CurrentSite].Name : std::string();
+    LoadSiteList();
+    CurrentSite = 0;
+    for (std::int32_t i = 0; i < SiteCount; ++i) {
+        if (SiteList[i].Name == currentName) {
+            CurrentSite = i;
+            break;
+        }
+    }
+}
+
+void DeleteSiteKey(const std::string& name)
+{
+    Registry registry;
+    registry.deleteKey(Registry::siteKeyPath(name));
+}
+
+void DeleteCurrentSite()
+{
+    if (CurrentSite < 0 || CurrentSite >= SiteCount)
+        return;
+    DeleteSiteKey(SiteList[CurrentSite].Name);
+    SiteList.erase(SiteList.begin() + CurrentSite);
+    SiteCount = static_cast<std::int32_t>(SiteList.size());
+    if (CurrentSite > 0)
+        --CurrentSite;
+}
+
+std::string PickFiller(const std::string& characters, int count)
+{
+    std::string pool = characters;
+    std::string result;
+    for (int i = 0; i < count && !pool.empty(); ++i) {
+        const auto at = static_cast<std::size_t>(Random(static_cast<int>(pool.size())));
+        result += pool[at];
+        pool.erase(at, 1);
+    }
+    return result;
+}
+
+std::string EncodePassword(const std::string& plain)
+{
+    std::string filler;
+    for (const char c : PasswordAlphabet) {
+        if (PasswordKey.find(c) == std::string_view::npos)
+            filler += c;
+    }
+    std::string digits(PasswordKey);
+    std::string body;
+    for (const char c : plain) {
+        const auto b = static_cast<unsigned char>(c);
+        body += digits[b % 16];
+        rotateRight(digits);
+        body += digits[b / 16];
+        rotateRight(digits);
+    }
+    std::string result = PickFiller(filler, 1 + Random(5));
+    for (const char c : body) {
+        result += c;
+        result += PickFiller(filler, Random(5));
+    }
+    return result;
+}
+
+std::string DecodePassword(const std::string& scrambled)
+{
+    const std::string undecodable(1, '\x01');
+    std::string kept;
+    for (const char c : scrambled) {
+        if (PasswordKey.find(c) != std::string_view::npos)
+            kept += c;
+    }
+    if (kept.size() % 2 != 0)
+        return undecodable;
+    std::string digits(PasswordKey);
+    std::string out;
+    for (std::size_t i = 0; i < kept.size(); i += 2) {
+        const auto lo = digits.find(kept[i]);
+        rotateRight(digits);
+        const auto hi = digits.find(kept[i + 1]);
+        rotateRight(digits);
+        out += static_cast<char>(lo + 16 * hi);
+    }
+    return out;
+}

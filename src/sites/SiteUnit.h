@@ -1,0 +1,51 @@
+// The site store: the stored FTP sites in memory and in the per-user registry, and the
+// reversible scrambling that keeps site passwords out of plain sight.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One stored FTP site. Pass is held scrambled (EncodePassword); strings are byte strings.
+struct TSiteRecord {
+    std::string Name;
+    std::string Host;
+    std::string User;
+    std::string Pass;
+    std::string RDir;
+    std::string LDir;
+    bool Passive = false;
+
+    bool operator==(const TSiteRecord&) const = default;
+};
+
+// Module state, read and written directly by the main window. SiteCount always equals
+// SiteList.size() after every operation below.
+extern std::vector<TSiteRecord> SiteList;
+extern std::int32_t SiteCount;
+extern std::int32_t CurrentSite;
+
+inline constexpr std::string_view PasswordAlphabet =
+    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+/";
+// 16 distinct characters of PasswordAlphabet: the scrambled text keeps only these, the rest
+// of the alphabet is filler.
+inline constexpr std::string_view PasswordKey = "Qe7TzpXw2Rb9NmKc";
+
+// Replaces SiteList and SiteCount with the sites in the registry, in the registry's order.
+// A value stored with the wrong type reads as empty (or false for "PASV").
+void LoadSiteList();
+// Writes every site, reloads, and points CurrentSite at the reloaded current site (0 when it
+// cannot be found again). A key that cannot be opened is reported and the rest still written.
+void SaveSiteList();
+// Removes the site's registry key with its values; a missing key is not an error.
+void DeleteSiteKey(const std::string& name);
+// Removes the current site from the registry and the list; the site before it becomes
+// current. Does nothing while the list is empty or CurrentSite points outside it.
+void DeleteCurrentSite();
+
+std::string EncodePassword(const std::string& plain);
+// Answers the one-character string "\x01" when the text cannot be decoded.
+std::string DecodePassword(const std::string& scrambled);
+// `count` different characters drawn at random from `characters` (fewer when it runs out).
+std::string PickFiller(const std::string& characters, int count);
