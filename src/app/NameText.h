@@ -1,0 +1,16 @@
+// The one crossing between file and entry names kept as bytes and the text shown on screen.
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+// Bytes as the file system or the server gave them, shown as text; bytes that are not valid
+// UTF-8 show as replacement characters, so the row always keeps the bytes themselves.
+QString nameText(std::string_view bytes);
+// Text typed by the user, as the bytes to hand to the file system or the server.
+std::string nameBytes(const QString& text);
+// The bytes for a name the user edited from `oldBytes`: an unchanged text means the old
+// bytes, so a name that is not valid UTF-8 survives being shown and confirmed unchanged.
+std::string editedNameBytes(const std::string& oldBytes, const QString& text);

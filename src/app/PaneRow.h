@@ -1,0 +1,26 @@
+// One row of a file pane: the entry name as bytes, the column texts, and the real size and
+// time that the Size and Modified columns sort by.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Texts of the Type column; a row is a directory exactly when its type is kDirectoryType.
+inline constexpr const char* kDirectoryType = "Directory";
+inline constexpr const char* kFileType = "File";
+
+struct PaneRow {
+    std::string name;          // caption: bytes as the file system or the server gave them
+    std::string sizeText;      // sizeText() for a file; "" (local) or " " (remote) for a directory
+    std::string modifiedText;  // dateText()
+    std::string typeText;      // kDirectoryType or kFileType
+    std::string permissions;   // remote pane only: owner, group and other rights joined
+    std::int64_t size = -1;    // bytes; -1 for a directory, so directories sort before files
+    std::int64_t modified = 0; // dateKey() of the same time as modifiedText
+
+    bool isDirectory() const { return typeText == kDirectoryType; }
+};
+
+// Column indexes of both panes.
+enum PaneColumn : int { kNameColumn = 0, kSizeColumn = 1, kModifiedColumn = 2, kTypeColumn = 3,
+                        kPermissionsColumn = 4 };

@@ -1,0 +1,203 @@
+// The file pane widget: report layout, whole-row selection, grid lines, in-place editing and
+// the column-click sort.
+#include "app/PaneView.h"
+
+#include "app/PaneSort.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+const int kLocalWidths[] = {150, 55, 105, 55};
+const int kRemoteWidths[] = {150, 70, 105, 55, 68};
+
+} // namespace
+
+PaneView::PaneView(int tag, QWidget* parent)
+    : QTreeView(parent), m_tag(tag),
+      m_model(new PaneModel(tag == kRemotePaneTag ? 5 : 4, this))
+{
+    setModel(m_model);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSortingEnabled(false);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    setFocusPolicy(Qt::ClickFocus);
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+    // The selection stays as visible as in the active pane when the focus moves away.
+    QPalette keep = palette();
+    keep.setColor(QPalette::Inactive, QPalette::Highlight,
+                  keep.color(QPalette::Active, QPalette::Highlight));
+    keep.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                  keep.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(keep);
+    setUpColumns();
+}
+
+void PaneView::setUpColumns()
+{
+    QHeaderView* top = header();
+    top->setStretchLastSection(false);
+    top->setSectionsMovable(false);
+    top->setSectionsClickable(true);
+    top->setSortIndicatorShown(false);
+    top->setSectionResizeMode(QHeaderView::Interactive);
+    const int* widths = m_tag == kRemotePaneTag ? kRemoteWidths : kLocalWidths;
+    for (int column = 0; column < m_model->columnCount(); ++column)
+        setColumnWidth(column, widths[column]);
+    connect(top, &QHeaderView::sectionClicked, this, &PaneView::onHeaderClicked);
+    connect(m_model, &PaneModel::nameEdited, this,
+            [this](int row, const QString& text) { m_pendingEdit = {row, text}; });
+}
+
+void PaneView::clearRows()
+{
+    m_model->clear();
+}
+
+void PaneView::setRows(std::vector<PaneRow> rows)
+{
+    m_model->setRows(std::move(rows));
+}
+
+std::vector<int> PaneView::selectedRowIndexes() const
+{
+    std::vector<int> rows;
+    if (!selectionModel())
+        return rows;
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        if (range.parent().isValid())
+            continue;
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+int PaneView::selectedCount() const
+{
+    return static_cast<int>(selectedRowIndexes().size());
+}
+
+int PaneView::firstSelected() const
+{
+    const std::vector<int> rows = selectedRowIndexes();
+    return rows.empty() ? -1 : rows.front();
+}
+
+void PaneView::selectRow(int index, bool add)
+{
+    if (index < 0 || index >= rowCount())
+        return;
+    auto flags = QItemSelectionModel::Select | QItemSelectionModel::Rows;
+    if (!add)
+        flags |= QItemSelectionModel::Clear;
+    selectionModel()->select(m_model->index(index, 0), flags);
+    selectionModel()->setCurrentIndex(m_model->index(index, 0), QItemSelectionModel::NoUpdate);
+}
+
+void PaneView::sortRows()
+{
+    const int pane = m_tag - 1;
+    if (pane < 0 || pane > 1)
+        return;
+    m_model->sortRows(SortColumn[pane], SortAscending[pane] != 0);
+}
+
+void PaneView::sortIfSorted()
+{
+    const int pane = m_tag - 1;
+    if (pane >= 0 && pane <= 1 && SortColumn[pane] >= 0)
+        sortRows();
+}
+
+void PaneView::editName(int index)
+{
+    if (index < 0 || index >= rowCount())
+        return;
+    const QModelIndex name = m_model->index(index, kNameColumn);
+    setCurrentIndex(name);
+    edit(name, QAbstractItemView::EditKeyPressed, nullptr);
+}
+
+void PaneView::onHeaderClicked(int column)
+{
+    LVColumnClick(m_tag, column);
+    sortRows();
+    emit columnClicked(column);
+}
+
+void PaneView::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTreeView::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton)
+        emit paneClicked();
+}
+
+void PaneView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QTreeView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton)
+        emit paneDoubleClicked();
+}
+
+void PaneView::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (!m_popupMenu) {
+        QTreeView::contextMenuEvent(event);
+        return;
+    }
+    m_popupMenu->popup(event->globalPos());
+    event->accept();
+}
+
+bool PaneView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    // Only the Name is editable; a key press on another cell of the row edits the Name.
+    const QModelIndex name = index.isValid() ? index.siblingAtColumn(kNameColumn) : index;
+    if (trigger == QAbstractItemView::SelectedClicked && index.column() != kNameColumn)
+        return false;
+    const bool started = QTreeView::edit(name, trigger, event);
+    if (started && state() == QAbstractItemView::EditingState)
+        emit editBegun(name.row());
+    return started;
+}
+
+void PaneView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    QTreeView::closeEditor(editor, hint);
+    if (m_pendingEdit.row < 0)
+        return;
+    const PendingEdit finished = std::exchange(m_pendingEdit, PendingEdit{});
+    emit nameEdited(finished.row, finished.text);
+}
+
+void PaneView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                       const QModelIndex& index) const
+{
+    QTreeView::drawRow(painter, option, index);
+    // Grid lines: one under the row and one at the right edge of every column.
+    painter->save();
+    painter->setPen(palette().color(QPalette::Midlight));
+    const QRect rect = option.rect;
+    painter->drawLine(rect.left(), rect.bottom(), rect.right(), rect.bottom());
+    for (int column = 0; column < m_model->columnCount(); ++column) {
+        const int x = columnViewportPosition(column) + columnWidth(column) - 1;
+        painter->drawLine(x, rect.top(), x, rect.bottom());
+    }
+    painter->restore();
+}
