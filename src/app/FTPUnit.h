@@ -210,12 +210,36 @@ public:
 
     // --- Local pane ---------------------------------------------------------------------
     // (declarations of the local pane's methods and slots, implemented in FTPFormLocal.cpp)
+    // Connects the local actions (acLocalRefresh, acLocalChgDir, acLocalUp, acLocalBrowse,
+    // acLocalMakeDir, acLocalDelete, acLocalRename) and LVL's double click and in-place edit
+    // to the handlers below. Call once, after the panes and actions exist; connecting twice
+    // does nothing more.
+    void connectLocalPane();
+    // Refills LVL from LocDir; "Local entries=" in status panel 2.
+    void ListLocalDirectory();
+    void acLocalRefreshExecute();
+    void acLocalChgDirExecute();
+    void LVLDblClick();
+    void acLocalUpExecute();
+    void acLocalBrowseExecute();
+    void acLocalMakeDirExecute();
+    void acLocalDeleteExecute();
+    void acLocalRenameExecute();
+    // End of in-place editing of row `row`'s Name with `text`.
+    void LVLEdited(int row, const QString& text);
+    // The current local directory (LocDir) as bytes, and setting it: LocDir shows the text,
+    // and a directory whose name is not valid UTF-8 keeps its bytes while LocDir shows it.
+    std::string localDirectory() const;
+    void setLocalDirectory(const std::string& directory);
+    // Uploads a local file on a double click; empty until uploading exists. Answers success.
+    std::function<bool(const std::string& localPath)> uploadFromLocalPane;
 
     // --- End of local pane --------------------------------------------------------------
 
 protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void createActions();

@@ -1,0 +1,226 @@
+// The local pane of the main window: listing LocDir into LVL and the local commands
+// (change directory, up, browse, make directory, delete, rename, rename in place).
+#include "app/FTPUnit.h"
+
+#include "app/GxCommon.h"
+#include "app/LocalFiles.h"
+#include "app/NameText.h"
+#include "app/PaneView.h"
+#include "platform/Dialogs.h"
+#include "sites/SiteUnit.h"
+
+#include <QAction>
+#include <QLineEdit>
+
+namespace {
+
+// LocDir shows the directory as text; this property keeps its bytes beside it.
+constexpr const char* kDirectoryBytes = "directoryBytes";
+
+void showError(const QString& text)
+{
+    dialogs().messageBox(text, MsgIcon::Error, {MsgButton::Abort});
+}
+
+bool confirm(const QString& question)
+{
+    return dialogs().messageBox(question, MsgIcon::Confirmation,
+                                {MsgButton::Yes, MsgButton::Cancel}) == MsgButton::Yes;
+}
+
+QString deleteQuestion(const PaneView& pane, const std::vector<int>& rows)
+{
+    if (rows.size() > 1)
+        return QStringLiteral("Delete all selected items?");
+    const PaneRow& row = pane.row(rows.front());
+    return (row.isDirectory() ? QStringLiteral("Delete directory ") : QStringLiteral("Delete file "))
+           + nameText(row.name) + u'?';
+}
+
+void deleteLocalRow(const std::string& directory, const PaneRow& row)
+{
+    const std::string path = directory + row.name;
+    if (!row.isDirectory()) {
+        if (!deleteLocalFile(path))
+            showError(QStringLiteral("Unable to delete ") + nameText(path));
+        return;
+    }
+    const std::string folder = withDelimiter(path);
+    if (!removeLocalDirectory(folder))
+        showError(QStringLiteral("Cannot remove ") + nameText(folder)
+                  + QStringLiteral(" (Must be empty?)"));
+}
+
+QString renameFailure(const QString& newName)
+{
+    return QStringLiteral("Unable to rename to ") + newName
+           + QStringLiteral(". Is name already in use?");
+}
+
+} // namespace
+
+void TFTPForm::connectLocalPane()
+{
+    const auto unique = Qt::UniqueConnection;
+    connect(acLocalRefresh, &QAction::triggered, this, &TFTPForm::acLocalRefreshExecute, unique);
+    connect(acLocalChgDir, &QAction::triggered, this, &TFTPForm::acLocalChgDirExecute, unique);
+    connect(acLocalUp, &QAction::triggered, this, &TFTPForm::acLocalUpExecute, unique);
+    connect(acLocalBrowse, &QAction::triggered, this, &TFTPForm::acLocalBrowseExecute, unique);
+    connect(acLocalMakeDir, &QAction::triggered, this, &TFTPForm::acLocalMakeDirExecute, unique);
+    connect(acLocalDelete, &QAction::triggered, this, &TFTPForm::acLocalDeleteExecute, unique);
+    connect(acLocalRename, &QAction::triggered, this, &TFTPForm::acLocalRenameExecute, unique);
+    connect(LVL, &PaneView::paneDoubleClicked, this, &TFTPForm::LVLDblClick, unique);
+    connect(LVL, &PaneView::nameEdited, this, &TFTPForm::LVLEdited, unique);
+}
+
+std::string TFTPForm::localDirectory() const
+{
+    const QByteArray kept = LocDir->property(kDirectoryBytes).toByteArray();
+    const std::string bytes = kept.toStdString();
+    if (!kept.isEmpty() && nameText(bytes) == LocDir->text())
+        return bytes;
+    return nameBytes(LocDir->text());
+}
+
+void TFTPForm::setLocalDirectory(const std::string& directory)
+{
+    LocDir->setProperty(kDirectoryBytes, QByteArray::fromStdString(directory));
+    LocDir->setText(nameText(directory));
+}
+
+void TFTPForm::ListLocalDirectory()
+{
+    LVL->clearRows();
+    if (SiteCount == 0)
+        return;
+    std::optional<std::vector<PaneRow>> rows = listLocalEntries(withDelimiter(localDirectory()));
+    if (!rows) {
+        showError(QStringLiteral("Local Directory invalid. Correct Site definition?"));
+        return;
+    }
+    LVL->setRows(std::move(*rows));
+    LVL->sortIfSorted();
+    setStatusPanel(2, QStringLiteral("Local entries=") + QString::number(LVL->rowCount()));
+}
+
+void TFTPForm::acLocalRefreshExecute()
+{
+    ListLocalDirectory();
+}
+
+void TFTPForm::acLocalChgDirExecute()
+{
+    const int first = LVL->firstSelected();
+    if (first < 0 || !LVL->row(first).isDirectory())
+        return;
+    setLocalDirectory(withDelimiter(withDelimiter(localDirectory()) + LVL->row(first).name));
+    ListLocalDirectory();
+}
+
+void TFTPForm::LVLDblClick()
+{
+    const int first = LVL->firstSelected();
+    if (first < 0)
+        return;
+    if (LVL->row(first).isDirectory()) {
+        acLocalChgDirExecute();
+        return;
+    }
+    // An upload needs an idle session: refused while disconnected or while a command runs.
+    if (!OpsEnabled || TransferActive || !uploadFromLocalPane)
+        return;
+    uploadFromLocalPane(withDelimiter(localDirectory()) + LVL->row(first).name);
+}
+
+void TFTPForm::acLocalUpExecute()
+{
+    const std::optional<std::string> parent = parentDirectory(localDirectory());
+    if (!parent) {
+        showError(QStringLiteral("Unable to go up further"));
+        return;
+    }
+    setLocalDirectory(*parent);
+    ListLocalDirectory();
+}
+
+void TFTPForm::acLocalBrowseExecute()
+{
+    QString chosen;
+    if (!SelectFolder(QStringLiteral("Select New Local Folder"), LocDir->text(), chosen))
+        return;
+    setLocalDirectory(withDelimiter(nameBytes(chosen)));
+    ListLocalDirectory();
+}
+
+void TFTPForm::acLocalMakeDirExecute()
+{
+    const QString answer = dialogs().inputBox(QStringLiteral("Specify name of new local directory"),
+                                              QStringLiteral("Name"), QString());
+    if (answer.isEmpty())
+        return;
+    const std::string path = withDelimiter(withDelimiter(localDirectory()) + nameBytes(answer));
+    if (makeLocalDirectory(path))
+        ListLocalDirectory();
+    else
+        showError(QStringLiteral("Unable to create ") + nameText(path));
+}
+
+void TFTPForm::acLocalDeleteExecute()
+{
+    const std::vector<int> selected = LVL->selectedRowIndexes();
+    if (selected.empty() || !confirm(deleteQuestion(*LVL, selected)))
+        return;
+    // Copies: a box shown during the run lets events through, and the pane may change.
+    std::vector<PaneRow> rows;
+    for (int index : selected)
+        rows.push_back(LVL->row(index));
+    const std::string directory = withDelimiter(localDirectory());
+    for (const PaneRow& row : rows)
+        deleteLocalRow(directory, row);
+    ListLocalDirectory();
+}
+
+void TFTPForm::acLocalRenameExecute()
+{
+    const std::vector<int> selected = LVL->selectedRowIndexes();
+    if (selected.size() != 1 || LVL->row(selected.front()).isDirectory())
+        return;
+    const std::string oldName = LVL->row(selected.front()).name;
+    QString answer = nameText(oldName);
+    if (!dialogs().inputQuery(QStringLiteral("Rename Local File"),
+                              QStringLiteral("Enter new file name:"), answer))
+        return;
+    const std::string newName = editedNameBytes(oldName, answer);
+    const std::string directory = withDelimiter(localDirectory());
+    if (newName == oldName || renameLocalEntry(directory + oldName, directory + newName))
+        ListLocalDirectory();
+    else
+        showError(renameFailure(answer));
+}
+
+void TFTPForm::LVLEdited(int row, const QString& text)
+{
+    if (row < 0 || row >= LVL->rowCount())
+        return;
+    const PaneRow edited = LVL->row(row);
+    if (text == nameText(edited.name))
+        return;
+    if (edited.isDirectory()) {
+        dialogs().beep();
+        return;
+    }
+    const QString oldExtension = extensionOf(nameText(edited.name));
+    const QString newExtension = extensionOf(text);
+    if (oldExtension != newExtension
+        && !confirm(QStringLiteral("File extension has been changed from ") + oldExtension
+                    + QStringLiteral(" to ") + newExtension + QStringLiteral("\nAre you sure?")))
+        return;
+    const std::string directory = withDelimiter(localDirectory());
+    const std::string newName = nameBytes(text);
+    if (!renameLocalEntry(directory + edited.name, directory + newName)) {
+        showError(renameFailure(text));
+        return;
+    }
+    // The question let events through: find the row again by its old name.
+    LVL->paneModel()->setName(LVL->findRow(edited.name), newName);
+}
