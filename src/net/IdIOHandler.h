@@ -9,19 +9,15 @@
 
 class TIdIOHandler : public TIdComponent {
 public:
-    virtual void AcceptDone() {}
-    virtual void CloseTransport() { m_open = false; }
+    virtual void AcceptDone();
+    virtual void CloseTransport();
     // host, port, time-out in ms (-1 or 0: the default), the local port range (highest,
     // lowest), the local port and the local address to bind to (empty: any).
     virtual void ConnectTo(const std::string& host, int port, int timeout = -1, int clientPortMax = 0,
                            int clientPortMin = 0, int localPort = 0,
-                           const std::string& localAddress = std::string())
-    {
-        (void)host, (void)port, (void)timeout, (void)clientPortMax, (void)clientPortMin,
-            (void)localPort, (void)localAddress;
-    }
-    virtual bool IsOpen() const { return m_open; }
-    virtual void OpenTransport() { m_open = true; }
+                           const std::string& localAddress = std::string());
+    virtual bool IsOpen() const;
+    virtual void OpenTransport();
     // Time-out in ms, -2 for no limit.
     virtual bool WaitReadable(int timeout) = 0;
     // Answer the count the socket layer gives: bytes, 0 at the end of the stream, -1 on

@@ -9,6 +9,8 @@
 #include "net/IdIOHandler.h"
 #include "net/IdSocketHandle.h"
 
+class TIdConnectThread;
+
 enum class TSocksVersion { svNoSocks, svSocks4, svSocks4A, svSocks5 };
 enum class TSocksAuthentication { saNoAuthentication, saUsernamePassword };
 
@@ -52,6 +54,8 @@ public:
 
 private:
     void ConnectWithTimeout(int timeout);
+    bool waitForConnect(TIdConnectThread& thread, int timeout, int slice);
+    void abortConnect(TIdConnectThread& thread);
     void bindForConnect(int clientPortMax, int clientPortMin, int localPort,
                         const std::string& localAddress);
     TIdSocketHandle& openBinding();

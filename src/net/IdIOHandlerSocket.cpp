@@ -1,0 +1,169 @@
+// The socket transport: opening and closing the handle, connecting with status reports and a
+// time-out, and the unchecked receive and send the connection classes check.
+#include "net/IdIOHandlerSocket.h"
+
+#include <algorithm>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include "net/IdAntiFreeze.h"
+#include "net/IdConnectThread.h"
+#include "net/IdException.h"
+
+namespace {
+
+constexpr int kUnpumpedSlice = 125;
+constexpr std::chrono::milliseconds kShutdownRetry{10};
+
+} // namespace
+
+TIdIOHandlerSocket::TIdIOHandlerSocket() = default;
+
+TIdIOHandlerSocket::~TIdIOHandlerSocket() = default;
+
+void TIdIOHandlerSocket::OpenTransport()
+{
+    m_open = true;
+    if (m_binding)
+        m_binding->ClearBinding(true);
+    else
+        m_binding = std::make_unique<TIdSocketHandle>();
+}
+
+void TIdIOHandlerSocket::CloseTransport()
+{
+    m_open = false;
+    if (m_binding)
+        m_binding->ReleaseHandle();
+}
+
+bool TIdIOHandlerSocket::IsOpen() const
+{
+    return m_binding && m_binding->HandleAllocated();
+}
+
+TIdSocketHandle& TIdIOHandlerSocket::openBinding()
+{
+    if (!m_binding)
+        m_binding = std::make_unique<TIdSocketHandle>();
+    return *m_binding;
+}
+
+void TIdIOHandlerSocket::ConnectTo(const std::string& host, int port, int timeout, int clientPortMax,
+                                   int clientPortMin, int localPort, const std::string& localAddress)
+{
+    if (m_socksInfo.Version != TSocksVersion::svNoSocks)
+        throw EIdException("Connecting through a SOCKS proxy is not supported.");
+    try {
+        bindForConnect(clientPortMax, clientPortMin, localPort, localAddress);
+        TIdSocketHandle& binding = *m_binding;
+        if (!TIdStack::IsAddressText(host))
+            ReportStatus(TIdStatus::stResolving, host);
+        binding.SetPeerAddress(SocketStack->HostToAddress(host), port);
+        if (!UseNagle)
+            binding.SetOption(IPPROTO_TCP, TCP_NODELAY, 1);
+        ReportStatus(TIdStatus::stConnecting, binding.PeerIP());
+        if (timeout != -1 && timeout != 0)
+            ConnectWithTimeout(timeout);
+        else if (TIdAntiFreezeBase::PumpAllowed())
+            ConnectWithTimeout(kPumpedConnectTimeout);
+        else
+            SocketStack->CheckResult(binding.ConnectPeer(AF_INET));
+    } catch (...) {
+        // A failed connect leaves no socket behind that would look connected.
+        CloseTransport();
+        throw;
+    }
+}
+
+void TIdIOHandlerSocket::bindForConnect(int clientPortMax, int clientPortMin, int localPort,
+                                        const std::string& localAddress)
+{
+    TIdSocketHandle& binding = openBinding();
+    binding.AllocateHandle(SOCK_STREAM, 0);
+    binding.IP = localAddress;
+    binding.Port = localPort;
+    binding.ClientPortMin = clientPortMin;
+    binding.ClientPortMax = clientPortMax;
+    binding.BindLocal();
+}
+
+void TIdIOHandlerSocket::ConnectWithTimeout(int timeout)
+{
+    int slice = kUnpumpedSlice;
+    if (TIdAntiFreezeBase::PumpAllowed())
+        slice = std::max(1, std::min(ActiveAntiFreeze->IdleTimeOut, kUnpumpedSlice));
+    TIdConnectThread thread(*m_binding);
+    try {
+        if (waitForConnect(thread, timeout, slice)) {
+            thread.WaitFor();
+            if (!thread.ErrorText().empty())
+                throw EIdConnectException(thread.ErrorText());
+            return;
+        }
+    } catch (...) {
+        abortConnect(thread);
+        throw;
+    }
+    abortConnect(thread);
+    CloseTransport();
+    throw EIdConnectTimeout();
+}
+
+// Waits in slices, pumping after each, until the connect returns (true) or the time-out
+// (ms; -2: none) has passed (false). Wakes as soon as the connect returns.
+bool TIdIOHandlerSocket::waitForConnect(TIdConnectThread& thread, int timeout, int slice)
+{
+    const bool unlimited = timeout == -2;
+    int remaining = unlimited ? slice + 1 : timeout;
+    while (remaining > slice) {
+        const bool finished = thread.WaitFinished(std::chrono::milliseconds(slice));
+        remaining = unlimited ? slice + 1 : remaining - slice;
+        TIdAntiFreezeBase::PumpIfDue(true);
+        if (finished || thread.Terminated())
+            return true;
+    }
+    if (remaining > 0)
+        thread.WaitFinished(std::chrono::milliseconds(remaining));
+    return thread.Finished();
+}
+
+// Ends a connect still in progress: shutting the socket down makes the blocking call return;
+// repeated in case the thread had not entered it yet.
+void TIdIOHandlerSocket::abortConnect(TIdConnectThread& thread)
+{
+    thread.Terminate();
+    do {
+        SocketStack->shutdownSocket(m_binding->Handle(), SHUT_RDWR);
+    } while (!thread.WaitFinished(kShutdownRetry));
+    thread.WaitFor();
+}
+
+bool TIdIOHandlerSocket::WaitReadable(int timeout)
+{
+    if (!m_binding)
+        throw EIdConnClosedGracefully();
+    return m_binding->SelectReadable(timeout);
+}
+
+std::int64_t TIdIOHandlerSocket::ReceiveBytes(void* buffer, std::int64_t length)
+{
+    if (!IsOpen())
+        throw EIdClosedSocket();
+    return m_binding->ReceiveRaw(buffer, length);
+}
+
+std::int64_t TIdIOHandlerSocket::SendBytes(const void* buffer, std::int64_t length)
+{
+    if (!IsOpen())
+        throw EIdClosedSocket();
+    return m_binding->SendRaw(buffer, length);
+}
+
+std::int64_t TIdIOHandlerSocket::ReceiveBytesNow(void* buffer, std::int64_t length)
+{
+    if (!IsOpen())
+        throw EIdClosedSocket();
+    return m_binding->ReceiveRawNow(buffer, length);
+}
