@@ -1,0 +1,34 @@
+// The client side of a TCP connection.
+#include "ftp/IdTCPClient.h"
+
+#include "net/IdException.h"
+#include "net/IdIOHandlerSocket.h"
+#include "net/IdIntercept.h"
+
+void TIdTCPClient::DoOnConnected()
+{
+    fireEvent(OnConnected, this);
+}
+
+void TIdTCPClient::OpenConnection(int timeout)
+{
+    if (IOHandler() == nullptr) {
+        auto handler = std::make_unique<TIdIOHandlerSocket>();
+        handler->OnStatus = OnStatus;
+        adoptIOHandler(std::move(handler));
+    } else if (IOHandler()->IsOpen()) {
+        throw EIdAlreadyConnected("Already connected.");
+    }
+    try {
+        IOHandler()->OpenTransport();
+        ResetInput();
+        IOHandler()->ConnectTo(Host, Port, timeout, BoundPortMax, BoundPortMin, BoundPort, BoundIP);
+        if (Intercept() != nullptr)
+            Intercept()->HandleConnect(this);
+        ReportStatus(TIdStatus::stConnected, Host);
+        DoOnConnected();
+    } catch (...) {
+        DropSocket();
+        throw;
+    }
+}

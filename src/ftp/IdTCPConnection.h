@@ -1,0 +1,155 @@
+// One TCP connection with buffered reading and writing: lines with a terminator and a length
+// limit, numeric RFC 959 replies, exact byte counts and whole streams. It carries both the
+// FTP command connection (lines and replies) and each data connection (streams).
+#pragma once
+
+#include "ftp/IdBuffers.h"
+#include "ftp/IdRFCReply.h"
+#include "ftp/IdStream.h"
+#include "net/IdComponent.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TIdConnectionIntercept;
+class TIdIOHandler;
+class TIdIOHandlerSocket;
+
+enum class TIdMaxLineAction { maException, maSplit };
+
+using TNotifyEvent = std::function<void(TIdComponent* Sender)>;
+// Accepted reply codes; an empty list accepts every code.
+using TIdReplyCodes = std::vector<std::int16_t>;
+
+class TIdTCPConnection : public TIdComponent {
+public:
+    static constexpr int kDefaultMaxLineLength = 16384;
+    static constexpr int kDefaultBufferSize = 32768;
+    // Time-out arguments: -1 the connection's default (ReadTimeout), -2 no limit.
+    static constexpr int kDefaultTimeout = -1;
+    static constexpr int kNoTimeout = -2;
+
+    TIdTCPConnection();
+    // Drops the socket; never talks to the peer.
+    ~TIdTCPConnection() override;
+
+    // --- properties ---
+    bool ASCIIFilter = false;           // clear bit 7 of every received byte
+    int MaxLineLength = kDefaultMaxLineLength; // 0: no limit
+    TIdMaxLineAction MaxLineAction = TIdMaxLineAction::maException;
+    int ReadTimeout = 0;                // ms; 0 waits without limit
+    int RecvBufferSize = kDefaultBufferSize; // per receive, and the ReadIntoStream chunk
+    int SendBufferSize = kDefaultBufferSize; // the SendStream chunk
+    TNotifyEvent OnDisconnected;
+
+    // Not owned; may be attached and detached at any time (detach before destroying it).
+    TIdConnectionIntercept* Intercept() const { return m_intercept; }
+    void SetIntercept(TIdConnectionIntercept* intercept) { m_intercept = intercept; }
+    // The transport; created on demand by OpenConnection. Assigning one releases an owned
+    // handler first. The unique_ptr form hands ownership over (e.g. an accepted data socket).
+    TIdIOHandler* IOHandler() const { return m_ioHandler; }
+    void SetIOHandler(TIdIOHandler* handler);
+    void SetIOHandler(std::unique_ptr<TIdIOHandler> handler);
+    bool OwnsIOHandler() const { return m_ownedIOHandler != nullptr; }
+    // The I/O handler when it is a socket handler (its Binding() has the peer address).
+    TIdIOHandlerSocket* Socket() const { return m_socket; }
+
+    TIdRFCReply& LastReply() { return m_lastReply; }
+    const TIdRFCReply& LastReply() const { return m_lastReply; }
+    TIdRFCReply& GreetingReply() { return m_greetingReply; }
+    // Bytes received and not yet consumed.
+    TIdManagedBuffer& InputBuffer() { return m_pendingInput; }
+    bool ClosedByPeer() const { return m_closedByPeer; }
+
+    // --- state ---
+    virtual void DoOnDisconnected();
+    // Empties the input queue and forgets a peer close.
+    virtual void ResetInput();
+    // Notices a peer close (drops the socket, "Disconnected.", OnDisconnected) and raises
+    // EIdConnClosedGracefully when asked and nothing (or, with ignoreBuffer, nothing usable)
+    // is queued.
+    virtual void CheckPeerClosed(bool raiseIfClosed = true, bool ignoreBuffer = false);
+    virtual bool IsConnected();
+    // Orderly close with the Disconnecting/Disconnected statuses and OnDisconnected.
+    virtual void CloseConnection();
+    // Immediate close, no events; safe to call from a work handler during a read or write.
+    virtual void DropSocket();
+
+    // --- reading ---
+    // Receives one chunk into the input queue: the byte count, or -1 when the time-out
+    // passed and raiseOnTimeout is false.
+    virtual std::int64_t FillInputBuffer(bool raiseIfClosed = true, int timeout = kDefaultTimeout,
+                                         bool raiseOnTimeout = true);
+    // One line without its terminator; a CR before an LF terminator is dropped too. With the
+    // default time-out, expiry raises "Read Timeout"; with an explicit one it returns "".
+    // maxLength -1: MaxLineLength; the CR of a CR LF counts towards it.
+    virtual std::string ReadLine(const std::string& terminator = "\n", int timeout = kDefaultTimeout,
+                                 int maxLength = -1);
+    // The first line that is not blank after trimming, within tryCount lines; "" otherwise.
+    std::string ReadNonEmptyLine(std::int64_t tryCount);
+    void ReadBytes(void* destination, std::int64_t count);
+    // Reads `count` bytes (-1 without untilClosed: a 32-bit network-order count first) or,
+    // with untilClosed, everything until the peer closes, into the stream at its position.
+    // Work events bracket it (wkRead); the stream is cut at its final position.
+    void ReadIntoStream(TIdStream& stream, std::int64_t count = -1, bool untilClosed = false);
+
+    // --- writing ---
+    virtual void SendBlock(const void* data, std::int64_t count);
+    virtual void SendText(const std::string& text);
+    // Sends the line and CR LF. Refuses (EIdException, nothing sent) a line that holds
+    // CR, LF or NUL: such bytes would smuggle a second command onto the connection.
+    virtual void SendLine(const std::string& line);
+    // Sends the stream from its start (or position) to its end (or `size` bytes) in chunks
+    // of SendBufferSize, bracketed by work events (wkWrite).
+    virtual void SendStream(TIdStream& stream, bool fromStart = true, bool withCountPrefix = false,
+                            std::int64_t size = 0);
+
+    // --- replies ---
+    // Reads one reply (multi-line "123-" ... "123 " included) into LastReply and checks it.
+    virtual std::int16_t ReadReply(const TIdReplyCodes& accepted);
+    virtual std::int16_t CheckReplyCode(std::int16_t code, const TIdReplyCodes& accepted);
+    // SendLine, then ReadReply.
+    virtual std::int16_t SendCommand(const std::string& line, const TIdReplyCodes& accepted);
+    // accepted -1: any code.
+    std::int16_t SendCommand(const std::string& line, std::int16_t accepted = -1);
+    // Raises EIdProtocolReplyError with LastReply's code and text.
+    [[noreturn]] virtual void RaiseReplyError();
+
+    // The refusal SendLine applies: EIdException when the line holds CR, LF or NUL.
+    static void CheckCommandLine(const std::string& line);
+
+protected:
+    // Makes `handler` the owned transport.
+    void adoptIOHandler(std::unique_ptr<TIdIOHandler> handler);
+    // Releases an owned handler; kept alive while an operation further up the stack may
+    // still use it (a pumped event can close the connection during a read).
+    void releaseOwnedIOHandler();
+
+private:
+    class BusyScope;
+    std::int64_t receiveChunk(TIdIOHandler& handler, bool& wouldBlock);
+    void queueReceived(std::int64_t count);
+    void handleReceiveError();
+    std::int64_t lineEnd(std::int64_t& searched, const std::string& terminator);
+    std::string takeLine(std::int64_t terminatorPos, const std::string& terminator);
+    std::string overlongLine(int maxLength);
+    void ensureInput(std::int64_t count);
+    void readStreamBody(TIdStream& stream, std::int64_t remaining, bool untilClosed);
+    void sendBytes(const char* data, std::int64_t count);
+
+    TIdManagedBuffer m_pendingInput;
+    bool m_closedByPeer = false;
+    TIdRFCReply m_lastReply;
+    TIdRFCReply m_greetingReply;
+    TIdConnectionIntercept* m_intercept = nullptr;
+    TIdIOHandler* m_ioHandler = nullptr;
+    TIdIOHandlerSocket* m_socket = nullptr;
+    std::unique_ptr<TIdIOHandler> m_ownedIOHandler;
+    std::vector<std::unique_ptr<TIdIOHandler>> m_retiredIOHandlers;
+    int m_busyDepth = 0;
+    // The last receive filled the chunk: more is probably waiting, so try without a wait.
+    bool m_expectMore = false;
+};
