@@ -153,7 +153,7 @@ void TSiteForm::buildLayout()
     sPasV->setProperty("helpContext", 470);
     sPasV->setLayoutDirection(Qt::RightToLeft);  // the text stands left of the box
     paintText(sPasV, kTeal, QPalette::WindowText);
-    grid->addWidget(sPasV, 6, 0, 1, 2, Qt::AlignLeft);
+    grid->addWidget(sPasV, 6, 0, Qt::AlignLeft | Qt::AlignAbsolute);
     grid->setColumnStretch(3, 1);
 
     SaveButton = makeButton(this, "SaveButton", "Save / Exit", true);
