@@ -38,8 +38,9 @@ void TIdAntiFreezeBase::PumpIfDue(bool idle, bool overrideIdle)
         return;
     // Processing events on every block of a fast transfer would cost more than the transfer.
     const auto now = std::chrono::steady_clock::now();
-    if (!overrideIdle && now - antiFreeze.m_lastPump < antiFreeze.MinPumpInterval)
+    if (!overrideIdle && antiFreeze.m_pumped && now - antiFreeze.m_lastPump < antiFreeze.MinPumpInterval)
         return;
+    antiFreeze.m_pumped = true;
     antiFreeze.m_lastPump = now;
     antiFreeze.PumpMessages();
 }

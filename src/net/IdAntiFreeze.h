@@ -30,6 +30,7 @@ public:
     std::chrono::milliseconds MinPumpInterval{20};
 
 private:
+    bool m_pumped = false;
     std::chrono::steady_clock::time_point m_lastPump{};
 };
 

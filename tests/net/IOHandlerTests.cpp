@@ -1,0 +1,209 @@
+// The socket transport: connect statuses, refused and unknown hosts, the connect time-out with
+// the pump running, the readability wait in slices, and closing.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <netinet/tcp.h>
+#include <string>
+#include <vector>
+
+#include "NetTestSupport.h"
+#include "net/IdAntiFreeze.h"
+#include "net/IdException.h"
+#include "net/IdIOHandlerSocket.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// An anti-freeze whose hook counts the pumps and notes when they ran.
+struct CountingAntiFreeze {
+    CountingAntiFreeze()
+    {
+        antiFreeze.IdleTimeOut = 50;
+        antiFreeze.OnlyWhenIdle = false;
+        antiFreeze.OnPumpMessages = [this](bool) { pumps.push_back(Clock::now()); };
+    }
+    TIdAntiFreeze antiFreeze;
+    std::vector<Clock::time_point> pumps;
+};
+
+// A listener whose accept queue is full: a further connect is never answered.
+struct SilentListener {
+    SilentListener() : listener(loopbackListener(0))
+    {
+        // With a queue of length 0 one waiting connection fills it; the rest stay half-open.
+        for (int i = 0; i < 3; ++i) {
+            fillers.emplace_back();
+            fillers.back().connectWithoutWaiting(listener.localPort());
+        }
+        if (!listener.readableWithin(std::chrono::seconds(2)))
+            throw std::runtime_error("the filler connection never arrived");
+    }
+    RawSocket listener;
+    std::vector<RawSocket> fillers;
+};
+
+TEST(IOHandlerConnectTest, ARefusedConnectRaisesTheSocketError)
+{
+    TIdIOHandlerSocket handler;
+    handler.OpenTransport();
+    try {
+        handler.ConnectTo("127.0.0.1", unusedLoopbackPort());
+        FAIL() << "no exception";
+    } catch (const EIdSocketError& e) {
+        EXPECT_EQ(e.LastError(), 10061);
+        EXPECT_STREQ(e.what(), "Socket Error # 10061\r\nConnection refused.");
+    }
+    EXPECT_FALSE(handler.IsOpen()) << "a failed connect leaves no socket behind";
+}
+
+TEST(IOHandlerConnectTest, ARefusedConnectOnTheConnectThreadCarriesTheSameText)
+{
+    CountingAntiFreeze pump;
+    TIdIOHandlerSocket handler;
+    handler.OpenTransport();
+    try {
+        handler.ConnectTo("127.0.0.1", unusedLoopbackPort());
+        FAIL() << "no exception";
+    } catch (const EIdConnectException& e) {
+        EXPECT_STREQ(e.what(), "Socket Error # 10061\r\nConnection refused.");
+    }
+}
+
+TEST(IOHandlerConnectTest, AnUnknownHostRaisesHostNotFound)
+{
+    TIdIOHandlerSocket handler;
+    handler.OpenTransport();
+    try {
+        handler.ConnectTo("tarn-no-such-host.invalid", 21);
+        FAIL() << "no exception";
+    } catch (const EIdSocketError& e) {
+        EXPECT_EQ(e.LastError(), 11001);
+        EXPECT_STREQ(e.what(), "Socket Error # 11001\r\nHost not found.");
+    }
+}
+
+TEST(IOHandlerConnectTest, ConnectTimesOutWhileThePumpRuns)
+{
+    SilentListener silent;
+    CountingAntiFreeze pump;
+    TIdIOHandlerSocket handler;
+    handler.OpenTransport();
+    const auto start = Clock::now();
+    try {
+        handler.ConnectTo("127.0.0.1", silent.listener.localPort(), 400);
+        FAIL() << "no exception";
+    } catch (const EIdConnectTimeout& e) {
+        EXPECT_STREQ(e.what(), "Connect timed out.");
+    }
+    const auto elapsed = Clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(400));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(2000));
+    EXPECT_FALSE(handler.IsOpen()) << "the socket is closed before the exception";
+    // Slices of 50 ms: the pump ran about eight times, never leaving a long gap.
+    EXPECT_GE(pump.pumps.size(), 5u);
+    EXPECT_LE(pump.pumps.size(), 9u);
+    for (std::size_t i = 1; i < pump.pumps.size(); ++i)
+        EXPECT_LT(pump.pumps[i] - pump.pumps[i - 1], std::chrono::milliseconds(200));
+}
+
+TEST(IOHandlerConnectTest, ConnectingToAnAddressReportsOnlyConnecting)
+{
+    RawSocket listener = loopbackListener();
+    TIdIOHandlerSocket handler;
+    std::vector<std::string> statuses;
+    handler.OnStatus = [&](TIdComponent*, TIdStatus, const std::string& text) { statuses.push_back(text); };
+    handler.OpenTransport();
+    handler.ConnectTo("127.0.0.1", listener.localPort());
+    EXPECT_EQ(statuses, std::vector<std::string>{"Connecting to 127.0.0.1."});
+    ASSERT_TRUE(handler.IsOpen());
+    EXPECT_EQ(handler.Binding()->PeerPort(), listener.localPort());
+    EXPECT_EQ(handler.Binding()->IP, "127.0.0.1");
+    EXPECT_GT(handler.Binding()->Port, 0);
+}
+
+TEST(IOHandlerConnectTest, ConnectingToANameReportsResolvingFirst)
+{
+    RawSocket listener = loopbackListener();
+    CountingAntiFreeze pump;  // through the connect thread as in the window
+    TIdIOHandlerSocket handler;
+    std::vector<std::string> statuses;
+    handler.OnStatus = [&](TIdComponent*, TIdStatus, const std::string& text) { statuses.push_back(text); };
+    handler.OpenTransport();
+    const auto start = Clock::now();
+    handler.ConnectTo("LocalHost", listener.localPort());
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(40)) << "no waiting out a whole slice";
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Resolving hostname LocalHost.", "Connecting to 127.0.0.1."}));
+    EXPECT_TRUE(handler.IsOpen());
+}
+
+TEST(IOHandlerConnectTest, WithoutNagleTheNoDelayOptionIsSet)
+{
+    RawSocket listener = loopbackListener();
+    TIdIOHandlerSocket handler;
+    handler.UseNagle = false;
+    handler.OpenTransport();
+    handler.ConnectTo("127.0.0.1", listener.localPort());
+    int value = 0;
+    socklen_t length = sizeof(value);
+    ASSERT_EQ(::getsockopt(handler.Binding()->Handle(), IPPROTO_TCP, TCP_NODELAY, &value, &length), 0);
+    EXPECT_NE(value, 0);
+}
+
+TEST(IOHandlerTransferTest, BytesTravelBothWaysAndCloseEndsTheStream)
+{
+    RawSocket listener = loopbackListener();
+    TIdIOHandlerSocket handler;
+    handler.OpenTransport();
+    handler.ConnectTo("127.0.0.1", listener.localPort());
+    RawSocket server = listener.acceptOne();
+
+    ASSERT_EQ(handler.SendBytes("USER tarn\r\n", 11), 11);
+    char buffer[32];
+    ASSERT_EQ(::recv(server.fd(), buffer, sizeof(buffer), 0), 11);
+    EXPECT_EQ(std::string(buffer, 11), "USER tarn\r\n");
+
+    EXPECT_EQ(handler.ReceiveBytesNow(buffer, sizeof(buffer)), -1);
+    EXPECT_EQ(SocketStack->lastError(), Id_WSAEWOULDBLOCK);
+    ::send(server.fd(), "331 ok\r\n", 8, MSG_NOSIGNAL);
+    ASSERT_TRUE(handler.WaitReadable(2000));
+    ASSERT_EQ(handler.ReceiveBytes(buffer, sizeof(buffer)), 8);
+    EXPECT_EQ(std::string(buffer, 8), "331 ok\r\n");
+
+    handler.CloseTransport();
+    EXPECT_FALSE(handler.IsOpen());
+    ASSERT_TRUE(server.readableWithin(std::chrono::seconds(2)));
+    EXPECT_EQ(::recv(server.fd(), buffer, sizeof(buffer), 0), 0);
+    EXPECT_THROW((void)handler.ReceiveBytes(buffer, 1), EIdClosedSocket);
+    EXPECT_THROW((void)handler.SendBytes(buffer, 1), EIdClosedSocket);
+    EXPECT_THROW((void)handler.WaitReadable(0), EIdConnClosedGracefully);
+}
+
+TEST(IOHandlerTransferTest, AWaitWithThePumpIsCutIntoSlices)
+{
+    RawSocket listener = loopbackListener();
+    TIdIOHandlerSocket handler;
+    handler.OpenTransport();
+    handler.ConnectTo("127.0.0.1", listener.localPort());
+    CountingAntiFreeze pump;
+    const auto start = Clock::now();
+    EXPECT_FALSE(handler.WaitReadable(230));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(230));
+    // 30 ms, then four slices of 50 ms, each followed by a pump.
+    EXPECT_GE(pump.pumps.size(), 4u);
+    EXPECT_LE(pump.pumps.size(), 5u);
+}
+
+TEST(IOHandlerTransferTest, AWaitEndsWhenThePumpDropsTheConnection)
+{
+    RawSocket listener = loopbackListener();
+    TIdIOHandlerSocket handler;
+    handler.OpenTransport();
+    handler.ConnectTo("127.0.0.1", listener.localPort());
+    CountingAntiFreeze pump;
+    pump.antiFreeze.OnPumpMessages = [&](bool) { handler.CloseTransport(); };
+    EXPECT_THROW((void)handler.WaitReadable(-2), EIdConnClosedGracefully);
+}
+
+} // namespace

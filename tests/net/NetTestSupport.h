@@ -1,0 +1,113 @@
+// Helpers of the transport tests: raw loopback sockets as test partners (independent of the
+// code under test), a free port, and a stack kept alive for the socket-level tests.
+#pragma once
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <functional>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "net/IdComponent.h"
+
+// A raw socket closed on destruction.
+class RawSocket {
+public:
+    RawSocket() : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    {
+        if (m_fd < 0)
+            throw std::runtime_error("socket failed");
+    }
+    explicit RawSocket(int fd) : m_fd(fd) {}
+    ~RawSocket()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    RawSocket(const RawSocket&) = delete;
+    RawSocket& operator=(const RawSocket&) = delete;
+    RawSocket(RawSocket&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    RawSocket& operator=(RawSocket&& other) noexcept
+    {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
+
+    int fd() const { return m_fd; }
+
+    // Binds to 127.0.0.1 and the port (0: any); false when that fails.
+    bool bindLoopback(int port)
+    {
+        sockaddr_in address = loopback(port);
+        return ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    }
+    int localPort() const
+    {
+        sockaddr_in address{};
+        socklen_t length = sizeof(address);
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        return ntohs(address.sin_port);
+    }
+    void listenOn(int backlog)
+    {
+        if (::listen(m_fd, backlog) != 0)
+            throw std::runtime_error("listen failed");
+    }
+    // Starts a connect to 127.0.0.1:port without waiting for it to complete.
+    void connectWithoutWaiting(int port)
+    {
+        int flags = 1;
+        ::ioctl(m_fd, FIONBIO, &flags);
+        sockaddr_in address = loopback(port);
+        ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    }
+    // Waits up to the limit until the socket is readable.
+    bool readableWithin(std::chrono::milliseconds limit) const
+    {
+        pollfd entry{m_fd, POLLIN, 0};
+        return ::poll(&entry, 1, static_cast<int>(limit.count())) == 1;
+    }
+    RawSocket acceptOne() const { return RawSocket(::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC)); }
+
+    static sockaddr_in loopback(int port)
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return address;
+    }
+
+private:
+    int m_fd;
+};
+
+// A loopback port that was free a moment ago (nothing listens on it).
+inline int unusedLoopbackPort()
+{
+    RawSocket probe;
+    if (!probe.bindLoopback(0))
+        throw std::runtime_error("no free port");
+    return probe.localPort();
+}
+
+// A listening raw socket on a loopback port the system chose.
+inline RawSocket loopbackListener(int backlog = 8)
+{
+    RawSocket listener;
+    if (!listener.bindLoopback(0))
+        throw std::runtime_error("bind failed");
+    listener.listenOn(backlog);
+    return listener;
+}
+
+// Keeps the socket stack alive for tests that use the socket layer directly.
+struct StackHolder {
+    TIdComponent component;
+};
