@@ -100,6 +100,8 @@ TSiteForm::TSiteForm(QWidget* parent)
     for (QLineEdit* edit : {sName, sHost, sUser, sPass, sRDir, sLDir})
         connect(edit, &QLineEdit::textChanged, this, &TSiteForm::sAnyChange);
     connect(sPasV, &QCheckBox::toggled, this, &TSiteForm::sAnyChange);
+    // The field is narrower than most paths: the whole path shows on hovering.
+    connect(sLDir, &QLineEdit::textChanged, sLDir, &QLineEdit::setToolTip);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         if (old == sLDir)
             sLDirExit(now);
@@ -210,6 +212,7 @@ void TSiteForm::setFieldText(QLineEdit* edit, const QString& text)
     // Only a different text is written, so an unchanged field raises no change.
     if (edit->text() != text)
         edit->setText(text);
+    edit->setCursorPosition(0);  // a long path shows its beginning
 }
 
 std::string TSiteForm::fieldBytes(QLineEdit* edit) const
