@@ -1,0 +1,171 @@
+// The FTP client session: the command connection with login, the single-command operations,
+// and the data transfers (downloads, uploads, listings) in passive and active mode.
+#pragma once
+
+#include "ftp/IdFTPList.h"
+#include "ftp/IdRFCReply.h"
+#include "ftp/IdStream.h"
+#include "ftp/IdTCPClient.h"
+#include "net/IdException.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TIdSimpleServer;
+class TIdSocketHandle;
+
+// The runtime's text-to-number conversion error ("'x' is not a valid integer value"); it is
+// deliberately not an EIdException.
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+enum class TIdFtpProxyType {
+    fpcmNone,
+    fpcmUserSite,
+    fpcmSite,
+    fpcmOpen,
+    fpcmUserPass,
+    fpcmTransparent,
+    fpcmHttpProxyWithFtp
+};
+
+enum class TIdFTPTransferType { ftASCII, ftBinary };
+
+struct TIdFtpProxySettings {
+    TIdFtpProxyType ProxyType = TIdFtpProxyType::fpcmNone;
+    std::string Host;
+    std::string UserName;
+    std::string Password;
+    int Port = 0;
+};
+
+// What the server named in its answer to PASV.
+struct TIdPassiveAddress {
+    std::string Host;
+    int Port = 0;
+};
+
+class TIdFTP;
+
+using TIdCheckListFormat =
+    std::function<void(TIdFTP* ASender, const std::string& ALine, TIdFTPListFormat& VListFormat)>;
+using TIdCreateFTPList =
+    std::function<void(TIdFTP* ASender, std::unique_ptr<TIdFTPListItems>& VFTPList)>;
+using TIdFtpAfterGet = std::function<void(TIdFTP* ASender, TIdStream& VStream)>;
+
+class TIdFTP : public TIdTCPClient {
+public:
+    static constexpr int kDefaultPort = 21;
+    // How long an active-mode transfer waits for the server to connect to the data port.
+    static constexpr int kAcceptTimeout = 120000;
+
+    TIdFTP();
+    ~TIdFTP() override;
+
+    // --- properties ---
+    bool Passive = false;
+    TIdFtpProxySettings ProxySettings;
+    TNotifyEvent OnAfterClientLogin;
+    TIdCheckListFormat OnCheckListFormat;
+    TIdCreateFTPList OnCreateFTPList;
+    TIdFtpAfterGet OnAfterGet;
+
+    TIdFTPTransferType TransferType() const { return m_transferType; }
+    // Sends TYPE when connected and the type changes; ignored while a transfer runs.
+    void SetTransferType(TIdFTPTransferType type);
+    // Kept in the parsed listing collection (built when missing).
+    TIdOnParseCustomListFormat OnParseCustomListFormat();
+    void SetOnParseCustomListFormat(TIdOnParseCustomListFormat handler);
+
+    const std::string& SystemType() const { return m_systemType; }
+    const TIdRFCReply& LoginReply() const { return m_loginReply; }
+    const std::vector<std::string>& ListingLines() const { return m_listingLines; }
+    // The data connection while a transfer runs, else null.
+    TIdTCPConnection* DataLink() const { return m_dataLink.get(); }
+
+    // --- session ---
+    // Connects, reads the 220 greeting and, with autoLogin, logs in, asks SYST and sets TYPE.
+    // Any failure closes the connection before the exception leaves.
+    void OpenSession(bool autoLogin = true, int timeout = -1);
+    void Authenticate();
+    void SendTypeCommand();
+    // QUIT (its reply is not read), then the connection is closed.
+    void CloseSession();
+    // ABOR and the data connection dropped; the running transfer reads the replies. Safe to
+    // call from a work handler while that transfer is on the call stack.
+    virtual void SendAbort();
+    virtual void DropDataConnection();
+
+    void ChangeDirectory(const std::string& directory);
+    std::string QueryCurrentDirectory();
+    void MakeDirectory(const std::string& directory);
+    void DeleteDirectory(const std::string& directory);
+    void DeleteRemoteFile(const std::string& fileName);
+    void RenameRemote(const std::string& oldName, const std::string& newName);
+    // The size the server reports (213), or -1.
+    std::int64_t QueryFileSize(const std::string& fileName);
+    // Sends the line and answers the reply code unchecked.
+    int RawCommand(const std::string& line);
+    // Whether the server takes REST; asked once in the life of the object.
+    bool ProbeResume();
+
+    // --- transfers ---
+    void Download(const std::string& remoteName, const std::string& localPath,
+                  bool canOverwrite = false, bool resume = false);
+    // Writes from the stream's position; with resume that position is the REST offset.
+    void DownloadToStream(const std::string& remoteName, TIdStream& stream, bool resume = false);
+    void Upload(const std::string& localPath, const std::string& remoteName = std::string(),
+                bool append = false);
+    // Empty name: STOU; append: APPE from the stream's position; else STOR from the start.
+    void UploadFromStream(TIdStream& stream, const std::string& remoteName = std::string(),
+                          bool append = false);
+    void ListDirectory(std::vector<std::string>* destination = nullptr,
+                       const std::string& specifier = std::string(), bool details = true);
+    TIdFTPListItems& ParsedListing();
+
+    void ReceiveTransfer(const std::string& command, TIdStream& stream, bool resume);
+    void SendTransfer(const std::string& command, TIdStream& stream, bool fromStart);
+    // The address as the server gave it; the data connection itself always goes to the
+    // command connection's peer (a server must not send the client elsewhere).
+    TIdPassiveAddress RequestPassive();
+    void AnnouncePort(const TIdSocketHandle& binding);
+    void PrepareDataLink(TIdTCPConnection& link);
+
+protected:
+    virtual void DoAfterGet(TIdStream& stream);
+
+private:
+    class DataLinkScope;
+    // Refuses an argument with CR, LF or NUL before anything is sent (EIdException).
+    static void checkArgument(const std::string& argument, const char* what);
+    void userLogin(const std::string& user, const std::string& password);
+    void proxyLogin();
+    void checkLoginArguments() const;
+    void receivePassive(const std::string& command, TIdStream& stream, bool resume);
+    void receiveActive(const std::string& command, TIdStream& stream, bool resume);
+    void sendPassive(const std::string& command, TIdStream& stream, bool fromStart);
+    void sendActive(const std::string& command, TIdStream& stream, bool fromStart);
+    TIdTCPClient& openPassiveLink(int port);
+    TIdSimpleServer& listenActiveLink();
+    void sendRestart(const TIdStream& stream);
+    void readFinalReplies();
+    void drainAbortedUploadReplies();
+    bool replyPending(int timeoutMs);
+    std::string peerAddress() const;
+
+    TIdFTPTransferType m_transferType = TIdFTPTransferType::ftBinary;
+    bool m_resumeAvailable = false;
+    std::vector<std::string> m_listingLines;
+    TIdRFCReply m_loginReply;
+    bool m_resumeKnown = false;
+    std::string m_systemType;
+    std::unique_ptr<TIdTCPConnection> m_dataLink;
+    std::unique_ptr<TIdFTPListItems> m_listing;
+    // ABOR went out during the running transfer (so one more reply is due).
+    bool m_abortSent = false;
+};

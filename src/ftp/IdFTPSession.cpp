@@ -1,0 +1,248 @@
+// TIdFTP session commands: opening and closing, the login schemes, and the operations that
+// are one command and one reply.
+#include "ftp/IdFTP.h"
+
+#include "ftp/IdGlobal.h"
+
+namespace {
+
+// "USER %s@%s@%s"
+std::string joinAt(const std::string& a, const std::string& b)
+{
+    return a + "@" + b;
+}
+
+} // namespace
+
+void TIdFTP::checkArgument(const std::string& argument, const char* what)
+{
+    // Such bytes would end the command early and smuggle a second one onto the connection.
+    if (argument.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+        throw EIdException(std::string("The ") + what
+                           + " contains a line break (CR or LF) or a NUL character and cannot "
+                             "be sent to the server.");
+}
+
+TIdFTP::TIdFTP()
+{
+    Port = kDefaultPort;
+}
+
+TIdFTP::~TIdFTP() = default;
+
+void TIdFTP::checkLoginArguments() const
+{
+    checkArgument(Username(), "user name");
+    checkArgument(Password(), "password");
+    checkArgument(Host, "host name");
+    checkArgument(ProxySettings.UserName, "proxy user name");
+    checkArgument(ProxySettings.Password, "proxy password");
+}
+
+void TIdFTP::OpenSession(bool autoLogin, int timeout)
+{
+    if (autoLogin)
+        checkLoginArguments();
+    const std::string savedHost = Host;
+    const int savedPort = Port;
+    if (ProxySettings.ProxyType != TIdFtpProxyType::fpcmNone && !ProxySettings.Host.empty()) {
+        Host = ProxySettings.Host;
+        Port = ProxySettings.Port;
+    }
+    try {
+        try {
+            OpenConnection(timeout);
+        } catch (...) {
+            Host = savedHost;
+            Port = savedPort;
+            throw;
+        }
+        Host = savedHost;
+        Port = savedPort;
+        ReadReply({220});
+        GreetingReply().Assign(LastReply());
+        if (autoLogin) {
+            Authenticate();
+            fireEvent(OnAfterClientLogin, this);
+            const int code = SendCommand("SYST", TIdReplyCodes{200, 215, 500});
+            if (code == 500)
+                m_systemType = "Unknown";
+            else
+                m_systemType = LastReply().Text().empty() ? "" : LastReply().Text().front();
+            ReportStatus(TIdStatus::stTransferDone, "Connection established");
+        }
+    } catch (...) {
+        try {
+            CloseConnection();
+        } catch (...) {
+            // the failure that ended the open is the one to report
+        }
+        throw;
+    }
+}
+
+void TIdFTP::userLogin(const std::string& user, const std::string& password)
+{
+    if (SendCommand("USER " + user, TIdReplyCodes{230, 331}) == 331)
+        SendCommand("PASS " + password, TIdReplyCodes{230});
+}
+
+void TIdFTP::proxyLogin()
+{
+    if (!ProxySettings.UserName.empty())
+        userLogin(ProxySettings.UserName, ProxySettings.Password);
+}
+
+void TIdFTP::Authenticate()
+{
+    switch (ProxySettings.ProxyType) {
+    case TIdFtpProxyType::fpcmNone:
+        userLogin(Username(), Password());
+        break;
+    case TIdFtpProxyType::fpcmUserSite:
+        proxyLogin();
+        userLogin(joinAt(Username(), Host), Password());
+        break;
+    case TIdFtpProxyType::fpcmSite:
+        proxyLogin();
+        SendCommand("SITE " + Host);
+        userLogin(Username(), Password());
+        break;
+    case TIdFtpProxyType::fpcmOpen:
+        proxyLogin();
+        SendCommand("OPEN " + Host);
+        userLogin(Username(), Password());
+        break;
+    case TIdFtpProxyType::fpcmUserPass:
+        userLogin(joinAt(joinAt(Username(), ProxySettings.UserName), Host),
+                  ProxySettings.Password.empty() ? Password()
+                                                 : joinAt(Password(), ProxySettings.Password));
+        break;
+    case TIdFtpProxyType::fpcmTransparent:
+        proxyLogin();
+        userLogin(Username(), Password());
+        break;
+    case TIdFtpProxyType::fpcmHttpProxyWithFtp:
+        throw EIdException("Command not supported.");
+    }
+    m_loginReply.Assign(LastReply());
+    SendTypeCommand();
+}
+
+void TIdFTP::SendTypeCommand()
+{
+    SendCommand(m_transferType == TIdFTPTransferType::ftASCII ? "TYPE A" : "TYPE I",
+                TIdReplyCodes{200});
+}
+
+void TIdFTP::SetTransferType(TIdFTPTransferType type)
+{
+    if (type == m_transferType || m_dataLink)
+        return;
+    m_transferType = type;
+    if (IsConnected())
+        SendTypeCommand();
+}
+
+void TIdFTP::CloseSession()
+{
+    try {
+        if (IsConnected())
+            SendLine("QUIT");
+    } catch (...) {
+        CloseConnection();
+        throw;
+    }
+    CloseConnection();
+}
+
+void TIdFTP::SendAbort()
+{
+    try {
+        if (IsConnected()) {
+            SendLine("ABOR");
+            m_abortSent = m_dataLink != nullptr;
+        }
+    } catch (...) {
+        DropDataConnection();
+        throw;
+    }
+    DropDataConnection();
+}
+
+void TIdFTP::DropDataConnection()
+{
+    if (m_dataLink)
+        m_dataLink->DropSocket();
+}
+
+void TIdFTP::ChangeDirectory(const std::string& directory)
+{
+    SendCommand("CWD " + directory, TIdReplyCodes{200, 250});
+}
+
+std::string TIdFTP::QueryCurrentDirectory()
+{
+    SendCommand("PWD", TIdReplyCodes{257});
+    // 257 "/home/tarn" is current directory.
+    const std::string line = LastReply().Text().empty() ? std::string() : LastReply().Text().front();
+    const std::size_t open = line.find('"');
+    if (open == std::string::npos)
+        return std::string();
+    const std::size_t close = line.find('"', open + 1);
+    if (close == std::string::npos)
+        return std::string();
+    return line.substr(open + 1, close - open - 1);
+}
+
+void TIdFTP::MakeDirectory(const std::string& directory)
+{
+    SendCommand("MKD " + directory, TIdReplyCodes{257});
+}
+
+void TIdFTP::DeleteDirectory(const std::string& directory)
+{
+    SendCommand("RMD " + directory, TIdReplyCodes{250});
+}
+
+void TIdFTP::DeleteRemoteFile(const std::string& fileName)
+{
+    SendCommand("DELE " + fileName, TIdReplyCodes{250});
+}
+
+void TIdFTP::RenameRemote(const std::string& oldName, const std::string& newName)
+{
+    checkArgument(newName, "new name");
+    SendCommand("RNFR " + oldName, TIdReplyCodes{350});
+    SendCommand("RNTO " + newName, TIdReplyCodes{250});
+}
+
+std::int64_t TIdFTP::QueryFileSize(const std::string& fileName)
+{
+    if (SendCommand("SIZE " + fileName) != 213)
+        return -1;
+    // 213 1234
+    std::string text;
+    for (const std::string& line : LastReply().Text())
+        text += (text.empty() ? "" : "\r\n") + line;
+    std::string rest(Trim(text));
+    const std::size_t blank = rest.find(' ');
+    if (blank != std::string::npos)
+        rest.erase(0, blank + 1);
+    return ParseInteger(rest).value_or(-1);
+}
+
+int TIdFTP::RawCommand(const std::string& line)
+{
+    return SendCommand(line, std::int16_t{-1});
+}
+
+bool TIdFTP::ProbeResume()
+{
+    if (m_resumeKnown)
+        return m_resumeAvailable;
+    m_resumeKnown = true;
+    m_resumeAvailable = RawCommand("REST 1") == 350;
+    RawCommand("REST 0");
+    return m_resumeAvailable;
+}
