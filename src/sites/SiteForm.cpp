@@ -240,12 +240,23 @@ void TSiteForm::FormShow()
         sEditFunction->setText("Edit the selected site");
         return;
     }
-    fillField(sName, "Site-" + std::to_string(SiteCount + 1));
+    fillField(sName, proposedSiteName());
     for (QLineEdit* edit : {sHost, sUser, sPass, sRDir, sLDir})
         fillField(edit, {});
     sPasV->setChecked(false);
     setWindowTitle("Site Window: Create new site");
     sEditFunction->setText("Enter details of new site");
+}
+
+// "Site-" and the number after the last site; when a site already has that name, the next
+// free number, so the proposal is never a name the save would refuse.
+std::string TSiteForm::proposedSiteName() const
+{
+    for (std::int32_t number = SiteCount + 1;; ++number) {
+        const std::string name = "Site-" + std::to_string(number);
+        if (!nameUsedByAnotherSite(QString::fromStdString(name)))
+            return name;
+    }
 }
 
 void TSiteForm::sAnyChange()

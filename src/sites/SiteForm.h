@@ -68,6 +68,7 @@ private:
     std::string fieldBytes(QLineEdit* edit) const;
     void setFieldText(QLineEdit* edit, const QString& text);
 
+    std::string proposedSiteName() const;
     bool refuseSiteName();
     bool nameUsedByAnotherSite(const QString& name) const;
     void storeSite();

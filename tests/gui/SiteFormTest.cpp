@@ -91,6 +91,12 @@ TEST_F(SiteEditor, CreateModeProposesTheNextNameAndEmptyFields)
     });
 }
 
+TEST_F(SiteEditor, ProposedNameSkipsANumberAlreadyInUse)
+{
+    storeSites({"Other", "site-3"});
+    runEditor('N', [&] { EXPECT_EQ(form.sName->text(), "Site-4"); });
+}
+
 TEST_F(SiteEditor, CreatedSiteIsStoredAndBecomesCurrent)
 {
     storeSites({"Alpha", "Zulu"});
