@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include "net/IdAntiFreeze.h"
 #include "net/IdException.h"
@@ -170,8 +171,13 @@ void TIdSocketHandle::ReleaseHandle()
     if (!m_open)
         return;
     m_open = false;
-    SocketStack->shutdownSocket(m_handle, SHUT_WR);
-    SocketStack->closeSocket(m_handle);
+    if (SocketStack) {
+        SocketStack->shutdownSocket(m_handle, SHUT_WR);
+        SocketStack->closeSocket(m_handle);
+    } else {
+        // A handle outliving every network component still must not leak its socket.
+        ::close(m_handle);
+    }
     m_handle = Id_INVALID_SOCKET;
 }
 
