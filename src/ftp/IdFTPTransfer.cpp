@@ -12,8 +12,11 @@
 
 namespace {
 
-// A server that answers nothing more after ABOR or after a lone 426 must not hang the session.
-constexpr int kLateReplyWaitMs = 5000;
+// A server that answers nothing more after ABOR, or after a 426 of its own, must not hang the
+// session: the second reply is waited for this long. A server that fails a transfer by itself
+// sends its 426 alone; one that answers an abort sends both replies at once.
+constexpr int kAbortReplyWaitMs = 5000;
+constexpr int kSecondReplyWaitMs = 1000;
 
 const TIdReplyCodes kTransferStartCodes{125, 150, 154};
 const TIdReplyCodes kFinalCodes{225, 226, 250, 426, 450};
@@ -282,11 +285,11 @@ void TIdFTP::readFinalReplies()
     const int code = ReadReply(kFinalCodes);
     if (code == 426 || code == 450) {
         // Without our ABOR, a lone 426 is the server failing the transfer: no 226 follows.
-        if (!abortSent && !replyPending(kLateReplyWaitMs))
+        if (!abortSent && !replyPending(kSecondReplyWaitMs))
             RaiseReplyError();
         ReadReply(TIdReplyCodes{226, 225});
         ReportStatus(TIdStatus::stTransferAborted, "Transfer aborted");
-    } else if (abortSent && replyPending(kLateReplyWaitMs)) {
+    } else if (abortSent && replyPending(kAbortReplyWaitMs)) {
         ReadReply(TIdReplyCodes{});
     }
 }
@@ -297,7 +300,7 @@ void TIdFTP::drainAbortedUploadReplies()
 {
     m_abortSent = false;
     try {
-        for (int i = 0; i < 2 && replyPending(kLateReplyWaitMs); ++i)
+        for (int i = 0; i < 2 && replyPending(kAbortReplyWaitMs); ++i)
             ReadReply(TIdReplyCodes{});
     } catch (...) {
         // the upload's own failure is the one to report

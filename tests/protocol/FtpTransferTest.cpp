@@ -1,0 +1,380 @@
+// Data transfers against the scripted server: PASV answers, the data address, active mode
+// with a stranger knocking, abort from the work handler, final replies, 64-bit sizes,
+// uploads and listings.
+#include "FtpScript.h"
+#include "support/FtpServerProcess.h"
+
+#include <gtest/gtest.h>
+
+using namespace ftptest;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct PasvCase {
+    const char* id;
+    const char* format;
+    const char* host;
+};
+
+class FtpPassiveAnswer : public testing::TestWithParam<PasvCase> {};
+
+// Whatever address the answer names, the data connection goes to the server itself.
+TEST_P(FtpPassiveAnswer, DownloadConnectsToTheServersOwnAddress)
+{
+    const PasvCase& c = GetParam();
+    ScriptedFtpServer server;
+    addLogin(server).pasv(c.format).pasv(c.format).acceptData()
+        .reply("RETR a.txt", "150 Opening data connection\r\n")
+        .sendData("hello world").closeData()
+        .send("226 Transfer complete\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    const TIdPassiveAddress said = ftp->RequestPassive();
+    EXPECT_EQ(said.Host, c.host);
+    EXPECT_GT(said.Port, 0);
+    TIdMemoryStream data;
+    ftp->DownloadToStream("a.txt", data);
+    EXPECT_EQ(data.DataString(), "hello world");
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FtpPassiveAnswer,
+    testing::Values(
+        PasvCase{"parentheses", "227 Entering Passive Mode (127,0,0,1,{port}).\r\n", "127.0.0.1"},
+        PasvCase{"noParentheses", "227 Entering Passive Mode 127,0,0,1,{port}\r\n", "127.0.0.1"},
+        PasvCase{"otherAddress", "227 Entering Passive Mode (10,0,0,5,{port})\r\n", "10.0.0.5"},
+        PasvCase{"blanksKept", "227 Passive (127, 0, 0, 1,{port})\r\n", "127. 0. 0. 1"}),
+    [](const auto& info) { return std::string(info.param.id); });
+
+TEST(FtpPassiveAnswerMalformed, RaisesTheConversionErrorBeforeAnyDataConnection)
+{
+    ScriptedFtpServer server;
+    addLogin(server).reply("PASV", "227 Entering Passive Mode (127,0,0,1,x,7)\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    TIdMemoryStream data;
+    try {
+        ftp->DownloadToStream("a.txt", data);
+        FAIL();
+    } catch (const EConvertError& error) {
+        EXPECT_STREQ(error.what(), "'x' is not a valid integer value");
+    }
+    EXPECT_EQ(ftp->DataLink(), nullptr);
+}
+
+TEST(FtpActiveMode, StrangerOnTheDataPortIsClosedAndTheServerIsAccepted)
+{
+    ScriptedFtpServer server;
+    addLogin(server).expectPrefix("PORT 127,0,0,1,").send("200 PORT ok\r\n")
+        .reply("RETR a.txt", "150 Opening data connection\r\n")
+        .intrudeData("127.0.0.2", "EVIL DATA")
+        .connectData().sendData("the real data").closeData()
+        .send("226 Transfer complete\r\n");
+    server.start();
+    auto ftp = makeSession(server, false);
+    ftp->OpenSession();
+    TIdMemoryStream data;
+    ftp->DownloadToStream("a.txt", data);
+    EXPECT_EQ(data.DataString(), "the real data");
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+    EXPECT_EQ(server.intrudersRefused(), 1);
+}
+
+TEST(FtpAbort, DownloadAbortedFromTheWorkHandlerReads426Then226)
+{
+    ScriptedFtpServer server;
+    addLogin(server).pasv().acceptData()
+        .reply("RETR big.bin", "150 Opening data connection\r\n")
+        .sendGeneratedData(64 << 20)
+        .expect("ABOR")
+        .send("426 Transfer aborted\r\n226 ABOR successful\r\n") // both replies in one block
+        .reply("NOOP", "200 ok\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    StatusLog log;
+    log.attach(*ftp);
+    ftp->OpenSession();
+    bool aborted = false;
+    ftp->OnWork = [&](TIdComponent*, TWorkMode mode, std::int64_t) {
+        if (mode == TWorkMode::wkRead && !aborted) {
+            aborted = true;
+            ftp->SendAbort();
+        }
+    };
+    CountingSink sink;
+    EXPECT_NO_THROW(ftp->DownloadToStream("big.bin", sink));
+    EXPECT_GT(sink.written(), 0);
+    EXPECT_LT(sink.written(), 64 << 20);
+    EXPECT_EQ(sink.mismatches(), 0);
+    ASSERT_GE(log.texts.size(), 3u);
+    EXPECT_EQ(log.texts[log.texts.size() - 2], "Transfer complete");
+    EXPECT_EQ(log.texts.back(), "Transfer aborted");
+    EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
+// ABOR that reaches the server after the transfer ended is answered on its own; that answer
+// must not be taken by the next command.
+TEST(FtpAbort, LateAbortAnswerIsReadWithTheTransfer)
+{
+    ScriptedFtpServer server;
+    addLogin(server).pasv().acceptData()
+        .reply("RETR a.txt", "150 Opening data connection\r\n")
+        .sendData("complete file").closeData()
+        .send("226 Transfer complete\r\n")
+        .expect("ABOR").send("225 No transfer to abort\r\n")
+        .reply("PWD", "257 \"/\"\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    StatusLog log;
+    log.attach(*ftp);
+    ftp->OpenSession();
+    ftp->OnWork = [&](TIdComponent*, TWorkMode, std::int64_t) {
+        if (ftp->DataLink() != nullptr)
+            ftp->SendAbort();
+    };
+    TIdMemoryStream data;
+    ftp->DownloadToStream("a.txt", data);
+    EXPECT_FALSE(log.contains("Transfer aborted"));
+    EXPECT_EQ(ftp->QueryCurrentDirectory(), "/");
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
+TEST(FtpAbort, UploadAbortedFromTheWorkHandlerRaisesAfterTransferComplete)
+{
+    ScriptedFtpServer server;
+    addLogin(server).pasv().expect("STOR up.bin").acceptData()
+        .send("150 Ok to send data\r\n")
+        .receiveData()
+        .expect("ABOR")
+        .send("426 Transfer aborted\r\n226 ABOR successful\r\n")
+        .reply("NOOP", "200 ok\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    StatusLog log;
+    log.attach(*ftp);
+    ftp->OpenSession();
+    int writes = 0;
+    ftp->OnWork = [&](TIdComponent*, TWorkMode mode, std::int64_t) {
+        if (mode == TWorkMode::wkWrite && ++writes == 2)
+            ftp->SendAbort();
+    };
+    TIdMemoryStream data(ScriptedFtpServer::generatedBytes(4 << 20));
+    EXPECT_THROW(ftp->UploadFromStream(data, "up.bin"), EIdException);
+    EXPECT_EQ(log.texts.back(), "Transfer complete");
+    EXPECT_EQ(ftp->DataLink(), nullptr);
+    EXPECT_EQ(ftp->RawCommand("NOOP"), 200); // the session is back in step
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+    EXPECT_LT(server.receivedCount(), 4 << 20);
+}
+
+TEST(FtpFinalReply, Lone426WithoutAbortFailsTheTransfer)
+{
+    ScriptedFtpServer server;
+    addLogin(server).pasv().acceptData()
+        .reply("RETR a.txt", "150 Opening data connection\r\n")
+        .sendData("part").closeData()
+        .send("426 Connection closed; transfer aborted.\r\n")
+        .reply("NOOP", "200 ok\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    TIdMemoryStream data;
+    try {
+        ftp->DownloadToStream("a.txt", data);
+        FAIL() << "a transfer the server failed was reported as done";
+    } catch (const EIdProtocolReplyError& error) {
+        EXPECT_EQ(error.ReplyErrorCode(), 426);
+    }
+    EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
+}
+
+TEST(FtpLargeTransfer, MoreThan4GiBIntoACountingSinkWithRightTotalAndWorkCounts)
+{
+    const std::int64_t total = (std::int64_t{4} << 30) + 12345;
+    ScriptedFtpServer server(20000);
+    addLogin(server).pasv().acceptData()
+        .reply("RETR huge.bin", "150 Opening data connection\r\n")
+        .sendGeneratedData(total).closeData()
+        .send("226 Transfer complete\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->RecvBufferSize = 1 << 20;
+    ftp->OpenSession();
+    int begins = 0, ends = 0;
+    std::int64_t events = 0, lastCount = 0;
+    bool monotonic = true;
+    ftp->OnWorkBegin = [&](TIdComponent*, TWorkMode, std::int64_t) { ++begins; };
+    ftp->OnWorkEnd = [&](TIdComponent*, TWorkMode) { ++ends; };
+    ftp->OnWork = [&](TIdComponent*, TWorkMode, std::int64_t count) {
+        ++events;
+        monotonic = monotonic && count > lastCount;
+        lastCount = count;
+    };
+    CountingSink sink;
+    ftp->DownloadToStream("huge.bin", sink);
+    EXPECT_EQ(sink.written(), total);
+    EXPECT_EQ(sink.mismatches(), 0);
+    EXPECT_EQ(begins, 1);
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(monotonic);
+    // The take-over of the final bytes after the close is not reported as work.
+    EXPECT_GE(lastCount, total - ftp->RecvBufferSize);
+    EXPECT_LE(lastCount, total);
+    EXPECT_GE(events, total / ftp->RecvBufferSize);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
+TEST(FtpResume, RestOffsetIsTheStreamPositionBeyond4GiB)
+{
+    const std::int64_t offset = std::int64_t{5} << 30;
+    ScriptedFtpServer server;
+    addLogin(server)
+        .reply("REST 1", "350 ok\r\n").reply("REST 0", "350 ok\r\n")
+        .pasv().acceptData()
+        .reply("REST 5368709120", "350 Restarting\r\n")
+        .reply("RETR big.bin", "150 Opening data connection\r\n")
+        .sendData(ScriptedFtpServer::generatedBytes(1000)).closeData()
+        .send("226 Transfer complete\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    CountingSink sink(offset);
+    ftp->DownloadToStream("big.bin", sink, true);
+    EXPECT_EQ(sink.Position(), offset + 1000);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
+TEST(FtpDownloadFile, ExistingFileWithNeitherFlagRaisesAndSendsNothing)
+{
+    TempDir dir;
+    const std::string local = (dir.path() / "here.txt").string();
+    writeWholeFile(local, "keep me");
+    ScriptedFtpServer server;
+    addLogin(server).reply("NOOP", "200 ok\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    try {
+        ftp->Download("here.txt", local);
+        FAIL();
+    } catch (const EIdFTPFileAlreadyExists& error) {
+        EXPECT_STREQ(error.what(), "Destination file already exists.");
+    }
+    EXPECT_EQ(readWholeFile(local), "keep me");
+    EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(afterLogin(server), (Lines{"NOOP"}));
+}
+
+TEST(FtpDownloadFile, ResumeSendsTheLocalLengthAndAppends)
+{
+    TempDir dir;
+    const std::string local = (dir.path() / "part.bin").string();
+    const std::string whole = ScriptedFtpServer::generatedBytes(3000);
+    writeWholeFile(local, whole.substr(0, 1000));
+    ScriptedFtpServer server;
+    addLogin(server)
+        .reply("REST 1", "350 ok\r\n").reply("REST 0", "350 ok\r\n")
+        .pasv().acceptData()
+        .reply("REST 1000", "350 Restarting at 1000\r\n")
+        .reply("RETR part.bin", "150 Opening data connection\r\n")
+        .sendData(whole.substr(1000)).closeData()
+        .send("226 Transfer complete\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    ftp->Download("part.bin", local, false, true);
+    EXPECT_EQ(readWholeFile(local), whole);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
+TEST(FtpUpload, EmptyNameSendsStouWithItsBlankAndAppendSendsFromThePosition)
+{
+    ScriptedFtpServer server;
+    addLogin(server)
+        .pasv().expect("STOU ").acceptData().send("150 FILE: unique.1\r\n")
+        .receiveData().send("226 Transfer complete\r\n")
+        .pasv().expect("APPE log.txt").acceptData().send("150 ok\r\n")
+        .receiveData().send("226 Transfer complete\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    TIdMemoryStream first("unique contents");
+    ftp->UploadFromStream(first);
+    TIdMemoryStream second("0123456789");
+    second.Seek(4);
+    ftp->UploadFromStream(second, "log.txt", true);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+    EXPECT_EQ(server.received(), "unique contents456789");
+}
+
+TEST(FtpListing, EmptyDirectoryAndNameOnlyListing)
+{
+    ScriptedFtpServer server;
+    addLogin(server)
+        .pasv().acceptData().reply("LIST", "150 Here comes the listing\r\n")
+        .closeData().send("226 Done\r\n")
+        .pasv().acceptData().reply("NLST sub", "150 Here comes the listing\r\n")
+        .sendData("one.txt\r\ntwo words.txt\r\n").closeData().send("226 Done\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    Lines lines{"stale"};
+    ftp->ListDirectory(&lines);
+    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(ftp->ParsedListing().Count(), 0);
+    ftp->ListDirectory(&lines, "sub", false);
+    EXPECT_EQ(lines, (Lines{"one.txt", "two words.txt"}));
+    EXPECT_EQ(ftp->ListingLines(), lines);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
+TEST(FtpListing, ParsedListingInBothModesGivesTheSameEntries)
+{
+    const std::string listing =
+        "total 12\r\n"
+        "drwxr-xr-x   2 ftp      ftp          4096 Mar 15  2021 pub\r\n"
+        "-rw-r--r--   1 ftp      ftp       1234567 Jan 01  2020 my file.txt\r\n"
+        "lrwxrwxrwx   1 ftp      ftp             7 Jan 01  2020 bin -> usr/bin\r\n";
+    for (bool passive : {true, false}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        ScriptedFtpServer server;
+        addLogin(server);
+        if (passive)
+            server.pasv().acceptData().reply("LIST", "150 listing\r\n");
+        else
+            server.expectPrefix("PORT ").send("200 ok\r\n").reply("LIST", "150 listing\r\n").connectData();
+        server.sendData(listing).closeData().send("226 Done\r\n");
+        server.start();
+        auto ftp = makeSession(server, passive);
+        ftp->OpenSession();
+        ftp->ListDirectory();
+        TIdFTPListItems& items = ftp->ParsedListing();
+        ASSERT_EQ(items.Count(), 3);
+        EXPECT_EQ(items[0].EntryName, "pub");
+        EXPECT_EQ(items[0].EntryKind, TIdListEntryKind::ekDirectory);
+        EXPECT_EQ(items[1].EntryName, "my file.txt");
+        EXPECT_EQ(items[1].ByteSize, 1234567);
+        EXPECT_EQ(items[2].EntryName, "bin");
+        EXPECT_EQ(items[2].LinkTarget, "usr/bin");
+        ASSERT_TRUE(server.waitDone());
+        EXPECT_EQ(server.failure(), "");
+    }
+}
+
+} // namespace
