@@ -7,6 +7,7 @@
 #include <functional>
 #include <netinet/in.h>
 #include <poll.h>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -105,6 +106,25 @@ inline RawSocket loopbackListener(int backlog = 8)
         throw std::runtime_error("bind failed");
     listener.listenOn(backlog);
     return listener;
+}
+
+// Two adjacent loopback ports, the upper one held by `occupant`, the lower one free a moment ago.
+inline int occupyUpperOfTwoFreePorts(RawSocket& occupant)
+{
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<int> pick(20000, 30000);
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const int lower = pick(random);
+        RawSocket probe;
+        if (!probe.bindLoopback(lower))
+            continue;
+        RawSocket upper;
+        if (upper.bindLoopback(lower + 1)) {
+            occupant = std::move(upper);
+            return lower;
+        }
+    }
+    throw std::runtime_error("no two free adjacent ports");
 }
 
 // Keeps the socket stack alive for tests that use the socket layer directly.

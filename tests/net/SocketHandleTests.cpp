@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <random>
 #include <vector>
 
 #include "NetTestSupport.h"
@@ -16,25 +15,6 @@ class SocketHandleTest : public ::testing::Test {
 protected:
     StackHolder m_stack;
 };
-
-// Two adjacent loopback ports, the upper one held by `occupant`, the lower one free a moment ago.
-int occupyUpperOfTwoFreePorts(RawSocket& occupant)
-{
-    std::mt19937 random(std::random_device{}());
-    std::uniform_int_distribution<int> pick(20000, 30000);
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        const int lower = pick(random);
-        RawSocket probe;
-        if (!probe.bindLoopback(lower))
-            continue;
-        RawSocket upper;
-        if (upper.bindLoopback(lower + 1)) {
-            occupant = std::move(upper);
-            return lower;
-        }
-    }
-    throw std::runtime_error("no two free adjacent ports");
-}
 
 TEST_F(SocketHandleTest, PortZeroBindsToAPortTheSystemChose)
 {
