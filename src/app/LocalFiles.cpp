@@ -83,8 +83,11 @@ std::optional<std::vector<PaneRow>> listLocalEntries(const std::string& director
     const int fd = dirfd(dir.get());
     std::vector<PaneRow> rows;
     bool anyEntry = false;
-    errno = 0;
-    while (const dirent* entry = readdir(dir.get())) {
+    for (;;) {
+        errno = 0;   // readdir tells the end from a failure only by errno
+        const dirent* entry = readdir(dir.get());
+        if (!entry)
+            break;
         anyEntry = true;
         struct stat info {};
         if (!isDotEntry(entry->d_name) && statEntry(fd, entry->d_name, info))

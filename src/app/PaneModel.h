@@ -27,7 +27,7 @@ public:
     // Gives row `index` a new caption (after a successful rename in place).
     void setName(int index, std::string name);
 
-    // Orders the rows with LVCompare; rows with equal keys keep their order. Selection and
+    // Orders the rows as LVCompare does; rows with equal keys keep their order. Selection and
     // other persistent indexes follow their rows.
     void sortRows(int column, bool ascending);
 

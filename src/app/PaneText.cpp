@@ -3,6 +3,8 @@
 
 #include <QLocale>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 namespace {
@@ -16,30 +18,42 @@ std::int64_t roundedKilobytes(std::int64_t bytes)
     return bytes / 1024 + (bytes % 1024 >= 512 ? 1 : 0);
 }
 
-QString groupedDigits(std::int64_t value, const QString& separator)
+// Digits grouped by three from the right; `width` counts characters, a separator as one.
+std::string groupedDigits(std::int64_t value, const std::string& separator, int& width)
 {
-    const QString digits = QString::number(value);
-    QString grouped;
-    for (qsizetype i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const int count = static_cast<int>(end - digits);
+    std::string grouped;
+    grouped.reserve(static_cast<std::size_t>(count) + 8 * separator.size());
+    width = 0;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0 && (count - i) % 3 == 0) {
             grouped += separator;
+            ++width;
+        }
         grouped += digits[i];
+        ++width;
     }
     return grouped;
 }
 
 } // namespace
 
-std::string sizeText(std::int64_t bytes, const QString& groupSeparator)
+std::string sizeText(std::int64_t bytes, const std::string& groupSeparator)
 {
     const std::int64_t counted = bytes < kSmallestShownSize ? kSmallestShownSize : bytes;
-    const QString number = groupedDigits(roundedKilobytes(counted), groupSeparator);
-    return number.rightJustified(kSizeField, u' ').append(u'k').toStdString();
+    int width = 0;
+    const std::string number = groupedDigits(roundedKilobytes(counted), groupSeparator, width);
+    std::string text(static_cast<std::size_t>(std::max(0, kSizeField - width)), ' ');
+    text += number;
+    text += 'k';
+    return text;
 }
 
 std::string sizeText(std::int64_t bytes)
 {
-    static const QString separator = QLocale().groupSeparator();
+    static const std::string separator = QLocale().groupSeparator().toStdString();
     return sizeText(bytes, separator);
 }
 

@@ -1,8 +1,6 @@
 // The Size and Modified texts of the file panes, and the time key that sorts like them.
 #pragma once
 
-#include <QString>
-
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -10,7 +8,8 @@
 // Kilobytes in a field of at least 7 characters, thousands grouped, then "k": sizes under
 // 512 bytes count as 512, so no file shows as 0k; halves round up.
 // 1,000,000 bytes -> "    977k"; 3 GiB -> "3,145,728k".
-std::string sizeText(std::int64_t bytes, const QString& groupSeparator);
+// `groupSeparator` is UTF-8 text of one character.
+std::string sizeText(std::int64_t bytes, const std::string& groupSeparator);
 // The same with the locale's thousands separator.
 std::string sizeText(std::int64_t bytes);
 
