@@ -29,6 +29,7 @@ class QTextEdit;
 class QToolBar;
 class QToolButton;
 class PaneView;
+class TSiteForm;
 
 class TFTPForm : public QMainWindow {
     Q_OBJECT
@@ -50,9 +51,9 @@ public:
     std::optional<std::vector<std::string>> UploadList;
     bool AutoUploadActive = false;
     bool OpsEnabled = false;
-    std::int8_t SortColumn[2] = {2, 2};               // local pane, remote pane
-    std::uint8_t SortAscending[2] = {0, 0};
+    // The sort state of both panes (SortColumn, SortAscending) lives with the pane sort.
     bool TransferActive = false;
+    QString HelpFile = QStringLiteral("TarnHelp.qhc");   // a full path after FormCreate
     bool AbortRequested = false;
 
     // --- Start-up, settings and shutdown ----------------------------------------------
@@ -63,6 +64,8 @@ public:
     void CommandLineError(const QString& detail);
     void acQuitExecute();
     void acResetExecute();
+    // The unattended run of UploadList, started by FormActivate.
+    void AutoUploadRun();
 
     // --- Site box ---------------------------------------------------------------------
     void FillSiteBox();
@@ -70,6 +73,11 @@ public:
     void acCreateSiteExecute();
     void acEditSiteExecute();
     void acDeleteSiteExecute();
+    // The site editor, created hidden at start-up (or on first use) and shown modally.
+    TSiteForm* siteEditor();
+    // Shows the editor in mode 'N' or 'E'; answers whether a site was saved. Tests may
+    // replace it to answer the modal dialog.
+    std::function<bool(char editMode)> runSiteEditor;
 
     // --- Connection (a hook until connecting exists) ------------------------------------
     void acConnectExecute();
@@ -250,10 +258,25 @@ private:
     void createPanes();
     void createStatusBar();
     void connectActions();
+    void bindButton(class QAbstractButton* button, QAction* action, bool takeCaption);
+    void placeProgressBar();
+    bool checkCommandLine(const QStringList& arguments);
     void readSettings();
     void writeSettings();
+    struct TarnSettingsRecord currentSettings() const;
+    void applyPaneSizes();
+    bool sessionConnected() const;
+    // Aborts a running transfer, then ends the session; with `swallowErrors` a failure only
+    // drops the connection, otherwise it reaches the caller.
+    void endSession(bool swallowErrors);
+    // Shows the site editor and, when a site was saved, refills the site box and local pane.
+    void editSite(char editMode);
 
     bool m_programEnded = false;
     bool m_activatedOnce = false;
     bool m_inFormActivate = false;
+    bool m_paneSizesApplied = false;
+    int m_localPaneWidth = 373;
+    int m_tracePaneHeight = 174;
+    TSiteForm* m_siteEditor = nullptr;
 };

@@ -1,8 +1,14 @@
-// Program entry: builds the application and runs the main window.
-#include <QApplication>
+// Program entry: builds the application and its main window, then runs the message loop.
+#include "app/FTPUnit.h"
+#include "app/TarnApplication.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication application(argc, argv);
-    return 0;
+    TarnApplication application(argc, argv);
+    application.setApplicationName(QStringLiteral("Tarn"));
+    application.setApplicationDisplayName(QStringLiteral("Tarn"));
+    TFTPForm window(application.arguments());
+    window.siteEditor();
+    window.show();
+    return application.exec();
 }

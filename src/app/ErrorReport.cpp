@@ -1,0 +1,9 @@
+// Shows an unhandled error's message.
+#include "app/ErrorReport.h"
+
+#include "platform/Dialogs.h"
+
+void showErrorReport(const std::exception& error)
+{
+    dialogs().messageBox(QString::fromLocal8Bit(error.what()), MsgIcon::Error, {MsgButton::Ok});
+}

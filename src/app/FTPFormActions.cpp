@@ -1,0 +1,235 @@
+// The main window's action list: every command with its category, caption, hint, picture and
+// start state, and the rules that switch the commands on and off.
+#include "app/FTPUnit.h"
+
+#include "app/ActionImages.h"
+#include "app/PaneRow.h"
+#include "app/PaneView.h"
+#include "app/SelectionClass.h"
+
+#include <QAction>
+#include <QComboBox>
+
+namespace {
+
+struct ActionSpec {
+    QAction* TFTPForm::*member;
+    const char* name;
+    const char* category;
+    const char* caption;  // nullptr: none
+    const char* hint;     // nullptr: none
+    int image;
+    bool enabled;
+};
+
+// The order is the order of the action list.
+const ActionSpec kActions[] = {
+    {&TFTPForm::acCreateSite, "acCreateSite", "File", "Create new site", "Create a new site", 0, true},
+    {&TFTPForm::acEditSite, "acEditSite", "File", "Edit current site", "Edit current site", 2, true},
+    {&TFTPForm::acDeleteSite, "acDeleteSite", "File", "Delete site", "Delete current site", 1, true},
+    {&TFTPForm::acExportSite, "acExportSite", "File", "Export current site", "Export current site to file", kNoImage, true},
+    {&TFTPForm::acExportAllSites, "acExportAllSites", "File", "Export all site(s)", "Export all sites to a file", kNoImage, true},
+    {&TFTPForm::acImportSite, "acImportSite", "File", "Import site(s)", nullptr, kNoImage, true},
+    {&TFTPForm::acConnect, "acConnect", "Connect", "Connect to site", "Connect to site", kConnectImage, true},
+    {&TFTPForm::acUpload, "acUpload", "Ops", "Upload file(s)", "Upload file(s)", 7, false},
+    {&TFTPForm::acDownload, "acDownload", "Ops", "Download", "Download file(s)", 8, false},
+    {&TFTPForm::acDownloadSaveAs, "acDownloadSaveAs", "Ops", "Download and save as", "Download file and save as", 14, false},
+    {&TFTPForm::acRemoteMakeDir, "acRemoteMakeDir", "Ops", nullptr, "Make new remote directory", 13, false},
+    {&TFTPForm::acRemoteDelete, "acRemoteDelete", "Ops", "Delete file/directory", "Delete selected file(s) or directory(ies)", 10, false},
+    {&TFTPForm::acRemoteUp, "acRemoteUp", "Ops", "Directory - up one level", "Remote Directory - up one level", 11, false},
+    {&TFTPForm::acRemoteRefresh, "acRemoteRefresh", "Ops", nullptr, "Refresh remote directory view", 9, false},
+    {&TFTPForm::acRemoteChgDir, "acRemoteChgDir", "Ops", "Change to selected directory", nullptr, kNoImage, false},
+    {&TFTPForm::acRemoteRename, "acRemoteRename", "Ops", "Rename File", nullptr, kNoImage, false},
+    {&TFTPForm::acLVRdblclick, "acLVRdblclick", "Ops", "acLVRdblclick", nullptr, kNoImage, false},
+    {&TFTPForm::acLocalChgDir, "acLocalChgDir", "Local", "Change local directory", nullptr, kNoImage, true},
+    {&TFTPForm::acLocalUp, "acLocalUp", "Local", "Directory - up one level", "Local Directory - up one level", 11, true},
+    {&TFTPForm::acLocalMakeDir, "acLocalMakeDir", "Local", "Create new local directory", "Make new local directory", 13, true},
+    {&TFTPForm::acLocalDelete, "acLocalDelete", "Local", "Delete selected file or directory", "Delete selected file(s) or directory(ies)", 10, false},
+    {&TFTPForm::acLocalRefresh, "acLocalRefresh", "Local", "Refresh view - local", "Refresh view of local directory", 9, true},
+    {&TFTPForm::acLocalRename, "acLocalRename", "Local", "Rename File", nullptr, kNoImage, true},
+    {&TFTPForm::acLocalBrowse, "acLocalBrowse", "Local", "Browse for folder", "Browse for new local directory", 17, true},
+    {&TFTPForm::acReset, "acReset", "Local", "Reset all", "Reset all (disconnect if necessary)", 4, true},
+    {&TFTPForm::acAbortTransfer, "acAbortTransfer", "Abort", "Abort transfer", "Abort current transfer", 12, false},
+    {&TFTPForm::acQuit, "acQuit", "Abort", "Quit / Close", nullptr, kNoImage, true},
+    {&TFTPForm::acTraceToggle, "acTraceToggle", "Control", "Connection trace", "Trace the FTP activity if on.", kNoImage, true},
+    {&TFTPForm::acHelpContents, "acHelpContents", "Help", "&Contents", nullptr, kNoImage, true},
+    {&TFTPForm::acHelpIndex, "acHelpIndex", "Help", "Help &Index", nullptr, kNoImage, true},
+    {&TFTPForm::acHelpTopicSearch, "acHelpTopicSearch", "Help", "&Topic Search", nullptr, 15, true},
+    {&TFTPForm::acHelpOnHelp, "acHelpOnHelp", "Help", "&Help on Help", nullptr, 16, true},
+};
+
+constexpr const char* kCategory = "category";
+
+void setAll(const std::vector<QAction*>& actions, bool on)
+{
+    for (QAction* action : actions)
+        action->setEnabled(on);
+}
+
+} // namespace
+
+void TFTPForm::createActions()
+{
+    for (const ActionSpec& spec : kActions) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(spec.name));
+        action->setProperty(kCategory, QString::fromLatin1(spec.category));
+        if (spec.caption)
+            action->setText(QString::fromLatin1(spec.caption));
+        if (spec.hint)
+            action->setToolTip(QString::fromLatin1(spec.hint));
+        action->setIcon(actionImage(spec.image, style()));
+        action->setEnabled(spec.enabled);
+        this->*spec.member = action;
+        ActionList1.push_back(action);
+    }
+    acQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+void TFTPForm::connectActions()
+{
+    connect(acConnect, &QAction::triggered, this, &TFTPForm::acConnectExecute);
+    connect(acQuit, &QAction::triggered, this, &TFTPForm::acQuitExecute);
+    connect(acReset, &QAction::triggered, this, &TFTPForm::acResetExecute);
+    connect(acCreateSite, &QAction::triggered, this, &TFTPForm::acCreateSiteExecute);
+    connect(acEditSite, &QAction::triggered, this, &TFTPForm::acEditSiteExecute);
+    connect(acDeleteSite, &QAction::triggered, this, &TFTPForm::acDeleteSiteExecute);
+    connect(tbSite, &QComboBox::activated, this, &TFTPForm::tbSiteChange);
+    connect(LVL, &PaneView::paneClicked, this, &TFTPForm::LVLClick);
+    connect(LVR, &PaneView::paneClicked, this, &TFTPForm::LVRClick);
+}
+
+std::vector<QAction*> TFTPForm::actionsOfCategory(const QString& category) const
+{
+    std::vector<QAction*> result;
+    for (QAction* action : ActionList1)
+        if (action->property(kCategory).toString() == category)
+            result.push_back(action);
+    return result;
+}
+
+void TFTPForm::SetOpsEnabled(bool on)
+{
+    setAll(actionsOfCategory(QStringLiteral("Ops")), on);
+    if (on) {
+        if (LVR->selectedCount() == 0)
+            setAll({acDownload, acDownloadSaveAs, acRemoteDelete, acRemoteRename}, false);
+        if (LVL->selectedCount() == 0)
+            acUpload->setEnabled(false);
+    }
+    OpsEnabled = on;
+}
+
+void TFTPForm::SetFileEnabled(bool on)
+{
+    setAll(actionsOfCategory(QStringLiteral("File")), on);
+    tbSite->setEnabled(on);
+}
+
+unsigned TFTPForm::ClassifySelection(const PaneView* pane) const
+{
+    std::vector<bool> isFile;
+    for (const int index : pane->selectedRowIndexes())
+        isFile.push_back(pane->row(index).typeText == kFileType);
+    return classifySelection(isFile);
+}
+
+void TFTPForm::LVLClick()
+{
+    if (LVR->selectedCount() > 0)
+        LVR->clearSelection();
+    setAll({acUpload, acLocalChgDir, acLocalDelete, acRemoteDelete, acDownload, acDownloadSaveAs,
+            acLocalRename},
+           false);
+    switch (ClassifySelection(LVL)) {
+    case scOneFile:
+        acUpload->setEnabled(OpsEnabled);
+        setAll({acLocalDelete, acLocalRename}, true);
+        break;
+    case scFiles:
+        acUpload->setEnabled(OpsEnabled);
+        acLocalDelete->setEnabled(true);
+        break;
+    case scOneDirectory:
+        setAll({acLocalChgDir, acLocalDelete}, true);
+        break;
+    default:
+        break;
+    }
+}
+
+void TFTPForm::LVRClick()
+{
+    if (LVL->selectedCount() > 0)
+        LVL->clearSelection();
+    if (!OpsEnabled)
+        return;
+    setAll({acRemoteDelete, acLocalDelete, acUpload, acDownload, acDownloadSaveAs}, false);
+    switch (ClassifySelection(LVR)) {
+    case scOneFile:
+        setAll({acRemoteDelete, acDownload, acDownloadSaveAs}, true);
+        break;
+    case scFiles:
+        setAll({acDownload, acRemoteDelete}, true);
+        break;
+    case scOneDirectory:
+        setAll({acRemoteChgDir, acRemoteDelete}, true);
+        break;
+    default:
+        break;
+    }
+}
+
+void TFTPForm::PopupMenuLocalPopup()
+{
+    setAll({acUpload, acLocalChgDir, acRemoteDelete, acLocalDelete, acLocalRename, acDownload,
+            acDownloadSaveAs},
+           false);
+    acLocalDelete->setText(QStringLiteral("Delete directory"));
+    switch (ClassifySelection(LVL)) {
+    case scOneFile:
+        acUpload->setText(QStringLiteral("Upload selected file"));
+        acUpload->setEnabled(OpsEnabled);
+        acLocalDelete->setText(QStringLiteral("Delete file"));
+        setAll({acLocalDelete, acLocalRename}, true);
+        break;
+    case scFiles:
+        acUpload->setText(QStringLiteral("Upload selected files"));
+        acUpload->setEnabled(OpsEnabled);
+        acLocalDelete->setText(QStringLiteral("Delete selected files"));
+        acLocalDelete->setEnabled(true);
+        break;
+    case scOneDirectory:
+        setAll({acLocalChgDir, acLocalDelete}, true);
+        break;
+    default:
+        break;
+    }
+}
+
+void TFTPForm::PopupMenuRemotePopup()
+{
+    if (!OpsEnabled)
+        return;
+    setAll({acUpload, acDownload, acDownloadSaveAs, acRemoteChgDir, acRemoteDelete, acLocalDelete,
+            acRemoteRename},
+           false);
+    acRemoteDelete->setText(QStringLiteral("Delete directory"));
+    switch (ClassifySelection(LVR)) {
+    case scOneFile:
+        acDownload->setText(QStringLiteral("Download file"));
+        acRemoteDelete->setText(QStringLiteral("Delete file"));
+        setAll({acDownload, acDownloadSaveAs, acRemoteDelete, acRemoteRename}, true);
+        break;
+    case scFiles:
+        acDownload->setText(QStringLiteral("Download selected files"));
+        acRemoteDelete->setText(QStringLiteral("Delete selected files"));
+        setAll({acDownload, acRemoteDelete}, true);
+        break;
+    case scOneDirectory:
+        setAll({acRemoteChgDir, acRemoteDelete}, true);
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,326 @@
+// The main window's layout: toolbar, directory bar, panes, splitters, trace pane, status bar,
+// main menu and the two pane menus.
+#include "app/FTPUnit.h"
+
+#include "app/BoundMenuItem.h"
+#include "app/PaneView.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kSplitterHandle = 3;
+constexpr int kDirectoryBoxWidth = 200;
+constexpr int kSiteBoxWidth = 145;
+const int kStatusPanelWidths[4] = {200, 300, 120, 150};
+
+QToolBar* newToolBar(QWidget* parent, const char* name)
+{
+    auto* bar = new QToolBar(parent);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(16, 16));
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    return bar;
+}
+
+QToolButton* addButton(QToolBar* bar, QAction* action, const char* name)
+{
+    bar->addAction(action);
+    auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(action));
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoRaise(true);
+    return button;
+}
+
+// A blank gap between toolbar groups.
+void addGap(QToolBar* bar, int width)
+{
+    auto* gap = new QWidget(bar);
+    gap->setFixedWidth(width);
+    bar->addWidget(gap);
+}
+
+// A check box whose text stands left of the box.
+QCheckBox* newTextLeftCheckBox(QWidget* parent, const char* name, const QString& caption,
+                               int width)
+{
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setLayoutDirection(Qt::RightToLeft);
+    box->setMinimumWidth(width);
+    box->setFocusPolicy(Qt::NoFocus);
+    return box;
+}
+
+QLineEdit* newDirectoryBox(QWidget* parent, const char* name)
+{
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setReadOnly(true);
+    box->setFixedWidth(kDirectoryBoxWidth);
+    box->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
+    return box;
+}
+
+QAction* addItem(QMenu* menu, QAction* action, const char* name, const char* ownCaption = "")
+{
+    auto* item = new BoundMenuItem(action, QString::fromLatin1(ownCaption), menu);
+    item->setObjectName(QString::fromLatin1(name));
+    menu->addAction(item);
+    return item;
+}
+
+} // namespace
+
+void TFTPForm::bindButton(QAbstractButton* button, QAction* action, bool takeCaption)
+{
+    auto follow = [button, action, takeCaption] {
+        button->setEnabled(action->isEnabled());
+        button->setToolTip(action->toolTip());
+        if (takeCaption)
+            button->setText(action->text());
+    };
+    follow();
+    connect(action, &QAction::changed, button, follow);
+    connect(button, &QAbstractButton::clicked, action, [action] { action->trigger(); });
+}
+
+void TFTPForm::createToolBar()
+{
+    ToolBar1 = newToolBar(this, "ToolBar1");
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+    tbCreateSite = addButton(ToolBar1, acCreateSite, "tbCreateSite");
+    tbDeleteSite = addButton(ToolBar1, acDeleteSite, "tbDeleteSite");
+    btEditSite = addButton(ToolBar1, acEditSite, "btEditSite");
+    addGap(ToolBar1, 8);
+    tbSite = new QComboBox(ToolBar1);
+    tbSite->setObjectName(QStringLiteral("tbSite"));
+    tbSite->setFixedWidth(kSiteBoxWidth);
+    tbSite->setToolTip(QStringLiteral("Select site"));
+    tbSite->addItem(QStringLiteral("- no sites. Create one - "));
+    ToolBar1->addWidget(tbSite);
+    tbConnect = addButton(ToolBar1, acConnect, "tbConnect");
+    ToolBar1->addSeparator();
+    tbUpload = addButton(ToolBar1, acUpload, "tbUpload");
+    tbDownload = addButton(ToolBar1, acDownload, "tbDownload");
+    addGap(ToolBar1, 5);
+    tbSaveAs = addButton(ToolBar1, acDownloadSaveAs, "tbSaveAs");
+    addGap(ToolBar1, 8);
+    tbAbort = addButton(ToolBar1, acAbortTransfer, "tbAbort");
+    addGap(ToolBar1, 8);
+    UsePassive = newTextLeftCheckBox(ToolBar1, "UsePassive", QStringLiteral("  Passive transfer"), 104);
+    UsePassive->setToolTip(
+        QStringLiteral("Uses FTP Passive transfer if checked. Set in Site definitions"));
+    ToolBar1->addWidget(UsePassive);
+    addGap(ToolBar1, 8);
+    TraceCheckBox = newTextLeftCheckBox(ToolBar1, "TraceCheckBox", QStringLiteral("  Connection trace"), 108);
+    TraceCheckBox->setChecked(true);
+    bindButton(TraceCheckBox, acTraceToggle, false);
+    ToolBar1->addWidget(TraceCheckBox);
+    addGap(ToolBar1, 8);
+    tbReset = addButton(ToolBar1, acReset, "tbReset");
+    addGap(ToolBar1, 8);
+    tbQuitClose = new QPushButton(ToolBar1);
+    tbQuitClose->setObjectName(QStringLiteral("tbQuitClose"));
+    QFont bold = tbQuitClose->font();
+    bold.setBold(true);
+    tbQuitClose->setFont(bold);
+    tbQuitClose->setMinimumSize(82, 22);
+    tbQuitClose->setFocusPolicy(Qt::NoFocus);
+    bindButton(tbQuitClose, acQuit, true);
+    ToolBar1->addWidget(tbQuitClose);
+}
+
+void TFTPForm::createDirectoryBar()
+{
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setFixedHeight(33);
+    auto* row = new QHBoxLayout(Panel1);
+    row->setContentsMargins(4, 2, 4, 2);
+    row->setSpacing(4);
+
+    LocDirLabel = new QLabel(QStringLiteral("  Local directory:"), Panel1);
+    LocDirLabel->setObjectName(QStringLiteral("LocDirLabel"));
+    LocDir = newDirectoryBox(Panel1, "LocDir");
+    tbLocal = newToolBar(Panel1, "tbLocal");
+    tblUp = addButton(tbLocal, acLocalUp, "tblUp");
+    tblNew = addButton(tbLocal, acLocalMakeDir, "tblNew");
+    tblRefresh = addButton(tbLocal, acLocalRefresh, "tblRefresh");
+    tblDelete = addButton(tbLocal, acLocalDelete, "tblDelete");
+    tblBrowse = addButton(tbLocal, acLocalBrowse, "tblBrowse");
+
+    RemDirLabel = new QLabel(QStringLiteral("Remote Directory:"), Panel1);
+    RemDirLabel->setObjectName(QStringLiteral("RemDirLabel"));
+    RemDir = newDirectoryBox(Panel1, "RemDir");
+    ToolBar2 = newToolBar(Panel1, "ToolBar2");
+    tbrUp = addButton(ToolBar2, acRemoteUp, "tbrUp");
+    tbrMakeDir = addButton(ToolBar2, acRemoteMakeDir, "tbrMakeDir");
+    tbrRefreshDir = addButton(ToolBar2, acRemoteRefresh, "tbrRefreshDir");
+    tbrDelete = addButton(ToolBar2, acRemoteDelete, "tbrDelete");
+
+    for (QWidget* widget : {static_cast<QWidget*>(LocDirLabel), static_cast<QWidget*>(LocDir),
+                            static_cast<QWidget*>(tbLocal)})
+        row->addWidget(widget);
+    row->addSpacing(12);
+    for (QWidget* widget : {static_cast<QWidget*>(RemDirLabel), static_cast<QWidget*>(RemDir),
+                            static_cast<QWidget*>(ToolBar2)})
+        row->addWidget(widget);
+    row->addStretch(1);
+}
+
+void TFTPForm::createPanes()
+{
+    Splitter1 = new QSplitter(Qt::Vertical, this);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    VertSplitter = new QSplitter(Qt::Horizontal, Splitter1);
+    VertSplitter->setObjectName(QStringLiteral("VertSplitter"));
+    LVL = new PaneView(1, VertSplitter);
+    LVL->setObjectName(QStringLiteral("LVL"));
+    LVR = new PaneView(2, VertSplitter);
+    LVR->setObjectName(QStringLiteral("LVR"));
+    RTFLog = new QTextEdit(Splitter1);
+    RTFLog->setObjectName(QStringLiteral("RTFLog"));
+    RTFLog->setReadOnly(true);
+    RTFLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    // The local pane and the trace keep their size when the window is resized.
+    for (QSplitter* splitter : {Splitter1, VertSplitter}) {
+        splitter->setHandleWidth(kSplitterHandle);
+        splitter->setChildrenCollapsible(false);
+    }
+    VertSplitter->setStretchFactor(0, 0);
+    VertSplitter->setStretchFactor(1, 1);
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setStretchFactor(1, 0);
+    VertSplitter->setSizes({373, 467});
+    Splitter1->setSizes({300, 174});
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(Panel1);
+    column->addWidget(Splitter1, 1);
+    setCentralWidget(central);
+}
+
+void TFTPForm::createStatusBar()
+{
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    setStatusBar(StatusBar1);
+    for (int i = 0; i < 4; ++i) {
+        StatusPanels[i] = new QLabel(StatusBar1);
+        StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        StatusPanels[i]->setFixedWidth(kStatusPanelWidths[i]);
+        StatusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        StatusBar1->addWidget(StatusPanels[i]);
+    }
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->hide();
+}
+
+void TFTPForm::createMenus()
+{
+    MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    mFile = MainMenu1->addMenu(QStringLiteral("File"));
+    mFile->setObjectName(QStringLiteral("mFile"));
+    mExportSites = addItem(mFile, acExportAllSites, "mExportSites", "Export all sites");
+    mExCurSite = addItem(mFile, acExportSite, "mExCurSite");
+    mImportSites = addItem(mFile, acImportSite, "mImportSites");
+    mFile->addSeparator();
+    Exit1 = addItem(mFile, acQuit, "Exit1");
+
+    mEdit = MainMenu1->addMenu(QStringLiteral("Edit"));
+    mEdit->setObjectName(QStringLiteral("mEdit"));
+    mCreateSite = addItem(mEdit, acCreateSite, "mCreateSite");
+    mEditSite = addItem(mEdit, acEditSite, "mEditSite");
+    mDeleteSite = addItem(mEdit, acDeleteSite, "mDeleteSite");
+
+    mAction = MainMenu1->addMenu(QStringLiteral("Action"));
+    mAction->setObjectName(QStringLiteral("mAction"));
+    mConnect = addItem(mAction, acConnect, "mConnect");
+    Upload1 = addItem(mAction, acUpload, "Upload1");
+    mDownload = addItem(mAction, acDownload, "mDownload");
+    mDownloadSaveAs = addItem(mAction, acDownloadSaveAs, "mDownloadSaveAs");
+    mAction->addSeparator();
+    mResetAll = addItem(mAction, acReset, "mResetAll");
+
+    mHelp = MainMenu1->addMenu(QStringLiteral("Help"));
+    mHelp->setObjectName(QStringLiteral("mHelp"));
+    mHelpContents = addItem(mHelp, acHelpContents, "mHelpContents");
+    mHelpIndex = addItem(mHelp, acHelpIndex, "mHelpIndex");
+    mTopicSearch = addItem(mHelp, acHelpTopicSearch, "mTopicSearch");
+    HelponHelp1 = addItem(mHelp, acHelpOnHelp, "HelponHelp1");
+    mHelp->addSeparator();
+    mHelpAbout = mHelp->addAction(QStringLiteral("About.."));
+    mHelpAbout->setObjectName(QStringLiteral("mHelpAbout"));
+}
+
+void TFTPForm::createPopupMenus()
+{
+    PopupMenuLocal = new QMenu(this);
+    PopupMenuLocal->setObjectName(QStringLiteral("PopupMenuLocal"));
+    pulUpload = addItem(PopupMenuLocal, acUpload, "pulUpload", "Upload");
+    PopupMenuLocal->addSeparator();
+    pulRefresh = addItem(PopupMenuLocal, acLocalRefresh, "pulRefresh", "Refresh directory view");
+    pulChangeDir = addItem(PopupMenuLocal, acLocalChgDir, "pulChangeDir", "Change to selected directory");
+    pulUp = addItem(PopupMenuLocal, acLocalUp, "pulUp");
+    pulMakeDir = addItem(PopupMenuLocal, acLocalMakeDir, "pulMakeDir");
+    pulLocalRename = addItem(PopupMenuLocal, acLocalRename, "pulLocalRename");
+    PopupMenuLocal->addSeparator();
+    pulDelete = addItem(PopupMenuLocal, acLocalDelete, "pulDelete", "Delete");
+    connect(PopupMenuLocal, &QMenu::aboutToShow, this, &TFTPForm::PopupMenuLocalPopup);
+    LVL->setPopupMenu(PopupMenuLocal);
+
+    PopupMenuRemote = new QMenu(this);
+    PopupMenuRemote->setObjectName(QStringLiteral("PopupMenuRemote"));
+    purDownload = addItem(PopupMenuRemote, acDownload, "purDownload", "Download file");
+    purSaveAs = addItem(PopupMenuRemote, acDownloadSaveAs, "purSaveAs");
+    PopupMenuRemote->addSeparator();
+    purRefreshDir = addItem(PopupMenuRemote, acRemoteRefresh, "purRefreshDir", "Refresh directory view");
+    purChangeDir = addItem(PopupMenuRemote, acRemoteChgDir, "purChangeDir");
+    purUp = addItem(PopupMenuRemote, acRemoteUp, "purUp");
+    purCreateDirectory = addItem(PopupMenuRemote, acRemoteMakeDir, "purCreateDirectory", "Create new remote directory");
+    purRename = addItem(PopupMenuRemote, acRemoteRename, "purRename");
+    PopupMenuRemote->addSeparator();
+    purDelete = addItem(PopupMenuRemote, acRemoteDelete, "purDelete", "Delete");
+    purDelete->setToolTip(QStringLiteral("Delete selected file(s) or directory"));
+    connect(PopupMenuRemote, &QMenu::aboutToShow, this, &TFTPForm::PopupMenuRemotePopup);
+    LVR->setPopupMenu(PopupMenuRemote);
+}
+
+void TFTPForm::setStatusPanel(int index, const QString& text)
+{
+    StatusPanels[index]->setText(text);
+}
+
+QString TFTPForm::statusPanel(int index) const
+{
+    return StatusPanels[index]->text();
+}

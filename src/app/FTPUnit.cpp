@@ -1,0 +1,335 @@
+// The main window's life: building it, start-up in order, the window settings record,
+// activation, closing, Quit and Reset.
+#include "app/FTPUnit.h"
+
+#include "app/ActionImages.h"
+#include "app/ErrorReport.h"
+#include "app/PaneSort.h"
+#include "app/PaneView.h"
+#include "app/SettingsRecord.h"
+#include "app/TextLines.h"
+#include "platform/Dialogs.h"
+#include "platform/Registry.h"
+#include "platform/TempFolder.h"
+#include "sites/SiteUnit.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <cstdlib>
+
+namespace {
+
+constexpr const char* kSettingsValue = "TarnSettings";
+constexpr int kDesignedLeft = 213;
+constexpr int kDesignedTop = 134;
+constexpr int kDesignedWidth = 840;
+constexpr int kDesignedHeight = 582;
+
+const char* const kUsageLines[] = {
+    "==>FTP <UploadList>",
+    "Where:",
+    " Uploadlist = path/name of a text file containing list of files to upload to",
+    "  specified sites.",
+    " If this file is specified, then each line specifies a site and file thus:",
+    "   SITE=sitename  FILE=file path+name",
+    " The specified files are uploaded to the FTP site, the program stays connected",
+};
+
+// Closes the open registry key on every path, an error path included.
+class KeyCloser {
+public:
+    explicit KeyCloser(Registry& registry) : m_registry(registry) {}
+    ~KeyCloser() { m_registry.closeKey(); }
+    KeyCloser(const KeyCloser&) = delete;
+    KeyCloser& operator=(const KeyCloser&) = delete;
+
+private:
+    Registry& m_registry;
+};
+
+} // namespace
+
+std::function<void(int)>& TFTPForm::exitProgramHook()
+{
+    static std::function<void(int)> hook = [](int code) { std::exit(code); };
+    return hook;
+}
+
+TFTPForm::TFTPForm(const QStringList& arguments, QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("FTPForm"));
+    setWindowTitle(QStringLiteral("FTP client: by Kal Mor Software."));
+    move(kDesignedLeft, kDesignedTop);
+    resize(kDesignedWidth, kDesignedHeight);
+    createActions();
+    createToolBar();
+    createDirectoryBar();
+    createPanes();
+    createStatusBar();
+    createMenus();
+    createPopupMenus();
+    connectActions();
+    connectLocalPane();
+    FormCreate(arguments);
+}
+
+TFTPForm::~TFTPForm() = default;
+
+void TFTPForm::FormCreate(const QStringList& arguments)
+{
+    AutoUploadActive = false;
+    HelpFile = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QFileInfo(HelpFile).fileName();
+    acQuit->setToolTip(QStringLiteral("Disconnect (if necessary) and Close Tarn.\n"
+                                      "WARNING - no confirmation requested."));
+    TempFolderPath = tempFolderPath();
+    SortColumn[0] = SortColumn[1] = 2;
+    SortAscending[0] = SortAscending[1] = 0;
+    LoadSiteList();
+    CurrentSite = 0;
+    SetFileEnabled(true);
+    SetOpsEnabled(false);
+    // The trace intercept is attached here once the session exists.
+    placeProgressBar();
+    try {
+        readSettings();
+    } catch (const std::exception& error) {
+        showErrorReport(error);
+        return;
+    }
+    if (SiteCount > 0) {
+        if (!checkCommandLine(arguments))
+            return;
+        FillSiteBox();
+        ListLocalDirectory();
+    }
+    acAbortTransfer->setEnabled(false);
+}
+
+// The progress bar takes the place of status panel 0, which never shows a text.
+void TFTPForm::placeProgressBar()
+{
+    auto* fill = new QHBoxLayout(StatusPanels[0]);
+    fill->setContentsMargins(1, 2, 1, 1);
+    fill->addWidget(ProgressBar1);
+    ProgressBar1->show();
+}
+
+bool TFTPForm::checkCommandLine(const QStringList& arguments)
+{
+    if (arguments.size() > 2) {
+        CommandLineError(QStringLiteral("Too many parameters."));
+        return false;
+    }
+    if (arguments.size() == 2) {
+        UploadListName = QFile::encodeName(arguments[1]).toStdString();
+        if (!QFileInfo(arguments[1]).isFile()) {
+            CommandLineError(QStringLiteral("File ") + arguments[1] + QStringLiteral(" does not exist"));
+            return false;
+        }
+        QFile file(arguments[1]);
+        if (!file.open(QIODevice::ReadOnly)) {
+            CommandLineError(QStringLiteral("File ") + arguments[1] + QStringLiteral(" cannot be read"));
+            return false;
+        }
+        UploadList = splitTextLines(file.readAll().toStdString());
+    }
+    return true;
+}
+
+void TFTPForm::CommandLineError(const QString& detail)
+{
+    QStringList lines{QStringLiteral("Invalid Command Line."), detail};
+    for (const char* line : kUsageLines)
+        lines << QString::fromLatin1(line);
+    dialogs().messageBox(lines.join(QLatin1Char('\n')), MsgIcon::Error, {MsgButton::Abort});
+    m_programEnded = true;
+    exitProgramHook()(0);
+}
+
+void TFTPForm::readSettings()
+{
+    Registry registry;
+    if (!registry.openKey(Registry::kProgramKey, false))
+        return;
+    KeyCloser closer(registry);
+    if (!registry.valueExists(kSettingsValue))
+        return;
+    TarnSettingsBytes bytes{};
+    const int length = registry.readBinaryData(kSettingsValue, bytes.data(),
+                                               static_cast<int>(bytes.size()));
+    const TarnSettingsRecord record = unpackSettings(bytes.data(), static_cast<std::size_t>(length));
+    // A site removed outside the program must not leave the index pointing past the list.
+    CurrentSite = record.CurrentSite >= 0 && record.CurrentSite < SiteCount ? record.CurrentSite : 0;
+    move(record.Left, record.Top);
+    resize(record.Width, record.Height);
+    m_localPaneWidth = record.LocalPaneWidth;
+    m_tracePaneHeight = record.TracePaneHeight;
+    applyPaneSizes();
+    SortColumn[0] = record.SortColumn[0];
+    SortColumn[1] = record.SortColumn[1];
+    SortAscending[0] = record.SortAscending[0];
+    SortAscending[1] = record.SortAscending[1];
+}
+
+TarnSettingsRecord TFTPForm::currentSettings() const
+{
+    TarnSettingsRecord record;
+    record.CurrentSite = lowWord(CurrentSite);
+    record.Top = lowWord(y());
+    record.Left = lowWord(x());
+    record.Height = lowWord(height());
+    record.Width = lowWord(width());
+    record.LocalPaneWidth = lowWord(VertSplitter->sizes().value(0));
+    record.TracePaneHeight = lowWord(Splitter1->sizes().value(1));
+    record.SortColumn[0] = SortColumn[0];
+    record.SortColumn[1] = SortColumn[1];
+    record.SortAscending[0] = SortAscending[0];
+    record.SortAscending[1] = SortAscending[1];
+    return record;
+}
+
+void TFTPForm::writeSettings()
+{
+    const TarnSettingsBytes bytes = packSettings(currentSettings());
+    Registry registry;
+    if (!registry.openKey(Registry::kProgramKey, true))
+        return;
+    KeyCloser closer(registry);
+    registry.writeBinaryData(kSettingsValue, bytes.data(), static_cast<int>(bytes.size()));
+}
+
+// Splitter positions only take effect once the window has its size; until it is shown they
+// wait in m_localPaneWidth and m_tracePaneHeight.
+void TFTPForm::applyPaneSizes()
+{
+    if (!isVisible())
+        return;
+    const int across = VertSplitter->width() - VertSplitter->handleWidth();
+    VertSplitter->setSizes({m_localPaneWidth, std::max(0, across - m_localPaneWidth)});
+    const int down = Splitter1->height() - Splitter1->handleWidth();
+    Splitter1->setSizes({std::max(0, down - m_tracePaneHeight), m_tracePaneHeight});
+}
+
+void TFTPForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_paneSizesApplied) {
+        m_paneSizesApplied = true;
+        applyPaneSizes();
+    }
+}
+
+void TFTPForm::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Activation is acted on once per run: the first-site question would otherwise come back
+    // every time the editor closes and hands the activation back, and the upload list runs once.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_activatedOnce) {
+        m_activatedOnce = true;
+        QTimer::singleShot(0, this, &TFTPForm::FormActivate);
+    }
+}
+
+void TFTPForm::FormActivate()
+{
+    if (m_inFormActivate || m_programEnded)
+        return;
+    m_inFormActivate = true;
+    if (SiteCount == 0) {
+        dialogs().showMessage(QStringLiteral("No sites defined. You must now create a site"));
+        acCreateSite->trigger();
+    } else if (UploadList) {
+        AutoUploadRun();
+    }
+    m_inFormActivate = false;
+}
+
+void TFTPForm::AutoUploadRun()
+{
+    // The unattended run arrives with the upload-list work; the list is discarded so that it
+    // can never run twice.
+    UploadList.reset();
+}
+
+bool TFTPForm::FormCloseQuery()
+{
+    if (!sessionConnected())
+        return true;
+    const MsgButton answer = dialogs().messageBox(
+        QStringLiteral("You are closing the application while connected.\nDisconnect and close?"),
+        MsgIcon::Confirmation, {MsgButton::Yes, MsgButton::Cancel});
+    if (answer != MsgButton::Yes)
+        return false;
+    endSession(false);
+    return true;
+}
+
+void TFTPForm::FormClose()
+{
+    writeSettings();
+}
+
+void TFTPForm::closeEvent(QCloseEvent* event)
+{
+    bool mayClose = false;
+    try {
+        mayClose = FormCloseQuery();
+    } catch (const std::exception& error) {
+        showErrorReport(error);
+    }
+    if (!mayClose) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+void TFTPForm::acQuitExecute()
+{
+    if (sessionConnected())
+        endSession(true);
+    close();
+}
+
+void TFTPForm::acResetExecute()
+{
+    LVR->clearRows();
+    SetOpsEnabled(false);
+    SetFileEnabled(true);
+    acConnect->setEnabled(true);
+    acConnect->setToolTip(QStringLiteral("Connect to site"));
+    acConnect->setText(QStringLiteral("Connect"));
+    acConnect->setIcon(actionImage(kConnectImage, style()));
+    setStatusPanel(3, QString());
+    if (sessionConnected())
+        endSession(true);
+    dialogs().beep();
+    dialogs().showMessage(
+        QStringLiteral("Program has been reset to beginning - reconnect if necessary"));
+}
+
+bool TFTPForm::sessionConnected() const
+{
+    return false;
+}
+
+void TFTPForm::endSession(bool swallowErrors)
+{
+    (void)swallowErrors;
+}
+
+void TFTPForm::acConnectExecute()
+{
+    // Connecting arrives with the connection work; until then the command does nothing.
+}

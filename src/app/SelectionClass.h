@@ -1,0 +1,17 @@
+// Classes of a pane's selection, which decide the commands offered for it.
+#pragma once
+
+#include <vector>
+
+enum SelectionClass : unsigned {
+    scNone = 0,
+    scOneFile = 1,
+    scFiles = 2,
+    scOneDirectory = 11,
+    scDirectories = 12,
+    scMixed = 20,
+};
+
+// `selectedIsFile` holds, for each selected row in list order, whether its type is "File";
+// every other row counts as a directory.
+unsigned classifySelection(const std::vector<bool>& selectedIsFile);

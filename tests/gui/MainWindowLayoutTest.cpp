@@ -1,0 +1,107 @@
+// The window's layout: toolbar order and pictures, the directory bar, menus and their items.
+#include "MainWindowSupport.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+using MainWindowLayout = MainWindowFixture;
+
+QStringList namedItems(const QToolBar* bar)
+{
+    QStringList names;
+    for (QAction* action : bar->actions()) {
+        const QWidget* widget = bar->widgetForAction(action);
+        if (widget && !widget->objectName().isEmpty())
+            names << widget->objectName();
+    }
+    return names;
+}
+
+QStringList captions(const QMenu* menu)
+{
+    QStringList result;
+    for (const QAction* action : menu->actions())
+        result << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return result;
+}
+
+TEST_F(MainWindowLayout, ToolbarsHoldTheirItemsInOrder)
+{
+    TFTPForm& form = start();
+    EXPECT_EQ(namedItems(form.ToolBar1),
+              (QStringList{"tbCreateSite", "tbDeleteSite", "btEditSite", "tbSite", "tbConnect",
+                           "tbUpload", "tbDownload", "tbSaveAs", "tbAbort", "UsePassive",
+                           "TraceCheckBox", "tbReset", "tbQuitClose"}));
+    EXPECT_EQ(namedItems(form.tbLocal),
+              (QStringList{"tblUp", "tblNew", "tblRefresh", "tblDelete", "tblBrowse"}));
+    EXPECT_EQ(namedItems(form.ToolBar2),
+              (QStringList{"tbrUp", "tbrMakeDir", "tbrRefreshDir", "tbrDelete"}));
+    EXPECT_EQ(form.tbSite->width(), 145);
+    EXPECT_TRUE(form.tbQuitClose->font().bold());
+    EXPECT_EQ(form.tbQuitClose->text(), "Quit / Close");
+    EXPECT_EQ(form.UsePassive->layoutDirection(), Qt::RightToLeft) << "text left of the box";
+    EXPECT_TRUE(form.TraceCheckBox->isChecked());
+}
+
+TEST_F(MainWindowLayout, EveryToolbarButtonShowsAPicture)
+{
+    TFTPForm& form = start();
+    for (const QToolBar* bar : {form.ToolBar1, form.tbLocal, form.ToolBar2}) {
+        for (const QToolButton* button : bar->findChildren<QToolButton*>()) {
+            if (button->objectName().isEmpty())
+                continue;  // the toolbar's own extension button
+            EXPECT_FALSE(button->icon().pixmap(16, 16).isNull())
+                << button->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(MainWindowLayout, MainMenuCaptionsAndQuitShortCut)
+{
+    TFTPForm& form = start();
+    EXPECT_EQ(captions(form.mFile),
+              (QStringList{"Export all sites", "Export current site", "Import site(s)", "-",
+                           "Quit / Close"}));
+    EXPECT_EQ(captions(form.mEdit),
+              (QStringList{"Create new site", "Edit current site", "Delete site"}));
+    EXPECT_EQ(captions(form.mAction),
+              (QStringList{"Connect to site", "Upload file(s)", "Download", "Download and save as",
+                           "-", "Reset all"}));
+    EXPECT_EQ(captions(form.mHelp), (QStringList{"&Contents", "Help &Index", "&Topic Search",
+                                                 "&Help on Help", "-", "About.."}));
+    EXPECT_EQ(form.Exit1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    EXPECT_EQ(form.acQuit->toolTip(),
+              "Disconnect (if necessary) and Close Tarn.\nWARNING - no confirmation requested.");
+}
+
+TEST_F(MainWindowLayout, PaneMenusHoldTheirItemsInOrder)
+{
+    TFTPForm& form = start();
+    EXPECT_EQ(captions(form.PopupMenuLocal),
+              (QStringList{"Upload", "-", "Refresh directory view", "Change to selected directory",
+                           "Directory - up one level", "Create new local directory", "Rename File",
+                           "-", "Delete"}));
+    EXPECT_EQ(captions(form.PopupMenuRemote),
+              (QStringList{"Download file", "Download and save as", "-", "Refresh directory view",
+                           "Change to selected directory", "Directory - up one level",
+                           "Create new remote directory", "Rename File", "-", "Delete"}));
+}
+
+TEST_F(MainWindowLayout, MenuItemsTriggerTheirActions)
+{
+    storeSites({"one"});
+    TFTPForm& form = start();
+    form.mCreateSite->trigger();
+    form.mEditSite->trigger();
+    EXPECT_EQ(editorModes, (std::vector<char>{'N', 'E'}));
+}
+
+} // namespace

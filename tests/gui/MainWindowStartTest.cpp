@@ -1,0 +1,254 @@
+// Start-up, the settings record, the command line, activation, closing, Quit and Reset.
+#include "MainWindowSupport.h"
+
+#include "app/PaneSort.h"
+#include "sites/SiteForm.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QSplitter>
+#include <QTimer>
+
+namespace {
+
+using MainWindowStart = MainWindowFixture;
+
+const QStringList kUsageLines = {
+    "==>FTP <UploadList>",
+    "Where:",
+    " Uploadlist = path/name of a text file containing list of files to upload to",
+    "  specified sites.",
+    " If this file is specified, then each line specifies a site and file thus:",
+    "   SITE=sitename  FILE=file path+name",
+    " The specified files are uploaded to the FTP site, the program stays connected",
+};
+
+TEST_F(MainWindowStart, FirstStartOpensAtTheDesignedPlaceAndAsksForASite)
+{
+    TFTPForm& form = start({"tarn", "/no/such/upload-list.txt"});
+    // The real editor opens; the test reads what it proposes and cancels it.
+    QString proposedName;
+    QString editorTitle;
+    form.runSiteEditor = [&](char mode) {
+        editorModes.push_back(mode);
+        TSiteForm* editor = form.siteEditor();
+        QTimer::singleShot(0, editor, [&, editor] {
+            proposedName = editor->sName->text();
+            editorTitle = editor->windowTitle();
+            editor->CancelButtonClick();
+        });
+        return editor->ShowModal(mode);
+    };
+    EXPECT_TRUE(exitCodes.empty()) << "the argument is not looked at without sites";
+    EXPECT_FALSE(form.UploadList.has_value());
+    show();
+    EXPECT_EQ(form.x(), 213);
+    EXPECT_EQ(form.y(), 134);
+    EXPECT_EQ(form.width(), 840);
+    EXPECT_EQ(form.height(), 582);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editorModes.empty(); }, 3000));
+    ASSERT_EQ(script->boxes.size(), 1u);
+    EXPECT_EQ(script->boxes[0].text, "No sites defined. You must now create a site");
+    EXPECT_EQ(script->boxes[0].icon, MsgIcon::None);
+    EXPECT_EQ(script->boxes[0].buttons, std::vector<MsgButton>{MsgButton::Ok});
+    EXPECT_EQ(editorModes, std::vector<char>{'N'});
+    EXPECT_EQ(proposedName, "Site-1");
+    EXPECT_EQ(editorTitle, "Site Window: Create new site");
+
+    EXPECT_EQ(form.tbSite->count(), 1);
+    EXPECT_EQ(form.tbSite->itemText(0), "- no sites. Create one - ");
+    EXPECT_EQ(form.LVL->rowCount(), 0);
+    EXPECT_TRUE(form.statusPanel(2).isEmpty());
+}
+
+TEST_F(MainWindowStart, FirstSiteSavedFromTheQuestionFillsTheSiteBoxAndLocalPane)
+{
+    TFTPForm& form = start();
+    form.runSiteEditor = [&](char mode) {
+        editorModes.push_back(mode);
+        storeSites({"first"});
+        return true;
+    };
+    form.FormActivate();
+    ASSERT_EQ(editorModes, std::vector<char>{'N'});
+    EXPECT_EQ(form.tbSite->count(), 1);
+    EXPECT_EQ(form.tbSite->currentText(), "first");
+    EXPECT_EQ(form.LocDir->text().toStdString(), localFolder());
+    EXPECT_EQ(form.LVL->rowCount(), 4);
+}
+
+TEST_F(MainWindowStart, ClosingWritesTheDocumentedRecordForTheDesignedWindow)
+{
+    storeSites({"one", "two"});
+    TFTPForm& form = start();
+    show();
+    emit form.tbSite->activated(1);
+    ASSERT_EQ(CurrentSite, 1);
+    ASSERT_TRUE(form.close());
+    const std::vector<std::uint8_t> expected = {0x01, 0x00, 0x86, 0x00, 0xD5, 0x00,
+                                                0x46, 0x02, 0x48, 0x03, 0x75, 0x01,
+                                                0xAE, 0x00, 0x02, 0x02, 0x00, 0x00};
+    EXPECT_EQ(storedSettings(), expected);
+}
+
+TEST_F(MainWindowStart, WindowSplittersSortAndSiteComeBackAtTheNextStart)
+{
+    storeSites({"one", "two", "three"});
+    TFTPForm& first = start();
+    show();
+    first.move(40, 60);
+    first.resize(900, 640);
+    QTest::qWait(0);
+    first.VertSplitter->setSizes({250, 650});
+    first.Splitter1->setSizes({300, 120});
+    emit first.LVL->header()->sectionClicked(0);  // Name, ascending
+    emit first.LVR->header()->sectionClicked(4);  // Permissions, ascending
+    emit first.LVR->header()->sectionClicked(4);  // again: descending
+    emit first.tbSite->activated(2);
+    const QString chosen = QString::fromStdString(SiteList[2].Name);
+    const int localWidth = first.VertSplitter->sizes().value(0);
+    const int traceHeight = first.Splitter1->sizes().value(1);
+    ASSERT_TRUE(first.close());
+    window.reset();
+
+    // Another run: the settings change in memory before the window reads them back.
+    SortColumn[0] = SortColumn[1] = 7;
+    TFTPForm& second = start();
+    show();
+    EXPECT_EQ(second.x(), 40);
+    EXPECT_EQ(second.y(), 60);
+    EXPECT_EQ(second.width(), 900);
+    EXPECT_EQ(second.height(), 640);
+    EXPECT_EQ(second.VertSplitter->sizes().value(0), localWidth);
+    EXPECT_EQ(second.Splitter1->sizes().value(1), traceHeight);
+    EXPECT_EQ(SortColumn[0], 0);
+    EXPECT_EQ(SortAscending[0], 1);
+    EXPECT_EQ(SortColumn[1], 4);
+    EXPECT_EQ(SortAscending[1], 0);
+    EXPECT_EQ(CurrentSite, 2);
+    EXPECT_EQ(second.tbSite->currentText(), chosen);
+    EXPECT_EQ(second.RemDir->text(), "/pub/" + chosen);
+    // The local pane came back sorted by name, ascending.
+    ASSERT_EQ(second.LVL->rowCount(), 4);
+    EXPECT_EQ(second.LVL->row(0).name, "alpha.txt");
+    EXPECT_EQ(second.LVL->row(3).name, "sub");
+}
+
+TEST_F(MainWindowStart, AStoredSiteIndexPastTheListFallsBackToTheFirstSite)
+{
+    storeSites({"one", "two"});
+    storeSettings({0x05, 0x00});  // site 5 of a list that has since shrunk
+    TFTPForm& form = start();
+    EXPECT_EQ(CurrentSite, 0);
+    EXPECT_EQ(form.tbSite->currentText(), "one");
+    EXPECT_TRUE(script->boxes.empty());
+}
+
+TEST_F(MainWindowStart, SettingsOfTheWrongTypeAreReportedAndStartUpStops)
+{
+    storeSites({"one"});
+    {
+        Registry registry;
+        ASSERT_TRUE(registry.openKey(Registry::kProgramKey, false));
+        registry.writeString("TarnSettings", "not a record");
+        registry.closeKey();
+    }
+    TFTPForm& form = start();
+    ASSERT_EQ(script->boxes.size(), 1u);
+    EXPECT_EQ(script->boxes[0].text, "Invalid data type for 'TarnSettings'");
+    EXPECT_EQ(script->boxes[0].icon, MsgIcon::Error);
+    EXPECT_EQ(form.tbSite->itemText(0), "- no sites. Create one - ");
+    EXPECT_EQ(form.LVL->rowCount(), 0);
+    EXPECT_TRUE(exitCodes.empty());
+}
+
+TEST_F(MainWindowStart, TwoArgumentsShowTheUsageAndEndWithoutWritingSettings)
+{
+    storeSites({"one"});
+    const std::vector<std::uint8_t> before = {0x00, 0x00, 0x10, 0x00, 0x20, 0x00};
+    storeSettings(before);
+    TFTPForm& form = start({"tarn", "list-a.txt", "list-b.txt"});
+    ASSERT_EQ(script->boxes.size(), 1u);
+    QStringList expected = {"Invalid Command Line.", "Too many parameters."};
+    expected << kUsageLines;
+    EXPECT_EQ(script->boxes[0].text.split('\n'), expected);
+    EXPECT_EQ(script->boxes[0].icon, MsgIcon::Error);
+    EXPECT_EQ(script->boxes[0].buttons, std::vector<MsgButton>{MsgButton::Abort});
+    EXPECT_EQ(exitCodes, std::vector<int>{0});
+    EXPECT_TRUE(form.programEnded());
+    EXPECT_EQ(form.tbSite->itemText(0), "- no sites. Create one - ");
+    window.reset();
+    EXPECT_EQ(storedSettings(), before);
+}
+
+TEST_F(MainWindowStart, AnUploadListThatDoesNotExistIsNamedInTheUsageBox)
+{
+    storeSites({"one"});
+    const QString missing = QString::fromStdString(localFolder()) + "missing list.txt";
+    start({"tarn", missing});
+    ASSERT_EQ(script->boxes.size(), 1u);
+    const QStringList lines = script->boxes[0].text.split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[0], "Invalid Command Line.");
+    EXPECT_EQ(lines[1], "File " + missing + " does not exist");
+    EXPECT_EQ(exitCodes, std::vector<int>{0});
+    EXPECT_TRUE(storedSettings().empty());
+}
+
+TEST_F(MainWindowStart, AnUploadListIsReadWithItsEmptyLines)
+{
+    storeSites({"one"});
+    std::ofstream(localDir.path() / "list.txt") << "SITE=one  FILE=/tmp/a\r\n\r\nSITE=one  FILE=/tmp/b";
+    TFTPForm& form = start({"tarn", QString::fromStdString(localFolder()) + "list.txt"});
+    EXPECT_TRUE(exitCodes.empty());
+    EXPECT_TRUE(script->boxes.empty());
+    ASSERT_TRUE(form.UploadList.has_value());
+    EXPECT_EQ(*form.UploadList,
+              (std::vector<std::string>{"SITE=one  FILE=/tmp/a", "", "SITE=one  FILE=/tmp/b"}));
+    EXPECT_EQ(form.UploadListName, localFolder() + "list.txt");
+}
+
+TEST_F(MainWindowStart, QuitClosesWithoutAQuestionAndWritesTheSettings)
+{
+    storeSites({"one"});
+    TFTPForm& form = start();
+    show();
+    form.acQuit->trigger();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(script->boxes.empty());
+    EXPECT_EQ(storedSettings().size(), 18u);
+}
+
+TEST_F(MainWindowStart, ResetReturnsTheCommandsToTheDisconnectedState)
+{
+    storeSites({"one"});
+    TFTPForm& form = start();
+    PaneRow remote;
+    remote.name = "remote.txt";
+    remote.typeText = "File";
+    form.LVR->setRows({remote});
+    form.SetFileEnabled(false);
+    form.SetOpsEnabled(true);
+    form.setStatusPanel(3, "Remote entries=1");
+    const int localRows = form.LVL->rowCount();
+    form.acReset->trigger();
+    EXPECT_EQ(form.LVR->rowCount(), 0);
+    EXPECT_EQ(form.LVL->rowCount(), localRows);
+    EXPECT_FALSE(form.OpsEnabled);
+    EXPECT_FALSE(form.acRemoteRefresh->isEnabled());
+    EXPECT_TRUE(form.acCreateSite->isEnabled());
+    EXPECT_TRUE(form.tbSite->isEnabled());
+    EXPECT_TRUE(form.acConnect->isEnabled());
+    EXPECT_EQ(form.acConnect->text(), "Connect");
+    EXPECT_EQ(form.acConnect->toolTip(), "Connect to site");
+    EXPECT_EQ(form.mConnect->text(), "Connect");
+    EXPECT_TRUE(form.statusPanel(3).isEmpty());
+    EXPECT_EQ(script->beeps, 1);
+    EXPECT_EQ(script->boxTexts(),
+              QStringList{"Program has been reset to beginning - reconnect if necessary"});
+}
+
+} // namespace
