@@ -10,11 +10,20 @@ namespace {
 
 constexpr const char* kUnknownFormat = "Unknown FTP listing format";
 
-// Cuts the text before the first blank off `text` and trims what is left at the front.
-std::string nextToken(std::string& text)
+// Cuts the text before the first blank off `text` (all of it when there is none).
+std::string_view cutToken(std::string_view& text)
 {
-    std::string token = SplitToken(text, " ");
-    TrimLeftInPlace(text);
+    const std::size_t blank = text.find(' ');
+    const std::string_view token = text.substr(0, blank);
+    text = blank == std::string_view::npos ? std::string_view() : text.substr(blank + 1);
+    return token;
+}
+
+// The next token: cut off, then what is left trimmed at the front.
+std::string_view nextToken(std::string_view& text)
+{
+    const std::string_view token = cutToken(text);
+    text = TrimLeft(text);
     return token;
 }
 
@@ -189,48 +198,46 @@ void TIdFTPListItems::ParseCustomLine(TIdFTPListItem& item) const
 void TIdFTPListItems::ParseUnixLine(TIdFTPListItem& item) const
 {
     const TIdCalendarDate today = Today();
-    std::string rest = item.RawLine;
+    std::string_view rest = item.RawLine;
 
-    std::string token = nextToken(rest);
+    std::string_view token = nextToken(rest);
     const char kindLetter = token.empty() ? '\0' : static_cast<char>(std::toupper(static_cast<unsigned char>(token[0])));
     item.OwnerRights = safeSubstr(token, 1, 3);
     item.GroupRights = safeSubstr(token, 4, 3);
     item.OtherRights = safeSubstr(token, 7, 3);
 
-    std::string linkText, owner, group;
+    std::string_view linkText, owner, group;
     token = nextToken(rest);
     if (!SameText(token, "folder")) {
         if (token.size() > 3 && token[0] == '0') {
             // "-rw-r--r-- 0ftp ftp ...": the link count glued to the owner name
             linkText = "0";
-            rest = token.substr(1) + " " + rest;
+            owner = token.substr(1);
         } else {
             linkText = token;
+            owner = nextToken(rest);
         }
-        owner = nextToken(rest);
         group = nextToken(rest);
     }
 
-    std::string sizeText;
+    std::string_view sizeText;
     if (!rest.empty() && std::isalpha(static_cast<unsigned char>(rest[0])) &&
         m_lineFormat == TIdFTPListFormat::lfUnix) {
         // "-rw-r--r-- 1 owner 1234 Mar 15 2020 x": no group column, everything shifts
         sizeText = group;
         group = owner;
-        owner.clear();
+        owner = {};
     } else {
-        token = SplitToken(rest, " ");
-        if (token.find(',') != std::string::npos) {
-            // device: major and minor number instead of a size
-            TrimLeftInPlace(rest);
-            if (token.back() == ',') {
-                SplitToken(rest, " ");
-                TrimLeftInPlace(rest);
-            }
+        token = cutToken(rest);
+        if (token.find(',') != std::string_view::npos) {
+            // device: "1,   3" (or "1,3") major and minor number instead of a size
+            rest = TrimLeft(rest);
+            if (token.back() == ',')
+                cutToken(rest);
         } else {
             sizeText = token;
         }
-        TrimLeftInPlace(rest);
+        rest = TrimLeft(rest);
     }
 
     const int month = MonthFromName(nextToken(rest));
@@ -238,19 +245,19 @@ void TIdFTPListItems::ParseUnixLine(TIdFTPListItem& item) const
     int year = today.year;
     int hour = 0;
     int minute = 0;
-    token = SplitToken(rest, " ");
-    if (token.find(':') == std::string::npos) {
+    token = cutToken(rest);
+    if (token.find(':') == std::string_view::npos) {
         year = StrToIntDef(token, today.year);
     } else {
         // a time of day means within the last months: a later month is last year's
         if (today.month < month)
             year = today.year - 1;
-        std::string minuteText = token;
-        const std::string hourText = SplitToken(minuteText, ":");
-        hour = StrToIntDef(hourText, 0);
-        minute = StrToIntDef(minuteText, 0);
+        std::string_view minuteText = token;
+        const std::size_t colon = minuteText.find(':');
+        hour = StrToIntDef(minuteText.substr(0, colon), 0);
+        minute = StrToIntDef(minuteText.substr(colon + 1), 0);
     }
-    std::string name = rest;
+    std::string_view name = rest;
 
     item.EntryKind = kindLetter == 'D'   ? TIdListEntryKind::ekDirectory
                      : kindLetter == 'L' ? TIdListEntryKind::ekSymLink
@@ -262,9 +269,9 @@ void TIdFTPListItems::ParseUnixLine(TIdFTPListItem& item) const
     item.ModTime = EncodeDate(year, month, day) + EncodeTime(hour, minute, 0, 999);
     if (item.EntryKind == TIdListEntryKind::ekSymLink) {
         const std::size_t arrow = name.find(" -> ");
-        if (arrow != std::string::npos) {
+        if (arrow != std::string_view::npos) {
             item.LinkTarget = name.substr(arrow + 4);
-            name.erase(arrow);
+            name = name.substr(0, arrow);
         }
     }
     item.EntryName = name;

@@ -116,9 +116,15 @@ int IndexInList(std::string_view text, const std::vector<std::string>& list, boo
 
 int MonthFromName(std::string_view token)
 {
-    static const std::vector<std::string> kMonths = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+    static constexpr std::string_view kMonths[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                                      "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-    return IndexInList(UpperCase(token), kMonths) + 1;
+    if (token.size() != 3)
+        return 0;
+    for (int i = 0; i < 12; ++i) {
+        if (SameText(token, kMonths[i]))
+            return i + 1;
+    }
+    return 0;
 }
 
 bool IsBlankLine(std::string_view line)
