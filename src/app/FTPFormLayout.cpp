@@ -27,6 +27,7 @@ namespace {
 
 constexpr int kSplitterHandle = 3;
 constexpr int kDirectoryBoxWidth = 200;
+constexpr int kDirectoryBoxMinimumWidth = 100;
 constexpr int kSiteBoxWidth = 145;
 const int kStatusPanelWidths[4] = {200, 300, 120, 150};
 
@@ -70,14 +71,23 @@ QCheckBox* newTextLeftCheckBox(QWidget* parent, const char* name, const QString&
     return box;
 }
 
+// The directory boxes are 200 wide where the bar has room; with wider system fonts they give
+// way first, so that both toolbars always show all their buttons.
 QLineEdit* newDirectoryBox(QWidget* parent, const char* name)
 {
     auto* box = new QLineEdit(parent);
     box->setObjectName(QString::fromLatin1(name));
     box->setReadOnly(true);
-    box->setFixedWidth(kDirectoryBoxWidth);
+    box->setMinimumWidth(kDirectoryBoxMinimumWidth);
+    box->setMaximumWidth(kDirectoryBoxWidth);
+    box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     box->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
     return box;
+}
+
+void keepWholeWidth(QWidget* widget)
+{
+    widget->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 QAction* addItem(QMenu* menu, QAction* action, const char* name, const char* ownCaption = "")
@@ -178,14 +188,17 @@ void TFTPForm::createDirectoryBar()
     tbrRefreshDir = addButton(ToolBar2, acRemoteRefresh, "tbrRefreshDir");
     tbrDelete = addButton(ToolBar2, acRemoteDelete, "tbrDelete");
 
-    for (QWidget* widget : {static_cast<QWidget*>(LocDirLabel), static_cast<QWidget*>(LocDir),
-                            static_cast<QWidget*>(tbLocal)})
-        row->addWidget(widget);
-    row->addSpacing(12);
-    for (QWidget* widget : {static_cast<QWidget*>(RemDirLabel), static_cast<QWidget*>(RemDir),
-                            static_cast<QWidget*>(ToolBar2)})
-        row->addWidget(widget);
-    row->addStretch(1);
+    for (QWidget* fixed : {static_cast<QWidget*>(LocDirLabel), static_cast<QWidget*>(tbLocal),
+                           static_cast<QWidget*>(RemDirLabel), static_cast<QWidget*>(ToolBar2)})
+        keepWholeWidth(fixed);
+    row->addWidget(LocDirLabel);
+    row->addWidget(LocDir, 1);
+    row->addWidget(tbLocal);
+    row->addSpacing(8);
+    row->addWidget(RemDirLabel);
+    row->addWidget(RemDir, 1);
+    row->addWidget(ToolBar2);
+    row->addStretch(0);
 }
 
 void TFTPForm::createPanes()
