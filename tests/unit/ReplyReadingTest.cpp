@@ -135,6 +135,32 @@ TEST(ReplyReading, SendCommandWithOneCodeChecksIt)
     EXPECT_THROW(s.connection.SendCommand("SIZE x", std::int16_t{213}), EIdProtocolReplyError);
 }
 
+TEST(ReplyRecord, CodeAndTextCodeFollowEachOther)
+{
+    TIdRFCReply reply;
+    reply.SetNumericCode(226);
+    EXPECT_EQ(reply.TextCode(), "226");
+    reply.SetTextCode("abc");
+    EXPECT_EQ(reply.NumericCode(), 0) << "a text code that is no number";
+    reply.SetTextCode("331");
+    EXPECT_EQ(reply.NumericCode(), 331);
+    reply.SetNumericCode(0);
+    EXPECT_EQ(reply.TextCode(), "331") << "0 does not set the text code";
+    reply.SetNumericCode(421);
+    reply.SetTextCode("");
+    EXPECT_EQ(reply.NumericCode(), 421) << "an empty text code leaves the number";
+
+    reply.LoadFromLines({"250-CWD ok", "250 done"});
+    EXPECT_EQ(reply.DisplayName(), "250 CWD ok");
+    TIdRFCReply copy;
+    copy.Assign(reply);
+    EXPECT_EQ(copy.Text(), reply.Text());
+    copy.ClearReply();
+    EXPECT_EQ(copy.NumericCode(), 0);
+    EXPECT_TRUE(copy.Text().empty());
+    EXPECT_EQ(copy.DisplayName(), "");
+}
+
 // --- lines ---
 
 TEST(LineReading, MaximumLengthCountsTheCarriageReturn)
