@@ -235,6 +235,31 @@ TEST(FtpLargeTransfer, MoreThan4GiBIntoACountingSinkWithRightTotalAndWorkCounts)
     EXPECT_EQ(server.failure(), "");
 }
 
+TEST(FtpLargeTransfer, MoreThan4GiBUploadArrivesWhole)
+{
+    const std::int64_t total = (std::int64_t{4} << 30) + 54321;
+    ScriptedFtpServer server(20000);
+    addLogin(server).pasv().expect("STOR huge.bin").acceptData()
+        .send("150 Ok to send data\r\n")
+        .receiveGeneratedData()
+        .send("226 Transfer complete\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->SendBufferSize = 1 << 20;
+    ftp->OpenSession();
+    std::int64_t lastCount = 0, maximum = 0;
+    ftp->OnWorkBegin = [&](TIdComponent*, TWorkMode, std::int64_t max) { maximum = max; };
+    ftp->OnWork = [&](TIdComponent*, TWorkMode, std::int64_t count) { lastCount = count; };
+    GeneratedSource source(total);
+    ftp->UploadFromStream(source, "huge.bin");
+    EXPECT_EQ(maximum, total);
+    EXPECT_EQ(lastCount, total);
+    ASSERT_TRUE(server.waitDone(20000));
+    EXPECT_EQ(server.failure(), "");
+    EXPECT_EQ(server.receivedCount(), total);
+    EXPECT_EQ(server.receivedMismatches(), 0);
+}
+
 TEST(FtpResume, RestOffsetIsTheStreamPositionBeyond4GiB)
 {
     const std::int64_t offset = std::int64_t{5} << 30;
@@ -375,6 +400,40 @@ TEST(FtpListing, ParsedListingInBothModesGivesTheSameEntries)
         ASSERT_TRUE(server.waitDone());
         EXPECT_EQ(server.failure(), "");
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(FtpListing, ApplicationSuppliesTheCollectionAndChoosesTheFormat)
+{
+    ScriptedFtpServer server;
+    addLogin(server).pasv().acceptData().reply("LIST", "150 listing\r\n")
+        .sendData("name=a.txt;size=10\r\nname=b.txt;size=20\r\n").closeData().send("226 Done\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    std::string seenLine;
+    ftp->OnCreateFTPList = [](TIdFTP*, std::unique_ptr<TIdFTPListItems>& list) {
+        list = std::make_unique<TIdFTPListItems>();
+        list->SetOnParseCustomListFormat([](TIdFTPListItem& item) {
+            item.EntryName = item.RawLine.substr(5, item.RawLine.find(';') - 5);
+        });
+    };
+    ftp->OnCheckListFormat = [&](TIdFTP*, const std::string& line, TIdFTPListFormat& format) {
+        seenLine = line;
+        EXPECT_EQ(format, TIdFTPListFormat::lfUnknown);
+        format = TIdFTPListFormat::lfCustom;
+    };
+    ftp->ListDirectory();
+    TIdFTPListItems& items = ftp->ParsedListing();
+    EXPECT_EQ(seenLine, "name=a.txt;size=10");
+    EXPECT_EQ(items.LineFormat(), TIdFTPListFormat::lfCustom);
+    ASSERT_EQ(items.Count(), 2);
+    EXPECT_EQ(items[0].EntryName, "a.txt");
+    EXPECT_EQ(items[1].EntryName, "b.txt");
+    EXPECT_EQ(&ftp->ParsedListing(), &items); // kept until the next listing
 }
 
 } // namespace

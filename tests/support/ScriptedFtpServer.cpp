@@ -293,6 +293,23 @@ ScriptedFtpServer& ScriptedFtpServer::receiveData()
     });
 }
 
+ScriptedFtpServer& ScriptedFtpServer::receiveGeneratedData()
+{
+    return add([this] {
+        std::vector<char> buffer(kMaxSpan);
+        for (;;) {
+            waitFor(m_dataFd, POLLIN, m_stepTimeoutMs);
+            const ssize_t n = recv(m_dataFd, buffer.data(), buffer.size(), 0);
+            if (n <= 0)
+                break;
+            const std::string_view expected = generatedSpan(m_receivedCount, static_cast<std::size_t>(n));
+            if (std::memcmp(buffer.data(), expected.data(), expected.size()) != 0)
+                ++m_receivedMismatches;
+            m_receivedCount += n;
+        }
+    });
+}
+
 ScriptedFtpServer& ScriptedFtpServer::closeData()
 {
     return add([this] { closeFd(m_dataFd); });

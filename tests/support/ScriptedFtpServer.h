@@ -62,6 +62,9 @@ public:
     ScriptedFtpServer& sendGeneratedData(std::int64_t size);
     // Reads the data connection until the client closes it; the bytes go to received().
     ScriptedFtpServer& receiveData();
+    // Reads the data connection until the client closes it, counting the bytes and checking
+    // them against the generated data without keeping them (for uploads of gigabytes).
+    ScriptedFtpServer& receiveGeneratedData();
     ScriptedFtpServer& closeData();
     // Closes the command connection (and any data connection): the server goes away.
     ScriptedFtpServer& closeControl();
@@ -80,6 +83,8 @@ public:
     std::vector<std::string> transcript() const;
     std::string received() const;
     std::int64_t receivedCount() const { return m_receivedCount; }
+    // Blocks of receiveGeneratedData that differed from the generated data.
+    int receivedMismatches() const { return m_receivedMismatches; }
     // Number of data connections from strangers that the client closed.
     int intrudersRefused() const { return m_intrudersRefused; }
 
@@ -108,6 +113,7 @@ private:
     std::atomic<bool> m_done{false};
     std::atomic<std::int64_t> m_receivedCount{0};
     std::atomic<int> m_intrudersRefused{0};
+    std::atomic<int> m_receivedMismatches{0};
     mutable std::mutex m_mutex;
     std::condition_variable m_doneChanged;
     std::string m_failure;
