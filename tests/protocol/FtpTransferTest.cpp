@@ -104,6 +104,8 @@ TEST(FtpAbort, DownloadAbortedFromTheWorkHandlerReads426Then226)
     ftp->OnWork = [&](TIdComponent*, TWorkMode mode, std::int64_t) {
         if (mode == TWorkMode::wkRead && !aborted) {
             aborted = true;
+            // The type cannot change while the data connection exists: nothing is sent.
+            ftp->SetTransferType(TIdFTPTransferType::ftASCII);
             ftp->SendAbort();
         }
     };
@@ -115,6 +117,7 @@ TEST(FtpAbort, DownloadAbortedFromTheWorkHandlerReads426Then226)
     ASSERT_GE(log.texts.size(), 3u);
     EXPECT_EQ(log.texts[log.texts.size() - 2], "Transfer complete");
     EXPECT_EQ(log.texts.back(), "Transfer aborted");
+    EXPECT_EQ(ftp->TransferType(), TIdFTPTransferType::ftBinary);
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
     ASSERT_TRUE(server.waitDone());
     EXPECT_EQ(server.failure(), "");
