@@ -63,6 +63,11 @@ public:
     static constexpr int kDefaultPort = 21;
     // How long an active-mode transfer waits for the server to connect to the data port.
     static constexpr int kAcceptTimeout = 120000;
+    // A server that answers nothing more after ABOR, or after a 426 of its own, must not hang
+    // the session: the further reply is waited for this long. A server that fails a transfer
+    // by itself sends its 426 alone; one that answers an abort sends both replies at once.
+    static constexpr int kAbortReplyWaitMs = 5000;
+    static constexpr int kSecondReplyWaitMs = 1000;
 
     TIdFTP();
     ~TIdFTP() override;
@@ -97,7 +102,8 @@ public:
     // QUIT (its reply is not read), then the connection is closed.
     void CloseSession();
     // ABOR and the data connection dropped; the running transfer reads the replies. Safe to
-    // call from a work handler while that transfer is on the call stack.
+    // call from a work handler while that transfer is on the call stack. Without a transfer
+    // the answer to ABOR is read here, so that no later command takes it for its own.
     virtual void SendAbort();
     virtual void DropDataConnection();
 
@@ -153,6 +159,7 @@ private:
     TIdTCPClient& openPassiveLink(int port);
     TIdSimpleServer& listenActiveLink();
     void sendRestart(const TIdStream& stream);
+    void refuseNestedTransfer() const;
     void readFinalReplies();
     void drainAbortedUploadReplies();
     bool replyPending(int timeoutMs);

@@ -158,10 +158,13 @@ void TIdFTP::CloseSession()
 
 void TIdFTP::SendAbort()
 {
+    const bool transferRunning = m_dataLink != nullptr;
     try {
         if (IsConnected()) {
             SendLine("ABOR");
-            m_abortSent = m_dataLink != nullptr;
+            m_abortSent = transferRunning;
+            if (!transferRunning && replyPending(kAbortReplyWaitMs))
+                ReadReply(TIdReplyCodes{});
         }
     } catch (...) {
         DropDataConnection();

@@ -12,11 +12,6 @@
 
 namespace {
 
-// A server that answers nothing more after ABOR, or after a 426 of its own, must not hang the
-// session: the second reply is waited for this long. A server that fails a transfer by itself
-// sends its 426 alone; one that answers an abort sends both replies at once.
-constexpr int kAbortReplyWaitMs = 5000;
-constexpr int kSecondReplyWaitMs = 1000;
 
 const TIdReplyCodes kTransferStartCodes{125, 150, 154};
 const TIdReplyCodes kFinalCodes{225, 226, 250, 426, 450};
@@ -196,9 +191,18 @@ void TIdFTP::receiveActive(const std::string& command, TIdStream& stream, bool r
     server.ReadIntoStream(stream, -1, true);
 }
 
+// A second transfer started from a pumped event would replace the data connection that the
+// running one is still reading.
+void TIdFTP::refuseNestedTransfer() const
+{
+    if (m_dataLink)
+        throw EIdException("Another transfer is still running on this session.");
+}
+
 void TIdFTP::ReceiveTransfer(const std::string& command, TIdStream& stream, bool resume)
 {
     checkArgument(command, "command");
+    refuseNestedTransfer();
     m_abortSent = false;
     ReportStatus(TIdStatus::stTransferStart, "Starting FTP transfer");
     try {
@@ -249,6 +253,7 @@ void TIdFTP::sendActive(const std::string& command, TIdStream& stream, bool from
 void TIdFTP::SendTransfer(const std::string& command, TIdStream& stream, bool fromStart)
 {
     checkArgument(command, "command");
+    refuseNestedTransfer();
     m_abortSent = false;
     ReportStatus(TIdStatus::stTransferStart, "Starting FTP transfer");
     try {

@@ -373,3 +373,20 @@ TEST(FtpArgumentInjection, UserNameOrPasswordWithLineBreakIsRefusedBeforeConnect
 }
 
 } // namespace
+
+namespace {
+
+TEST(FtpAbortOutsideATransfer, ReadsTheAnswerSoTheNextCommandStaysInStep)
+{
+    ScriptedFtpServer server;
+    addLogin(server).reply("ABOR", "225 No transfer to abort\r\n").reply("PWD", "257 \"/\"\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    ftp->SendAbort();
+    EXPECT_EQ(ftp->QueryCurrentDirectory(), "/");
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
+} // namespace

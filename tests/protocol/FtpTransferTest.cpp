@@ -440,3 +440,34 @@ TEST(FtpListing, ApplicationSuppliesTheCollectionAndChoosesTheFormat)
 }
 
 } // namespace
+
+namespace {
+
+TEST(FtpNestedTransfer, IsRefusedWhileTheDataConnectionIsInUse)
+{
+    ScriptedFtpServer server;
+    addLogin(server).pasv().acceptData()
+        .reply("RETR a.txt", "150 Opening data connection\r\n")
+        .sendData("some data").closeData()
+        .send("226 Transfer complete\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    bool refused = false;
+    ftp->OnWork = [&](TIdComponent*, TWorkMode, std::int64_t) {
+        try {
+            TIdMemoryStream other;
+            ftp->DownloadToStream("b.txt", other);
+        } catch (const EIdException&) {
+            refused = true;
+        }
+    };
+    TIdMemoryStream data;
+    ftp->DownloadToStream("a.txt", data);
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(data.DataString(), "some data");
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
+} // namespace
