@@ -8,12 +8,16 @@
 #include "app/PaneView.h"
 #include "app/SettingsRecord.h"
 #include "app/TextLines.h"
+#include "ftp/IdFTP.h"
+#include "net/IdAntiFreeze.h"
+#include "net/IdLogEvent.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "platform/TempFolder.h"
 #include "sites/SiteUnit.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -26,6 +30,7 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <exception>
 
 namespace {
 
@@ -34,6 +39,9 @@ constexpr int kDesignedLeft = 213;
 constexpr int kDesignedTop = 134;
 constexpr int kDesignedWidth = 840;
 constexpr int kDesignedHeight = 582;
+constexpr int kReceiveBufferSize = 8192;
+constexpr int kSendBufferSize = 4096;
+constexpr int kPumpIdleTimeOut = 50;
 
 const char* const kUsageLines[] = {
     "==>FTP <UploadList>",
@@ -76,6 +84,7 @@ TFTPForm::TFTPForm(const QStringList& arguments, QWidget* parent) : QMainWindow(
     createDirectoryBar();
     createPanes();
     createStatusBar();
+    createSession();
     createMenus();
     createPopupMenus();
     connectActions();
@@ -83,7 +92,38 @@ TFTPForm::TFTPForm(const QStringList& arguments, QWidget* parent) : QMainWindow(
     FormCreate(arguments);
 }
 
-TFTPForm::~TFTPForm() = default;
+TFTPForm::~TFTPForm()
+{
+    IdFTP1->SetIntercept(nullptr);
+}
+
+void TFTPForm::createSession()
+{
+    IdLogEvent1 = std::make_unique<TIdLogEvent>();
+    IdLogEvent1->LogTime = false;
+    IdLogEvent1->ReplaceCRLF = false;
+    IdLogEvent1->SetActive(true);
+
+    IdFTP1 = std::make_unique<TIdFTP>();
+    IdFTP1->MaxLineAction = TIdMaxLineAction::maException;
+    IdFTP1->RecvBufferSize = kReceiveBufferSize;
+    IdFTP1->SendBufferSize = kSendBufferSize;
+    IdFTP1->ProxySettings.ProxyType = TIdFtpProxyType::fpcmNone;
+    IdFTP1->ProxySettings.Port = 0;
+    IdFTP1->Passive = UsePassive->isChecked();
+    connect(UsePassive, &QCheckBox::toggled, this, &TFTPForm::UsePassiveClick);
+
+    // Blocking network calls keep the window answering through this pump, also while busy.
+    IdAntiFreeze1 = std::make_unique<TIdAntiFreeze>();
+    IdAntiFreeze1->IdleTimeOut = kPumpIdleTimeOut;
+    IdAntiFreeze1->OnlyWhenIdle = false;
+    IdAntiFreeze1->OnPumpMessages = [](bool) { QCoreApplication::processEvents(); };
+}
+
+void TFTPForm::UsePassiveClick()
+{
+    IdFTP1->Passive = UsePassive->isChecked();
+}
 
 void TFTPForm::FormCreate(const QStringList& arguments)
 {
@@ -98,7 +138,7 @@ void TFTPForm::FormCreate(const QStringList& arguments)
     CurrentSite = 0;
     SetFileEnabled(true);
     SetOpsEnabled(false);
-    // The trace intercept is attached here once the session exists.
+    IdFTP1->SetIntercept(IdLogEvent1.get());
     placeProgressBar();
     try {
         readSettings();
@@ -319,14 +359,46 @@ void TFTPForm::acResetExecute()
         QStringLiteral("Program has been reset to beginning - reconnect if necessary"));
 }
 
-bool TFTPForm::sessionConnected() const
+bool TFTPForm::sessionConnected()
 {
-    return false;
+    return IdFTP1->IsConnected();
 }
 
 void TFTPForm::endSession(bool swallowErrors)
 {
-    (void)swallowErrors;
+    if (swallowErrors) {
+        try {
+            if (TransferActive)
+                IdFTP1->SendAbort();
+            IdFTP1->CloseSession();
+        } catch (...) {
+            dropConnection();
+        }
+        return;
+    }
+    // Closing the window: the session is closed even when the abort failed, and the first
+    // failure keeps the window open.
+    std::exception_ptr abortFailure;
+    if (TransferActive) {
+        try {
+            IdFTP1->SendAbort();
+        } catch (...) {
+            abortFailure = std::current_exception();
+        }
+    }
+    IdFTP1->CloseSession();
+    if (abortFailure)
+        std::rethrow_exception(abortFailure);
+}
+
+// The last resort after a failed disconnect: close without QUIT; nothing more to report.
+void TFTPForm::dropConnection()
+{
+    try {
+        if (IdFTP1->IsConnected())
+            IdFTP1->CloseConnection();
+    } catch (...) {
+    }
 }
 
 void TFTPForm::acConnectExecute()

@@ -30,6 +30,9 @@ class QToolBar;
 class QToolButton;
 class PaneView;
 class TSiteForm;
+class TIdAntiFreeze;
+class TIdFTP;
+class TIdLogEvent;
 
 class TFTPForm : public QMainWindow {
     Q_OBJECT
@@ -56,6 +59,11 @@ public:
     QString HelpFile = QStringLiteral("TarnHelp.qhc");   // a full path after FormCreate
     bool AbortRequested = false;
 
+    // --- Session objects: the trace intercept outlives the session it is attached to ----
+    std::unique_ptr<TIdLogEvent> IdLogEvent1;
+    std::unique_ptr<TIdFTP> IdFTP1;
+    std::unique_ptr<TIdAntiFreeze> IdAntiFreeze1;
+
     // --- Start-up, settings and shutdown ----------------------------------------------
     void FormCreate(const QStringList& arguments);
     void FormActivate();
@@ -81,6 +89,8 @@ public:
 
     // --- Connection (a hook until connecting exists) ------------------------------------
     void acConnectExecute();
+    // Every change of UsePassive, by the user or by the program: the session's Passive flag.
+    void UsePassiveClick();
 
     // --- Command availability ---------------------------------------------------------
     void SetOpsEnabled(bool on);
@@ -257,6 +267,7 @@ private:
     void createDirectoryBar();
     void createPanes();
     void createStatusBar();
+    void createSession();
     void connectActions();
     void bindButton(class QAbstractButton* button, QAction* action, bool takeCaption);
     void placeProgressBar();
@@ -265,7 +276,8 @@ private:
     void writeSettings();
     struct TarnSettingsRecord currentSettings() const;
     void applyPaneSizes();
-    bool sessionConnected() const;
+    bool sessionConnected();
+    void dropConnection();
     // Aborts a running transfer, then ends the session; with `swallowErrors` a failure only
     // drops the connection, otherwise it reaches the caller.
     void endSession(bool swallowErrors);

@@ -66,13 +66,13 @@ class SiteBoxDelete : public MainWindowFixture, public testing::WithParamInterfa
 
 TEST_P(SiteBoxDelete, DeletingMakesTheSiteBeforeCurrent)
 {
-    storeSites({"one", "two", "three"});
+    storeSites({"one", "three", "two"});  // the store's own order
     TFTPForm& form = start();
     emit form.tbSite->activated(GetParam().current);
     script->answerBox(MsgButton::Ok);
     form.acDeleteSite->trigger();
     ASSERT_EQ(script->boxes.size(), 1u);
-    const QString name = QStringList{"one", "two", "three"}[GetParam().current];
+    const QString name = QStringList{"one", "three", "two"}[GetParam().current];
     EXPECT_EQ(script->boxes[0].text, "Delete Current site: " + name + "?\nContinue?");
     EXPECT_EQ(script->boxes[0].icon, MsgIcon::Warning);
     EXPECT_EQ(script->boxes[0].buttons, (std::vector<MsgButton>{MsgButton::Ok, MsgButton::Abort}));
@@ -86,9 +86,9 @@ TEST_P(SiteBoxDelete, DeletingMakesTheSiteBeforeCurrent)
 
 INSTANTIATE_TEST_SUITE_P(
     Positions, SiteBoxDelete,
-    testing::Values(DeleteCase{"first", 0, {"two", "three"}, 0},
-                    DeleteCase{"middle", 1, {"one", "three"}, 0},
-                    DeleteCase{"last", 2, {"one", "two"}, 1}),
+    testing::Values(DeleteCase{"first", 0, {"three", "two"}, 0},
+                    DeleteCase{"middle", 1, {"one", "two"}, 0},
+                    DeleteCase{"last", 2, {"one", "three"}, 1}),
     [](const testing::TestParamInfo<DeleteCase>& info) { return info.param.id; });
 
 TEST_F(SiteBox, AbortKeepsTheSite)
