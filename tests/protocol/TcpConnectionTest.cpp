@@ -26,7 +26,7 @@ constexpr int kPeerWaitMs = 5000;
 // client closes and keeps what arrived.
 class LoopbackPeer {
 public:
-    enum class Role { SendThenClose, SendThenWait, ReceiveUntilClosed };
+    enum class Role { SendThenClose, SendThenWait, ReceiveUntilClosed, Reset };
 
     LoopbackPeer(Role role, std::string bytes = {}) : m_role(role), m_bytes(std::move(bytes))
     {
@@ -86,6 +86,10 @@ private:
                 sendAll();
             if (m_role == Role::SendThenWait)
                 ready(m_fd, POLLIN); // until the client closes or the test ends
+            if (m_role == Role::Reset) {
+                const linger abort{1, 0}; // close with a reset instead of a goodbye
+                ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            }
             closeFd(m_fd);
         }
         m_done = true;
@@ -285,6 +289,28 @@ TEST(Connect, RefusedConnectionRaisesAndTheObjectStaysUsable)
     LoopbackPeer peer(LoopbackPeer::Role::SendThenClose, "220 later\r\n");
     connectTo(client, peer.port());
     EXPECT_EQ(client.ReadReply({220}), 220);
+}
+
+TEST(Connect, ResetByThePeerRaisesTheSocketErrorOnReadAndOnSend)
+{
+    LoopbackPeer peer(LoopbackPeer::Role::Reset);
+    TIdTCPClient client;
+    connectTo(client, peer.port());
+    ASSERT_TRUE(peer.waitDone());
+    try {
+        client.ReadReply({220});
+        FAIL() << "no exception";
+    } catch (const EIdSocketError& e) {
+        EXPECT_EQ(e.LastError(), 10054);
+        EXPECT_NE(std::string(e.what()).find("Connection reset by peer."), std::string::npos);
+    }
+    EXPECT_THROW(
+        {
+            for (int i = 0; i < 100; ++i) // the first sends may still be accepted locally
+                client.SendLine("NOOP");
+        },
+        EIdException);
+    EXPECT_FALSE(client.IsConnected());
 }
 
 // --- streams ---
