@@ -19,6 +19,15 @@ namespace {
 const int kLocalWidths[] = {150, 55, 105, 55};
 const int kRemoteWidths[] = {150, 70, 105, 55, 68};
 
+// A fifth of the way from the background to the text: visible in light and dark themes.
+QColor gridColour(const QPalette& palette)
+{
+    const QColor base = palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
+    return QColor((base.red() * 4 + text.red()) / 5, (base.green() * 4 + text.green()) / 5,
+                  (base.blue() * 4 + text.blue()) / 5);
+}
+
 } // namespace
 
 PaneView::PaneView(int tag, QWidget* parent)
@@ -190,14 +199,16 @@ void PaneView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                        const QModelIndex& index) const
 {
     QTreeView::drawRow(painter, option, index);
-    // Grid lines: one under the row and one at the right edge of every column.
+    // Grid lines: one under the row across all columns, one at the right edge of each column.
     painter->save();
-    painter->setPen(palette().color(QPalette::Midlight));
-    const QRect rect = option.rect;
-    painter->drawLine(rect.left(), rect.bottom(), rect.right(), rect.bottom());
+    painter->setPen(gridColour(palette()));
+    const int top = option.rect.top();
+    const int bottom = option.rect.bottom();
+    const int left = -header()->offset();
+    painter->drawLine(left, bottom, left + header()->length() - 1, bottom);
     for (int column = 0; column < m_model->columnCount(); ++column) {
         const int x = columnViewportPosition(column) + columnWidth(column) - 1;
-        painter->drawLine(x, rect.top(), x, rect.bottom());
+        painter->drawLine(x, top, x, bottom);
     }
     painter->restore();
 }
