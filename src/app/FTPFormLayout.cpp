@@ -9,7 +9,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -22,6 +24,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -88,6 +92,32 @@ QLineEdit* newDirectoryBox(QWidget* parent, const char* name)
 void keepWholeWidth(QWidget* widget)
 {
     widget->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+// The pane columns are laid out for a small 8-point font; where the system font is wider, a
+// column grows just enough for its heading and its usual content, so dates and types are not
+// cut off, and the Name column gives up what the pane then lacks (down to a floor).
+void fitColumnsToFont(PaneView* pane, int paneWidth)
+{
+    constexpr int kNameFloor = 100;
+    static const char* const kSamples[] = {"", "  1,024k", "0000/00/00 00:00", "Directory",
+                                           "rwxrwxrwx"};
+    constexpr int kPadding = 14;
+    const QFontMetrics items(pane->font());
+    const QFontMetrics heading(pane->header()->font());
+    const int columns = pane->model()->columnCount();
+    for (int column = 0; column < columns && column < 5; ++column) {
+        const QString title = pane->model()->headerData(column, Qt::Horizontal).toString();
+        const int needed = std::max(items.horizontalAdvance(QString::fromLatin1(kSamples[column])),
+                                    heading.horizontalAdvance(title)) + kPadding;
+        pane->setColumnWidth(column, std::max(pane->columnWidth(column), needed));
+    }
+    int total = 0;
+    for (int column = 0; column < columns; ++column)
+        total += pane->columnWidth(column);
+    const int room = paneWidth - 2 * pane->frameWidth();
+    if (total > room)
+        pane->setColumnWidth(0, std::max(kNameFloor, pane->columnWidth(0) - (total - room)));
 }
 
 QAction* addItem(QMenu* menu, QAction* action, const char* name, const char* ownCaption = "")
@@ -211,6 +241,8 @@ void TFTPForm::createPanes()
     LVL->setObjectName(QStringLiteral("LVL"));
     LVR = new PaneView(2, VertSplitter);
     LVR->setObjectName(QStringLiteral("LVR"));
+    fitColumnsToFont(LVL, m_localPaneWidth);
+    fitColumnsToFont(LVR, width() - m_localPaneWidth - kSplitterHandle);
     RTFLog = new QTextEdit(Splitter1);
     RTFLog->setObjectName(QStringLiteral("RTFLog"));
     RTFLog->setReadOnly(true);
