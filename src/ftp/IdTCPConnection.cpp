@@ -165,10 +165,10 @@ void TIdTCPConnection::DropSocket()
 std::int64_t TIdTCPConnection::receiveChunk(TIdIOHandler& handler, bool& wouldBlock)
 {
     wouldBlock = false;
+    const std::int64_t size = receiveSize();
     if (!m_expectMore || m_socket != &handler)
-        return handler.ReceiveBytes(m_pendingInput.PrepareAppend(RecvBufferSize), RecvBufferSize);
-    const std::int64_t n = m_socket->ReceiveBytesNow(m_pendingInput.PrepareAppend(RecvBufferSize),
-                                                    RecvBufferSize);
+        return handler.ReceiveBytes(m_pendingInput.PrepareAppend(size), size);
+    const std::int64_t n = m_socket->ReceiveBytesNow(m_pendingInput.PrepareAppend(size), size);
     if (n < 0 && SocketStack->lastError() == Id_WSAEWOULDBLOCK) {
         wouldBlock = true;
         m_expectMore = false;
@@ -214,7 +214,6 @@ std::int64_t TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeout, 
     BusyScope busy(*this);
     if (timeout == kDefaultTimeout)
         timeout = ReadTimeout == 0 ? kNoTimeout : ReadTimeout;
-    RecvBufferSize = std::max(RecvBufferSize, 1);
     CheckPeerClosed(raiseIfClosed, false);
     if (!IsConnected()) {
         if (raiseIfClosed)
@@ -245,7 +244,7 @@ std::int64_t TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeout, 
             n = 0;
             handleReceiveError();
         } else if (n > 0) {
-            m_expectMore = n >= RecvBufferSize;
+            m_expectMore = n >= receiveSize();
             queueReceived(n);
         }
         CheckPeerClosed(raiseIfClosed, false);
@@ -344,7 +343,7 @@ void TIdTCPConnection::readStreamBody(TIdStream& stream, std::int64_t remaining,
         remaining -= k;
     }
     while (remaining > 0 && IsConnected()) {
-        k = std::min<std::int64_t>(remaining, std::max(RecvBufferSize, 1));
+        k = std::min(remaining, receiveSize());
         try {
             ensureInput(k);
         } catch (const EIdConnClosedGracefully&) {
@@ -472,7 +471,7 @@ void TIdTCPConnection::SendStream(TIdStream& stream, bool fromStart, bool withCo
     }
     StartWork(TWorkMode::wkWrite, end - stream.Position());
     try {
-        const std::int64_t chunk = std::max(SendBufferSize, 1);
+        const std::int64_t chunk = SendBufferSize > 0 ? SendBufferSize : kDefaultBufferSize;
         std::vector<char> buffer(static_cast<std::size_t>(chunk));
         for (;;) {
             const std::int64_t k = std::min(end - stream.Position(), chunk);

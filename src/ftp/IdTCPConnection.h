@@ -130,6 +130,7 @@ protected:
 
 private:
     class BusyScope;
+    std::int64_t receiveSize() const { return RecvBufferSize > 0 ? RecvBufferSize : kDefaultBufferSize; }
     std::int64_t receiveChunk(TIdIOHandler& handler, bool& wouldBlock);
     void queueReceived(std::int64_t count);
     void handleReceiveError();
