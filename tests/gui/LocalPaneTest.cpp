@@ -228,6 +228,29 @@ TEST_F(LocalPaneTest, DoubleClickOnADirectoryEntersIt)
     EXPECT_EQ(names(), std::vector<std::string>{"inside.txt"});
 }
 
+TEST_F(LocalPaneTest, DoubleClickOnAFileUploadsOnlyWhileTheSessionIsIdle)
+{
+    makeFile("a.txt", 1);
+    list(base());
+    std::vector<std::string> uploads;
+    m_form->uploadFromLocalPane = [&](const std::string& path) {
+        uploads.push_back(path);
+        return true;
+    };
+    select({"a.txt"});
+    m_form->OpsEnabled = false;   // disconnected, or a command is running
+    emit pane().paneDoubleClicked();
+    EXPECT_TRUE(uploads.empty());
+    m_form->OpsEnabled = true;
+    m_form->TransferActive = true;
+    emit pane().paneDoubleClicked();
+    EXPECT_TRUE(uploads.empty());
+    m_form->TransferActive = false;
+    emit pane().paneDoubleClicked();
+    EXPECT_EQ(uploads, std::vector<std::string>{base() + "a.txt"});
+    EXPECT_EQ(m_form->localDirectory(), base()) << "a file is not entered";
+}
+
 TEST_F(LocalPaneTest, BrowseListsTheChosenFolder)
 {
     makeDirectory("picked");
@@ -240,6 +263,10 @@ TEST_F(LocalPaneTest, BrowseListsTheChosenFolder)
     EXPECT_EQ(m_dialogs->questions[0].proposed.toStdString(), base());
     EXPECT_EQ(m_form->localDirectory(), base() + "picked/");
     EXPECT_EQ(names(), std::vector<std::string>{"one"});
+
+    m_dialogs->answerCancel();
+    m_form->acLocalBrowse->trigger();
+    EXPECT_EQ(m_form->localDirectory(), base() + "picked/") << "Cancel changes nothing";
 }
 
 TEST_F(LocalPaneTest, MakeDirectoryCreatesAndListsOrSaysWhyNot)
