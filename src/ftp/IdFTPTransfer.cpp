@@ -8,6 +8,8 @@
 
 #include <climits>
 #include <filesystem>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <optional>
 
 namespace {
@@ -153,6 +155,21 @@ TIdSimpleServer& TIdFTP::listenActiveLink()
     return listener;
 }
 
+// Uploads go out in small chunks (4096 bytes in the window); corked, the kernel packs them
+// into full segments instead of pushing each one through the TCP stack on its own. Closing
+// the data connection flushes the rest.
+void TIdFTP::corkForUpload(TIdTCPConnection& link)
+{
+    TIdSocketHandle* binding = link.Socket() != nullptr ? link.Socket()->Binding() : nullptr;
+    if (binding == nullptr || !binding->HandleAllocated())
+        return;
+    try {
+        binding->SetOption(IPPROTO_TCP, TCP_CORK, 1);
+    } catch (const EIdSocketError&) {
+        // an optimisation only
+    }
+}
+
 void TIdFTP::sendRestart(const TIdStream& stream)
 {
     SendCommand("REST " + std::to_string(stream.Position()), TIdReplyCodes{350});
@@ -226,6 +243,7 @@ void TIdFTP::sendPassive(const std::string& command, TIdStream& stream, bool fro
     TIdTCPClient& link = openPassiveLink(address.Port);
     try {
         ReadReply(TIdReplyCodes{110, 125, 150});
+        corkForUpload(link);
         try {
             link.SendStream(stream, fromStart, false, 0);
         } catch (const EIdSocketError& error) {
@@ -247,6 +265,7 @@ void TIdFTP::sendActive(const std::string& command, TIdStream& stream, bool from
     SendCommand(command, TIdReplyCodes{125, 150});
     if (!server.AcceptOne())
         throw EIdAcceptTimeout();
+    corkForUpload(server);
     server.SendStream(stream, fromStart, false, 0);
 }
 
