@@ -222,6 +222,18 @@ TEST_F(MainWindowStart, QuitClosesWithoutAQuestionAndWritesTheSettings)
     EXPECT_EQ(storedSettings().size(), 18u);
 }
 
+TEST_F(MainWindowStart, CtrlQQuits)
+{
+    storeSites({"one"});
+    TFTPForm& form = start();
+    show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isVisible(); }, 2000));
+    EXPECT_EQ(storedSettings().size(), 18u);
+}
+
 TEST_F(MainWindowStart, ResetReturnsTheCommandsToTheDisconnectedState)
 {
     storeSites({"one"});
