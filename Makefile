@@ -20,6 +20,7 @@ run: build
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
 	  echo "No display found. Start a virtual one first:"; \
 	  echo "  Xvfb :99 & export DISPLAY=:99; make run"; \
+	  command -v Xvfb >/dev/null || echo "(Xvfb is in the Debian package xvfb: sudo apt-get install xvfb)"; \
 	  exit 1; \
 	fi
 	@$(BUILD)/tarn
