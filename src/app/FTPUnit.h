@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+class QAbstractButton;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -33,6 +34,7 @@ class TSiteForm;
 class TIdAntiFreeze;
 class TIdFTP;
 class TIdLogEvent;
+struct TarnSettingsRecord;
 
 class TFTPForm : public QMainWindow {
     Q_OBJECT
@@ -56,8 +58,8 @@ public:
     bool OpsEnabled = false;
     // The sort state of both panes (SortColumn, SortAscending) lives with the pane sort.
     bool TransferActive = false;
-    QString HelpFile = QStringLiteral("TarnHelp.qhc");   // a full path after FormCreate
     bool AbortRequested = false;
+    QString HelpFile = QStringLiteral("TarnHelp.qhc");   // a full path after FormCreate
 
     // --- Session objects: the trace intercept outlives the session it is attached to ----
     std::unique_ptr<TIdLogEvent> IdLogEvent1;
@@ -269,12 +271,12 @@ private:
     void createStatusBar();
     void createSession();
     void connectActions();
-    void bindButton(class QAbstractButton* button, QAction* action, bool takeCaption);
+    void bindButton(QAbstractButton* button, QAction* action, bool takeCaption);
     void placeProgressBar();
     bool checkCommandLine(const QStringList& arguments);
     void readSettings();
     void writeSettings();
-    struct TarnSettingsRecord currentSettings() const;
+    TarnSettingsRecord currentSettings() const;
     void applyPaneSizes();
     bool sessionConnected();
     void dropConnection();
