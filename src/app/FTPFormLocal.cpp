@@ -28,11 +28,11 @@ bool confirm(const QString& question)
                                 {MsgButton::Yes, MsgButton::Cancel}) == MsgButton::Yes;
 }
 
-QString deleteQuestion(const PaneView& pane, const std::vector<int>& rows)
+QString deleteQuestion(const std::vector<PaneRow>& rows)
 {
     if (rows.size() > 1)
         return QStringLiteral("Delete all selected items?");
-    const PaneRow& row = pane.row(rows.front());
+    const PaneRow& row = rows.front();
     return (row.isDirectory() ? QStringLiteral("Delete directory ") : QStringLiteral("Delete file "))
            + nameText(row.name) + u'?';
 }
@@ -167,14 +167,13 @@ void TFTPForm::acLocalMakeDirExecute()
 
 void TFTPForm::acLocalDeleteExecute()
 {
-    const std::vector<int> selected = LVL->selectedRowIndexes();
-    if (selected.empty() || !confirm(deleteQuestion(*LVL, selected)))
-        return;
-    // Copies: a box shown during the run lets events through, and the pane may change.
+    // Copies: the question lets events through, and the pane or LocDir may change meanwhile.
     std::vector<PaneRow> rows;
-    for (int index : selected)
+    for (int index : LVL->selectedRowIndexes())
         rows.push_back(LVL->row(index));
     const std::string directory = withDelimiter(localDirectory());
+    if (rows.empty() || !confirm(deleteQuestion(rows)))
+        return;
     for (const PaneRow& row : rows)
         deleteLocalRow(directory, row);
     ListLocalDirectory();
@@ -186,12 +185,12 @@ void TFTPForm::acLocalRenameExecute()
     if (selected.size() != 1 || LVL->row(selected.front()).isDirectory())
         return;
     const std::string oldName = LVL->row(selected.front()).name;
+    const std::string directory = withDelimiter(localDirectory());
     QString answer = nameText(oldName);
     if (!dialogs().inputQuery(QStringLiteral("Rename Local File"),
                               QStringLiteral("Enter new file name:"), answer))
         return;
     const std::string newName = editedNameBytes(oldName, answer);
-    const std::string directory = withDelimiter(localDirectory());
     if (newName == oldName || renameLocalEntry(directory + oldName, directory + newName))
         ListLocalDirectory();
     else
@@ -209,18 +208,19 @@ void TFTPForm::LVLEdited(int row, const QString& text)
         dialogs().beep();
         return;
     }
+    const std::string directory = withDelimiter(localDirectory());
     const QString oldExtension = extensionOf(nameText(edited.name));
     const QString newExtension = extensionOf(text);
     if (oldExtension != newExtension
         && !confirm(QStringLiteral("File extension has been changed from ") + oldExtension
                     + QStringLiteral(" to ") + newExtension + QStringLiteral("\nAre you sure?")))
         return;
-    const std::string directory = withDelimiter(localDirectory());
     const std::string newName = nameBytes(text);
     if (!renameLocalEntry(directory + edited.name, directory + newName)) {
         showError(renameFailure(text));
         return;
     }
-    // The question let events through: find the row again by its old name.
-    LVL->paneModel()->setName(LVL->findRow(edited.name), newName);
+    // The question let events through: find the row again, in the same directory only.
+    if (withDelimiter(localDirectory()) == directory)
+        LVL->paneModel()->setName(LVL->findRow(edited.name), newName);
 }
