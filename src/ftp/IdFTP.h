@@ -158,7 +158,6 @@ private:
     void sendActive(const std::string& command, TIdStream& stream, bool fromStart);
     TIdTCPClient& openPassiveLink(int port);
     TIdSimpleServer& listenActiveLink();
-    static void corkForUpload(TIdTCPConnection& link);
     void sendRestart(const TIdStream& stream);
     void refuseNestedTransfer() const;
     void readFinalReplies();

@@ -6,10 +6,9 @@
 #include "ftp/IdSimpleServer.h"
 #include "net/IdIOHandlerSocket.h"
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <optional>
 
 namespace {
@@ -51,6 +50,51 @@ void closeQuietly(TIdTCPConnection& link)
     } catch (...) {
         // the transfer's own failure is the one to report
     }
+}
+
+// Reads chunks of at most `chunk` bytes until the block is full or the end is reached.
+std::int64_t fillBlock(TIdStream& stream, std::int64_t end, std::int64_t chunk, std::vector<char>& block)
+{
+    const auto blockSize = static_cast<std::int64_t>(block.size());
+    std::int64_t filled = 0;
+    while (filled < blockSize) {
+        const std::int64_t k = std::min({end - stream.Position(), chunk, blockSize - filled});
+        if (k <= 0)
+            break;
+        const std::int64_t n = stream.Read(block.data() + filled, k);
+        if (n <= 0)
+            throw EIdNoDataToRead("No data to read.");
+        filled += n;
+    }
+    return filled;
+}
+
+// Sends the stream from its start (or its position) to its end over the data connection,
+// reading it in chunks of the connection's SendBufferSize as SendStream does, but handing the
+// socket up to kUploadBlock bytes per send: a send of 4096 bytes (the window's chunk) costs
+// the kernel almost as much as one of 64 KiB, and an upload is nothing but sends.
+void sendDataStream(TIdTCPConnection& link, TIdStream& stream, bool fromStart)
+{
+    constexpr std::int64_t kUploadBlock = 65536;
+    if (fromStart)
+        stream.Seek(0);
+    const std::int64_t end = stream.Size();
+    const std::int64_t chunk = std::max(link.SendBufferSize, 1);
+    const std::int64_t blockSize = std::max(chunk, kUploadBlock / chunk * chunk);
+    std::vector<char> block(static_cast<std::size_t>(blockSize));
+    link.StartWork(TWorkMode::wkWrite, end - stream.Position());
+    try {
+        for (;;) {
+            const std::int64_t filled = fillBlock(stream, end, chunk, block);
+            if (filled == 0)
+                break;
+            link.SendBlock(block.data(), filled);
+        }
+    } catch (...) {
+        link.FinishWork(TWorkMode::wkWrite);
+        throw;
+    }
+    link.FinishWork(TWorkMode::wkWrite);
 }
 
 } // namespace
@@ -155,21 +199,6 @@ TIdSimpleServer& TIdFTP::listenActiveLink()
     return listener;
 }
 
-// Uploads go out in small chunks (4096 bytes in the window); corked, the kernel packs them
-// into full segments instead of pushing each one through the TCP stack on its own. Closing
-// the data connection flushes the rest.
-void TIdFTP::corkForUpload(TIdTCPConnection& link)
-{
-    TIdSocketHandle* binding = link.Socket() != nullptr ? link.Socket()->Binding() : nullptr;
-    if (binding == nullptr || !binding->HandleAllocated())
-        return;
-    try {
-        binding->SetOption(IPPROTO_TCP, TCP_CORK, 1);
-    } catch (const EIdSocketError&) {
-        // an optimisation only
-    }
-}
-
 void TIdFTP::sendRestart(const TIdStream& stream)
 {
     SendCommand("REST " + std::to_string(stream.Position()), TIdReplyCodes{350});
@@ -243,9 +272,8 @@ void TIdFTP::sendPassive(const std::string& command, TIdStream& stream, bool fro
     TIdTCPClient& link = openPassiveLink(address.Port);
     try {
         ReadReply(TIdReplyCodes{110, 125, 150});
-        corkForUpload(link);
         try {
-            link.SendStream(stream, fromStart, false, 0);
+            sendDataStream(link, stream, fromStart);
         } catch (const EIdSocketError& error) {
             if (error.LastError() != 10038) // the data socket was dropped by SendAbort
                 throw;
@@ -265,8 +293,7 @@ void TIdFTP::sendActive(const std::string& command, TIdStream& stream, bool from
     SendCommand(command, TIdReplyCodes{125, 150});
     if (!server.AcceptOne())
         throw EIdAcceptTimeout();
-    corkForUpload(server);
-    server.SendStream(stream, fromStart, false, 0);
+    sendDataStream(server, stream, fromStart);
 }
 
 void TIdFTP::SendTransfer(const std::string& command, TIdStream& stream, bool fromStart)

@@ -471,3 +471,51 @@ TEST(FtpNestedTransfer, IsRefusedWhileTheDataConnectionIsInUse)
 }
 
 } // namespace
+
+namespace {
+
+// A source that claims more bytes than it can give.
+class ShortStream : public TIdStream {
+public:
+    std::int64_t Read(void* buffer, std::int64_t count) override
+    {
+        const std::int64_t n = std::max<std::int64_t>(0, std::min<std::int64_t>(count, 50 - m_position));
+        std::memset(buffer, 'x', static_cast<std::size_t>(n));
+        m_position += n;
+        return n;
+    }
+    void Write(const void*, std::int64_t) override {}
+    std::int64_t Position() const override { return m_position; }
+    void Seek(std::int64_t position) override { m_position = position; }
+    std::int64_t Size() const override { return 100; }
+    void SetSize(std::int64_t) override {}
+
+private:
+    std::int64_t m_position = 0;
+};
+
+TEST(FtpUpload, SourceThatEndsEarlyRaisesNoDataToRead)
+{
+    ScriptedFtpServer server;
+    addLogin(server).pasv().expect("STOR short.bin").acceptData().send("150 ok\r\n")
+        .receiveData().send("226 Transfer complete\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    StatusLog log;
+    log.attach(*ftp);
+    ftp->OpenSession();
+    int ends = 0;
+    ftp->OnWorkEnd = [&](TIdComponent*, TWorkMode) { ++ends; };
+    ShortStream source;
+    try {
+        ftp->UploadFromStream(source, "short.bin");
+        FAIL();
+    } catch (const EIdNoDataToRead& error) {
+        EXPECT_STREQ(error.what(), "No data to read.");
+    }
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(log.texts.back(), "Transfer complete");
+    EXPECT_EQ(ftp->DataLink(), nullptr);
+}
+
+} // namespace
