@@ -72,10 +72,11 @@ std::int64_t fillBlock(TIdStream& stream, std::int64_t end, std::int64_t chunk, 
 // Sends the stream from its start (or its position) to its end over the data connection,
 // reading it in chunks of the connection's SendBufferSize as SendStream does, but handing the
 // socket up to kUploadBlock bytes per send: a send of 4096 bytes (the window's chunk) costs
-// the kernel almost as much as one of 64 KiB, and an upload is nothing but sends.
+// the kernel almost as much as a large one, and an upload is nothing but sends. Work events
+// then come once per block.
 void sendDataStream(TIdTCPConnection& link, TIdStream& stream, bool fromStart)
 {
-    constexpr std::int64_t kUploadBlock = 65536;
+    constexpr std::int64_t kUploadBlock = 262144;
     if (fromStart)
         stream.Seek(0);
     const std::int64_t end = stream.Size();
