@@ -153,9 +153,10 @@ void TFTPForm::createToolBar()
     addGap(ToolBar1, 8);
     tbSite = new QComboBox(ToolBar1);
     tbSite->setObjectName(QStringLiteral("tbSite"));
-    tbSite->setFixedWidth(kSiteBoxWidth);
     tbSite->setToolTip(QStringLiteral("Select site"));
     tbSite->addItem(QStringLiteral("- no sites. Create one - "));
+    // 145 wide, or what the start-up item needs in a wider system font.
+    tbSite->setFixedWidth(std::max(kSiteBoxWidth, tbSite->sizeHint().width()));
     ToolBar1->addWidget(tbSite);
     tbConnect = addButton(ToolBar1, acConnect, "tbConnect");
     ToolBar1->addSeparator();

@@ -267,17 +267,25 @@ void TFTPForm::showEvent(QShowEvent* event)
         m_paneSizesApplied = true;
         applyPaneSizes();
     }
+    // Without a window manager the window may never be activated; being shown counts too.
+    activateOnce();
 }
 
 void TFTPForm::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    // Activation is acted on once per run: the first-site question would otherwise come back
-    // every time the editor closes and hands the activation back, and the upload list runs once.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_activatedOnce) {
-        m_activatedOnce = true;
-        QTimer::singleShot(0, this, &TFTPForm::FormActivate);
-    }
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        activateOnce();
+}
+
+// Activation is acted on once per run: the first-site question would otherwise come back every
+// time the editor closes and hands the activation back, and the upload list runs only once.
+void TFTPForm::activateOnce()
+{
+    if (m_activatedOnce)
+        return;
+    m_activatedOnce = true;
+    QTimer::singleShot(0, this, &TFTPForm::FormActivate);
 }
 
 void TFTPForm::FormActivate()

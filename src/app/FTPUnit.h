@@ -278,6 +278,7 @@ private:
     void writeSettings();
     TarnSettingsRecord currentSettings() const;
     void applyPaneSizes();
+    void activateOnce();
     bool sessionConnected();
     void dropConnection();
     // Aborts a running transfer, then ends the session; with `swallowErrors` a failure only
