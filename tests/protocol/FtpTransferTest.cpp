@@ -180,6 +180,26 @@ TEST(FtpAbort, UploadAbortedFromTheWorkHandlerRaisesAfterTransferComplete)
     EXPECT_LT(server.receivedCount(), 4 << 20);
 }
 
+TEST(FtpFinalReply, Server426Then226EndsAsAbortedWithoutAnException)
+{
+    ScriptedFtpServer server;
+    addLogin(server).pasv().acceptData()
+        .reply("RETR a.txt", "150 Opening data connection\r\n")
+        .sendData("part").closeData()
+        .send("426 Transfer aborted\r\n").send("226 Closing data connection\r\n")
+        .reply("NOOP", "200 ok\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    StatusLog log;
+    log.attach(*ftp);
+    ftp->OpenSession();
+    TIdMemoryStream data;
+    EXPECT_NO_THROW(ftp->DownloadToStream("a.txt", data));
+    EXPECT_EQ(data.DataString(), "part");
+    EXPECT_EQ(log.texts.back(), "Transfer aborted");
+    EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
+}
+
 TEST(FtpFinalReply, Lone426WithoutAbortFailsTheTransfer)
 {
     ScriptedFtpServer server;
