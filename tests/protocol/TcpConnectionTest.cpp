@@ -58,6 +58,9 @@ public:
         return m_done;
     }
     const std::string& received() const { return m_received; }
+    // A resetting peer holds its reset until the client has finished connecting: a reset that
+    // came earlier would fail the connect itself rather than the read under test.
+    void release() { m_released = true; }
 
 private:
     static void closeFd(int& fd)
@@ -87,6 +90,8 @@ private:
             if (m_role == Role::SendThenWait)
                 ready(m_fd, POLLIN); // until the client closes or the test ends
             if (m_role == Role::Reset) {
+                for (int waited = 0; waited < kPeerWaitMs && !m_released && !m_stop; waited += 5)
+                    ::poll(nullptr, 0, 5);
                 const linger abort{1, 0}; // close with a reset instead of a goodbye
                 ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
             }
@@ -123,6 +128,7 @@ private:
     int m_port = 0;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_done{false};
+    std::atomic<bool> m_released{false};
     std::thread m_thread;
 };
 
@@ -296,6 +302,7 @@ TEST(Connect, ResetByThePeerRaisesTheSocketErrorOnReadAndOnSend)
     LoopbackPeer peer(LoopbackPeer::Role::Reset);
     TIdTCPClient client;
     connectTo(client, peer.port());
+    peer.release();
     ASSERT_TRUE(peer.waitDone());
     try {
         client.ReadReply({220});
