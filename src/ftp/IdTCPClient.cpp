@@ -12,6 +12,8 @@ void TIdTCPClient::DoOnConnected()
 
 void TIdTCPClient::OpenConnection(int timeout)
 {
+    // The connect pumps: a handler that an event closes meanwhile must outlive the connect.
+    BusyScope busy(*this);
     if (IOHandler() == nullptr) {
         auto handler = std::make_unique<TIdIOHandlerSocket>();
         handler->OnStatus = OnStatus;

@@ -29,22 +29,6 @@ std::string commandVerb(const std::string& line)
 
 } // namespace
 
-// Counts the blocking operations in progress, so that a handler released by a nested event
-// outlives the outer call that still holds it.
-class TIdTCPConnection::BusyScope {
-public:
-    explicit BusyScope(TIdTCPConnection& connection) : m_connection(connection)
-    {
-        ++m_connection.m_busyDepth;
-    }
-    ~BusyScope() { --m_connection.m_busyDepth; }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    TIdTCPConnection& m_connection;
-};
-
 TIdTCPConnection::TIdTCPConnection()
 {
     m_pendingInput.OnRemove = [this](TIdSimpleBuffer&, std::int64_t count) {

@@ -121,7 +121,26 @@ public:
     // The refusal SendLine applies: EIdException when the line holds CR, LF or NUL.
     static void CheckCommandLine(const std::string& line);
 
+    // A blocking operation (connect, accept, wait, read, send) is in progress on this
+    // connection further up the call stack: whatever runs now came from an event or the pump.
+    bool IsBusy() const { return m_busyDepth > 0; }
+
 protected:
+    // Counts the blocking operations in progress, so that a handler released by a nested
+    // event outlives the outer call that still holds it.
+    class BusyScope {
+    public:
+        explicit BusyScope(TIdTCPConnection& connection) : m_connection(connection)
+        {
+            ++m_connection.m_busyDepth;
+        }
+        ~BusyScope() { --m_connection.m_busyDepth; }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        TIdTCPConnection& m_connection;
+    };
     // Makes `handler` the owned transport.
     void adoptIOHandler(std::unique_ptr<TIdIOHandler> handler);
     // Releases an owned handler; kept alive while an operation further up the stack may
@@ -129,7 +148,6 @@ protected:
     void releaseOwnedIOHandler();
 
 private:
-    class BusyScope;
     std::int64_t receiveSize() const { return RecvBufferSize > 0 ? RecvBufferSize : kDefaultBufferSize; }
     std::int64_t receiveChunk(TIdIOHandler& handler, bool& wouldBlock);
     void queueReceived(std::int64_t count);

@@ -98,6 +98,10 @@ void TIdIOHandlerSocket::ConnectWithTimeout(int timeout)
     try {
         if (waitForConnect(thread, timeout, slice)) {
             thread.WaitFor();
+            // An event run by the pump closed the socket: the connect was abandoned, whatever
+            // the connect call answered on the closed socket.
+            if (!m_binding->HandleAllocated())
+                throw EIdConnClosedGracefully();
             if (!thread.ErrorText().empty())
                 throw EIdConnectException(thread.ErrorText());
             return;

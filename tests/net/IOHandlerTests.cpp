@@ -110,6 +110,20 @@ TEST(IOHandlerConnectTest, ConnectTimesOutWhileThePumpRuns)
         EXPECT_LT(pump.pumps[i] - pump.pumps[i - 1], std::chrono::milliseconds(200));
 }
 
+TEST(IOHandlerConnectTest, ClosingFromThePumpAbandonsTheConnectAtOnce)
+{
+    SilentListener silent;
+    CountingAntiFreeze pump;
+    TIdIOHandlerSocket handler;
+    pump.antiFreeze.OnPumpMessages = [&](bool) { handler.CloseTransport(); };
+    handler.OpenTransport();
+    const auto start = Clock::now();
+    EXPECT_THROW(handler.ConnectTo("127.0.0.1", silent.listener.localPort(), 5000),
+                 EIdConnClosedGracefully);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    EXPECT_FALSE(handler.IsOpen());
+}
+
 TEST(IOHandlerConnectTest, ConnectingToAnAddressReportsOnlyConnecting)
 {
     RawSocket listener = loopbackListener();

@@ -1,0 +1,88 @@
+// What the window can do from inside a blocking call: its events run in the message pump
+// (and in work handlers) while a connect, an accept or a reply wait is on the stack. Closing,
+// aborting or starting another command there must neither free what the outer call still
+// uses nor take the outer call's reply.
+#include "FtpScript.h"
+#include "net/NetTestSupport.h"
+
+#include "ftp/IdSimpleServer.h"
+#include "ftp/IdTCPClient.h"
+#include "net/IdAntiFreeze.h"
+#include "net/IdException.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+
+using namespace ftptest;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The window's pump: from inside the blocking waits it runs `action` once, at the first
+// pump where `due` answers true (always, without one).
+struct PumpHook {
+    explicit PumpHook(std::function<void()> action, std::function<bool()> due = {})
+    {
+        antiFreeze.IdleTimeOut = 20;
+        antiFreeze.OnlyWhenIdle = false;
+        antiFreeze.MinPumpInterval = std::chrono::milliseconds(0);
+        antiFreeze.OnPumpMessages = [this, action = std::move(action), due = std::move(due)](bool) {
+            ++pumps;
+            if (ran || (due && !due()))
+                return;
+            ran = true;
+            action();
+        };
+    }
+    TIdAntiFreeze antiFreeze;
+    int pumps = 0;
+    bool ran = false;
+};
+
+// A listener whose accept queue is full: a further connect is never answered.
+struct SilentListener {
+    SilentListener() : listener(loopbackListener(0))
+    {
+        for (int i = 0; i < 3; ++i) {
+            fillers.emplace_back();
+            fillers.back().connectWithoutWaiting(listener.localPort());
+        }
+        if (!listener.readableWithin(std::chrono::seconds(2)))
+            throw std::runtime_error("the filler connection never arrived");
+    }
+    RawSocket listener;
+    std::vector<RawSocket> fillers;
+};
+
+TEST(PumpDuringConnect, ClosingTheConnectionEndsTheConnectCleanly)
+{
+    SilentListener silent;
+    TIdTCPClient client;
+    client.Host = "127.0.0.1";
+    client.Port = silent.listener.localPort();
+    PumpHook pump([&] { client.CloseConnection(); });
+    const auto start = Clock::now();
+    EXPECT_THROW(client.OpenConnection(5000), EIdException);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2)) << "the connect was not ended";
+    EXPECT_TRUE(pump.ran);
+    EXPECT_FALSE(client.IsConnected());
+}
+
+TEST(PumpDuringConnect, DroppingTheSocketEndsTheConnectWithoutClaimingSuccess)
+{
+    SilentListener silent;
+    TIdTCPClient client;
+    client.Host = "127.0.0.1";
+    client.Port = silent.listener.localPort();
+    bool connected = false;
+    client.OnConnected = [&](TIdComponent*) { connected = true; };
+    PumpHook pump([&] { client.DropSocket(); });
+    EXPECT_THROW(client.OpenConnection(5000), EIdException);
+    EXPECT_FALSE(connected);
+    EXPECT_FALSE(client.IsConnected());
+}
+
+} // namespace
