@@ -36,7 +36,11 @@ void TIdSimpleServer::ResetInput()
 void TIdSimpleServer::DropSocket()
 {
     TIdTCPConnection::DropSocket();
-    closeListener();
+    // Only the socket is closed: an abort from the pump lands here while AcceptOne is still
+    // waiting on the listener's handle, which must outlive that wait.
+    if (m_listener)
+        m_listener->ReleaseHandle();
+    m_isListening = false;
 }
 
 void TIdSimpleServer::StartListening()
@@ -75,6 +79,7 @@ void TIdSimpleServer::BindListener()
 
 bool TIdSimpleServer::AcceptOne()
 {
+    BusyScope busy(*this);
     if (!m_isListening)
         StartListening();
     using Clock = std::chrono::steady_clock;

@@ -85,4 +85,42 @@ TEST(PumpDuringConnect, DroppingTheSocketEndsTheConnectWithoutClaimingSuccess)
     EXPECT_FALSE(client.IsConnected());
 }
 
+TEST(PumpDuringAccept, DroppingTheListenerEndsTheWaitCleanly)
+{
+    TIdSimpleServer server;
+    server.BoundIP = "127.0.0.1";
+    server.AcceptSlice = 1000;
+    server.AcceptTimeout = 5000;
+    server.StartListening();
+    PumpHook pump([&] { server.DropSocket(); });
+    const auto start = Clock::now();
+    EXPECT_THROW((void)server.AcceptOne(), EIdConnClosedGracefully);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(server.ListenSocket(), -1);
+}
+
+// Reset pressed while an active-mode download waits for the server's data connection.
+TEST(PumpDuringAccept, AbortAndCloseFromThePumpEndTheActiveTransfer)
+{
+    ScriptedFtpServer server;
+    addLogin(server).expectPrefix("PORT 127,0,0,1,").send("200 PORT ok\r\n")
+        .reply("RETR a.txt", "150 Opening data connection\r\n")
+        .expect("ABOR").expect("QUIT");
+    server.start();
+    auto ftp = makeSession(server, false);
+    ftp->OpenSession();
+    PumpHook pump(
+        [&] {
+            ftp->SendAbort();
+            ftp->CloseSession();
+        },
+        [&] { return ftp->DataLink() != nullptr && ftp->LastReply().NumericCode() == 150; });
+    TIdMemoryStream data;
+    EXPECT_THROW(ftp->DownloadToStream("a.txt", data), EIdException);
+    EXPECT_EQ(ftp->DataLink(), nullptr);
+    EXPECT_FALSE(ftp->IsConnected());
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
 } // namespace
