@@ -120,6 +120,11 @@ public:
     // Whether the server takes REST; asked once in the life of the object.
     bool ProbeResume();
 
+    using TIdTCPClient::SendCommand;
+    // Also refused while a transfer moves data: a command from a work handler or the pump
+    // would have its reply crossed with the end of the transfer.
+    std::int16_t SendCommand(const std::string& line, const TIdReplyCodes& accepted) override;
+
     // --- transfers ---
     void Download(const std::string& remoteName, const std::string& localPath,
                   bool canOverwrite = false, bool resume = false);

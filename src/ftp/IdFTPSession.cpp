@@ -156,6 +156,14 @@ void TIdFTP::CloseSession()
     CloseConnection();
 }
 
+std::int16_t TIdFTP::SendCommand(const std::string& line, const TIdReplyCodes& accepted)
+{
+    if (m_dataLink && m_dataLink->IsBusy())
+        throw EIdException("The command was not sent: a transfer is still running on this "
+                           "session.");
+    return TIdTCPClient::SendCommand(line, accepted);
+}
+
 void TIdFTP::SendAbort()
 {
     const bool transferRunning = m_dataLink != nullptr;
@@ -163,7 +171,9 @@ void TIdFTP::SendAbort()
         if (IsConnected()) {
             SendLine("ABOR");
             m_abortSent = transferRunning;
-            if (!transferRunning && replyPending(kAbortReplyWaitMs))
+            // While another command awaits its reply (SendAbort came from the pump), that
+            // command reads its own reply; reading here would take it.
+            if (!transferRunning && !IsBusy() && replyPending(kAbortReplyWaitMs))
                 ReadReply(TIdReplyCodes{});
         }
     } catch (...) {

@@ -502,6 +502,11 @@ std::int16_t TIdTCPConnection::CheckReplyCode(std::int16_t code, const TIdReplyC
 
 std::int16_t TIdTCPConnection::SendCommand(const std::string& line, const TIdReplyCodes& accepted)
 {
+    // A command from an event or the pump while this connection still sends or awaits
+    // another would take (or cut into) the other command's reply.
+    if (IsBusy())
+        throw EIdException("The command \"" + commandVerb(line) +
+                           "\" was not sent: another command is still in progress.");
     SendLine(line);
     return ReadReply(accepted);
 }

@@ -123,4 +123,65 @@ TEST(PumpDuringAccept, AbortAndCloseFromThePumpEndTheActiveTransfer)
     EXPECT_EQ(server.failure(), "");
 }
 
+// A command started from the pump while another waits for its reply would take that reply.
+TEST(NestedCommand, DuringAReplyWaitIsRefusedAndNothingIsSent)
+{
+    ScriptedFtpServer server;
+    addLogin(server).expect("CWD /slow").call([] {
+        ::poll(nullptr, 0, 150); // the reply takes a while: the client pumps meanwhile
+    }).send("250 CWD ok\r\n").reply("NOOP", "200 ok\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    std::string nestedFailure;
+    PumpHook pump([&] {
+        try {
+            ftp->QueryCurrentDirectory();
+        } catch (const EIdException& error) {
+            nestedFailure = error.what();
+        }
+    });
+    EXPECT_NO_THROW(ftp->ChangeDirectory("/slow"));
+    EXPECT_TRUE(pump.ran);
+    EXPECT_FALSE(nestedFailure.empty()) << "the nested command was not refused";
+    EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+    EXPECT_EQ(afterLogin(server), (std::vector<std::string>{"CWD /slow", "NOOP"}));
+}
+
+// The same from a work handler while the data connection is busy: the server may well end
+// the transfer before it answers the nested command, and the replies would cross.
+TEST(NestedCommand, DuringADownloadIsRefusedAndTheTransferEndsNormally)
+{
+    ScriptedFtpServer server;
+    addLogin(server).pasv().acceptData()
+        .reply("RETR a.txt", "150 Opening data connection\r\n")
+        .sendGeneratedData(1 << 20).closeData()
+        .send("226 Transfer complete\r\n")
+        .reply("NOOP", "200 ok\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    std::string nestedFailure;
+    ftp->OnWork = [&](TIdComponent*, TWorkMode, std::int64_t) {
+        if (!nestedFailure.empty())
+            return;
+        try {
+            ftp->MakeDirectory("x");
+            nestedFailure = "sent";
+        } catch (const EIdException& error) {
+            nestedFailure = error.what();
+        }
+    };
+    CountingSink sink;
+    EXPECT_NO_THROW(ftp->DownloadToStream("a.txt", sink));
+    EXPECT_EQ(sink.written(), 1 << 20);
+    EXPECT_NE(nestedFailure, "sent");
+    EXPECT_FALSE(nestedFailure.empty());
+    EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
 } // namespace
