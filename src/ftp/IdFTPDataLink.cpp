@@ -111,9 +111,14 @@ TIdPassiveAddress TIdFTP::RequestPassive()
     TIdPassiveAddress address;
     for (int i = 0; i < 4; ++i)
         address.Host += (i == 0 ? "" : ".") + SplitToken(fields, ",");
-    const int high = passiveField(SplitToken(fields, ","));
-    const int low = passiveField(SplitToken(fields, ","));
-    address.Port = 256 * high + low;
+    const std::int64_t high = passiveField(SplitToken(fields, ","));
+    const std::int64_t low = passiveField(SplitToken(fields, ","));
+    // Worked out in 64 bits: fields far beyond a byte must not wrap round to a valid port.
+    const std::int64_t port = 256 * high + low;
+    if (port < 1 || port > 65535)
+        throw EIdException("The server's passive mode answer names no usable port ("
+                           + std::to_string(port) + ").");
+    address.Port = static_cast<int>(port);
     return address;
 }
 
@@ -148,9 +153,6 @@ std::string TIdFTP::peerAddress() const
 // PASV answer named: otherwise a server could make the client connect anywhere.
 TIdTCPClient& TIdFTP::openPassiveLink(int port)
 {
-    if (port < 1 || port > 65535)
-        throw EIdException("The server's passive mode answer names no usable port ("
-                           + std::to_string(port) + ").");
     auto link = std::make_unique<TIdTCPClient>();
     if (Socket() != nullptr) {
         auto handler = std::make_unique<TIdIOHandlerSocket>();

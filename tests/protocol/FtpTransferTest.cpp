@@ -67,6 +67,48 @@ TEST(FtpPassiveAnswerMalformed, RaisesTheConversionErrorBeforeAnyDataConnection)
     EXPECT_EQ(ftp->DataLink(), nullptr);
 }
 
+struct PasvPortCase {
+    const char* id;
+    const char* answer;
+    const char* port;
+};
+
+class FtpPassivePortOutOfRange : public testing::TestWithParam<PasvPortCase> {};
+
+// Port fields beyond a byte: whatever they add up to, no data connection is tried.
+TEST_P(FtpPassivePortOutOfRange, IsRefusedBeforeAnyDataConnection)
+{
+    ScriptedFtpServer server;
+    addLogin(server).reply("PASV", GetParam().answer).reply("NOOP", "200 ok\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    TIdMemoryStream data;
+    try {
+        ftp->DownloadToStream("a.txt", data);
+        FAIL() << "no exception";
+    } catch (const EIdException& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  std::string("The server's passive mode answer names no usable port (")
+                      + GetParam().port + ").");
+    }
+    EXPECT_EQ(ftp->DataLink(), nullptr);
+    EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FtpPassivePortOutOfRange,
+    testing::Values(
+        PasvPortCase{"zero", "227 Passive (127,0,0,1,0,0)\r\n", "0"},
+        PasvPortCase{"aboveTheTop", "227 Passive (127,0,0,1,256,0)\r\n", "65536"},
+        PasvPortCase{"negative", "227 Passive (127,0,0,1,-1,0)\r\n", "-256"},
+        // 256 * 16777216 is 2^32: in 32 bits it wraps round to 0 and the sum to port 21.
+        PasvPortCase{"wrapsRoundIn32Bits", "227 Passive (127,0,0,1,16777216,21)\r\n", "4294967317"},
+        PasvPortCase{"largestFields", "227 Passive (127,0,0,1,2147483647,2147483647)\r\n",
+                     "551903297279"}),
+    [](const auto& info) { return std::string(info.param.id); });
+
 TEST(FtpActiveMode, StrangerOnTheDataPortIsClosedAndTheServerIsAccepted)
 {
     ScriptedFtpServer server;
