@@ -215,7 +215,7 @@ void TFTPForm::LVLEdited(int row, const QString& text)
         && !confirm(QStringLiteral("File extension has been changed from ") + oldExtension
                     + QStringLiteral(" to ") + newExtension + QStringLiteral("\nAre you sure?")))
         return;
-    const std::string newName = nameBytes(text);
+    const std::string newName = editedNameBytes(edited.name, text);
     if (!renameLocalEntry(directory + edited.name, directory + newName)) {
         showError(renameFailure(text));
         return;

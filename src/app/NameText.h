@@ -11,6 +11,8 @@
 QString nameText(std::string_view bytes);
 // Text typed by the user, as the bytes to hand to the file system or the server.
 std::string nameBytes(const QString& text);
-// The bytes for a name the user edited from `oldBytes`: an unchanged text means the old
-// bytes, so a name that is not valid UTF-8 survives being shown and confirmed unchanged.
+// The bytes for a name the user edited from `oldBytes`: the start and end that the text still
+// shows keep their old bytes, and only the edited part between them is taken from the text.
+// So a name that is not valid UTF-8 survives being confirmed unchanged, or having only its
+// extension changed.
 std::string editedNameBytes(const std::string& oldBytes, const QString& text);

@@ -430,6 +430,27 @@ TEST_F(LocalPaneTest, NameThatIsNotUtf8IsListedRenamedAndDeleted)
     EXPECT_EQ(names(), std::vector<std::string>{"other.txt"});
 }
 
+// Changing only the extension of a name that is not UTF-8 must keep the rest of its bytes, in
+// the rename command and in place alike.
+TEST_F(LocalPaneTest, RenamingPartOfANameThatIsNotUtf8KeepsTheOtherBytes)
+{
+    const QString shown = QString::fromUtf8("caf\uFFFD");
+    makeFile("caf\xe9.txt", 1);
+    makeFile("na\xefve.txt", 1);
+    list(base());
+
+    select({"caf\xe9.txt"});
+    m_dialogs->answerText(shown + QStringLiteral(".doc"));
+    m_form->acLocalRename->trigger();
+    EXPECT_TRUE(fs::exists(base() + "caf\xe9.doc"));
+
+    m_dialogs->answerBox(MsgButton::Yes);   // the changed extension
+    editInPlace("na\xefve.txt", QString::fromUtf8("na\uFFFDve.md"));
+    EXPECT_TRUE(fs::exists(base() + "na\xefve.md"));
+    EXPECT_GE(pane().findRow("na\xefve.md"), 0);
+    EXPECT_EQ(names().size(), 2u);
+}
+
 TEST_F(LocalPaneTest, DirectoryNamedWithBytesThatAreNotUtf8CanBeEnteredAndLeft)
 {
     const std::string raw = "d\xe9j\xe0";
