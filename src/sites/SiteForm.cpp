@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 char SiteEditMode = 'N';
 
 namespace {
@@ -215,6 +217,16 @@ void TSiteForm::setFieldText(QLineEdit* edit, const QString& text)
     edit->setCursorPosition(0);  // a long path shows its beginning
 }
 
+// Typing is held to 20 characters, but a longer stored name (from a site file) shows whole:
+// cut to the limit, saving another field would rename the site and drop its key.
+void TSiteForm::fillName(const std::string& bytes)
+{
+    const auto length = static_cast<int>(
+        QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())).size());
+    sName->setMaxLength(std::max(kMaxNameLength, length));
+    fillField(sName, bytes);
+}
+
 std::string TSiteForm::fieldBytes(QLineEdit* edit) const
 {
     if (edit->property(kShownText).toString() == edit->text()
@@ -229,7 +241,7 @@ void TSiteForm::FormShow()
     m_exitCheckPending = false;
     if (SiteEditMode == 'E' && CurrentSite >= 0 && CurrentSite < SiteCount) {
         const TSiteRecord& site = SiteList[CurrentSite];
-        fillField(sName, site.Name);
+        fillName(site.Name);
         fillField(sHost, site.Host);
         fillField(sUser, site.User);
         fillField(sRDir, site.RDir);
@@ -240,7 +252,7 @@ void TSiteForm::FormShow()
         sEditFunction->setText("Edit the selected site");
         return;
     }
-    fillField(sName, proposedSiteName());
+    fillName(proposedSiteName());
     for (QLineEdit* edit : {sHost, sUser, sPass, sRDir, sLDir})
         fillField(edit, {});
     sPasV->setChecked(false);

@@ -328,6 +328,29 @@ TEST_F(SiteEditor, SiteNameTakesAtMostTwentyCharacters)
     });
 }
 
+// A site stored elsewhere under a longer name (an imported site file) must not be renamed, and
+// its old key dropped, just because the user edited another field of it.
+TEST_F(SiteEditor, LongerStoredNameIsShownWholeAndKeptWhenAnotherFieldChanges)
+{
+    const std::string longName = "An imported site name of 34 chars";
+    storeSites({longName});
+    ASSERT_TRUE(runEditor('E', [&] {
+        EXPECT_EQ(form.sName->text(), QString::fromStdString(longName));
+        form.sHost->setText("new.example.org");
+        click(form.SaveButton);
+    }));
+    const auto stored = storedSites();
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].Name, longName);
+    EXPECT_EQ(stored[0].Host, "new.example.org");
+
+    runEditor('N', [&] {
+        form.sName->clear();
+        QTest::keyClicks(form.sName, "abcdefghijklmnopqrstuvwxyz");
+        EXPECT_EQ(form.sName->text(), "abcdefghijklmnopqrst") << "a new name is held to 20";
+    });
+}
+
 TEST_F(SiteEditor, EditWithoutACurrentSiteDoesNothing)
 {
     EXPECT_FALSE(form.ShowModal('E'));
