@@ -221,6 +221,12 @@ std::int64_t TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeout, 
                     throw EIdNotConnected(kNotConnected);
                 return 0;
             }
+            // Dropped by an event (an abort) after the wait had found data: a close like the
+            // peer's, not a receive on a closed socket.
+            if (!handler->IsOpen()) {
+                CheckPeerClosed(raiseIfClosed, false);
+                return 0;
+            }
             n = receiveChunk(*handler, wouldBlock);
         }
         m_closedByPeer = n == 0;

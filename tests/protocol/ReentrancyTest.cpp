@@ -9,11 +9,13 @@
 #include "ftp/IdTCPClient.h"
 #include "net/IdAntiFreeze.h"
 #include "net/IdException.h"
+#include "net/IdIOHandlerSocket.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
+#include <poll.h>
 
 using namespace ftptest;
 
@@ -179,6 +181,42 @@ TEST(NestedCommand, DuringADownloadIsRefusedAndTheTransferEndsNormally)
     EXPECT_EQ(sink.written(), 1 << 20);
     EXPECT_NE(nestedFailure, "sent");
     EXPECT_FALSE(nestedFailure.empty());
+    EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
+// The window's Abort acted on from the pump (not from a work handler) while the download
+// waits for data: the wait may just have found the next block when the socket is dropped.
+TEST(PumpDuringDownload, AbortEndsTheTransferAsAborted)
+{
+    ScriptedFtpServer server;
+    addLogin(server).pasv().acceptData()
+        .reply("RETR a.txt", "150 Opening data connection\r\n")
+        .sendData("first").call([] { ::poll(nullptr, 0, 100); }).sendData("second")
+        .expect("ABOR")
+        .send("426 Transfer aborted\r\n226 ABOR successful\r\n")
+        .reply("NOOP", "200 ok\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    StatusLog log;
+    log.attach(*ftp);
+    ftp->OpenSession();
+    // Due once the first block is in and more is waiting on the data socket.
+    auto moreWaiting = [&] {
+        TIdTCPConnection* link = ftp->DataLink();
+        if (link == nullptr || link->InputBuffer().Size() == 0 || link->Socket() == nullptr
+            || link->Socket()->Binding() == nullptr)
+            return false;
+        pollfd entry{link->Socket()->Binding()->Handle(), POLLIN, 0};
+        return ::poll(&entry, 1, 0) == 1;
+    };
+    PumpHook pump([&] { ftp->SendAbort(); }, moreWaiting);
+    TIdMemoryStream data;
+    EXPECT_NO_THROW(ftp->DownloadToStream("a.txt", data));
+    EXPECT_TRUE(pump.ran);
+    EXPECT_EQ(data.DataString().substr(0, 5), "first");
+    EXPECT_EQ(log.texts.back(), "Transfer aborted");
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
     ASSERT_TRUE(server.waitDone());
     EXPECT_EQ(server.failure(), "");
