@@ -1,6 +1,9 @@
 // Theme names and standard-picture fallbacks of the command pictures.
 #include "app/ActionImages.h"
 
+#include <QPainter>
+#include <QPen>
+#include <QPixmap>
 #include <QStyle>
 
 #include <array>
@@ -33,6 +36,30 @@ constexpr std::array<ImageSource, 18> kImages = {{
     {"folder-open", QStyle::SP_DirOpenIcon},                    // 17 browse for folder
 }};
 
+constexpr int kCreateSiteImage = 0;
+
+// The style's plain page is drawn so pale that it looks the same greyed out, so the create
+// command could not show whether it is on; a green plus marks it and greys with it.
+QIcon newPagePicture(const QStyle* style)
+{
+    const QIcon page = style->standardIcon(QStyle::SP_FileIcon);
+    QIcon picture;
+    for (const int extent : {16, 24, 32}) {
+        QPixmap pixmap = page.pixmap(extent, extent);
+        const QSizeF size = pixmap.deviceIndependentSize();
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(0, 150, 0), size.width() / 6.0, Qt::SolidLine, Qt::FlatCap));
+        const QPointF centre(size.width() * 0.68, size.height() * 0.68);
+        const qreal arm = size.width() * 0.26;
+        painter.drawLine(centre - QPointF(arm, 0), centre + QPointF(arm, 0));
+        painter.drawLine(centre - QPointF(0, arm), centre + QPointF(0, arm));
+        painter.end();
+        picture.addPixmap(pixmap);
+    }
+    return picture;
+}
+
 } // namespace
 
 QIcon actionImage(int index, const QStyle* style)
@@ -45,5 +72,7 @@ QIcon actionImage(int index, const QStyle* style)
     const QString name = QString::fromLatin1(source.themeName);
     if (QIcon::hasThemeIcon(name))
         return QIcon::fromTheme(name);
+    if (index == kCreateSiteImage)
+        return newPagePicture(style);
     return style->standardIcon(source.fallback);
 }

@@ -2,6 +2,8 @@
 #include "MainWindowSupport.h"
 
 #include <QAction>
+#include <QColor>
+#include <QImage>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QMenu>
@@ -9,6 +11,9 @@
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -63,6 +68,42 @@ TEST_F(MainWindowLayout, EveryToolbarButtonShowsAPicture)
                 continue;  // the toolbar's own extension button
             EXPECT_FALSE(button->icon().pixmap(16, 16).isNull())
                 << button->objectName().toStdString();
+        }
+    }
+}
+
+// Mean difference per colour channel between a picture and its greyed form, over the pixels
+// either one paints.
+double greyingDifference(const QIcon& icon)
+{
+    const QImage normal = icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage greyed =
+        icon.pixmap(16, 16, QIcon::Disabled).toImage().convertToFormat(QImage::Format_ARGB32);
+    double sum = 0;
+    int painted = 0;
+    for (int y = 0; y < std::min(normal.height(), greyed.height()); ++y) {
+        for (int x = 0; x < std::min(normal.width(), greyed.width()); ++x) {
+            const QColor a = normal.pixelColor(x, y);
+            const QColor b = greyed.pixelColor(x, y);
+            if (a.alpha() < 128 && b.alpha() < 128)
+                continue;
+            sum += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green())
+                   + std::abs(a.blue() - b.blue()) + std::abs(a.alpha() - b.alpha());
+            ++painted;
+        }
+    }
+    return painted ? sum / (4.0 * painted) : 0;
+}
+
+// A button whose picture looks the same greyed out cannot show whether its command is on.
+TEST_F(MainWindowLayout, EveryToolbarPictureLooksDifferentWhenItsCommandIsOff)
+{
+    TFTPForm& form = start();
+    for (const QToolBar* bar : {form.ToolBar1, form.tbLocal, form.ToolBar2}) {
+        for (const QToolButton* button : bar->findChildren<QToolButton*>()) {
+            if (button->objectName().isEmpty())
+                continue;
+            EXPECT_GT(greyingDifference(button->icon()), 10.0) << button->objectName().toStdString();
         }
     }
 }
