@@ -165,8 +165,9 @@ private:
     TIdSimpleServer& listenActiveLink();
     void sendRestart(const TIdStream& stream);
     void refuseNestedTransfer() const;
+    void runTransfer(const std::string& command, const std::function<void()>& transfer);
     void readFinalReplies();
-    void drainAbortedUploadReplies();
+    void drainAbortedTransferReplies();
     bool replyPending(int timeoutMs);
     std::string peerAddress() const;
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
 #include <optional>
 
 namespace {
@@ -229,23 +230,35 @@ void TIdFTP::refuseNestedTransfer() const
         throw EIdException("Another transfer is still running on this session.");
 }
 
-void TIdFTP::ReceiveTransfer(const std::string& command, TIdStream& stream, bool resume)
+// The frame every transfer shares: one at a time, "Starting FTP transfer" and "Transfer
+// complete" on every path, the final replies after a transfer that ended without an exception,
+// and after one that failed following ABOR, the answers to both read and set aside.
+void TIdFTP::runTransfer(const std::string& command, const std::function<void()>& transfer)
 {
     checkArgument(command, "command");
     refuseNestedTransfer();
     m_abortSent = false;
     ReportStatus(TIdStatus::stTransferStart, "Starting FTP transfer");
     try {
-        if (Passive)
-            receivePassive(command, stream, resume);
-        else
-            receiveActive(command, stream, resume);
+        transfer();
     } catch (...) {
         ReportStatus(TIdStatus::stTransferDone, "Transfer complete");
+        if (m_abortSent)
+            drainAbortedTransferReplies();
         throw;
     }
     ReportStatus(TIdStatus::stTransferDone, "Transfer complete");
     readFinalReplies();
+}
+
+void TIdFTP::ReceiveTransfer(const std::string& command, TIdStream& stream, bool resume)
+{
+    runTransfer(command, [&] {
+        if (Passive)
+            receivePassive(command, stream, resume);
+        else
+            receiveActive(command, stream, resume);
+    });
 }
 
 void TIdFTP::sendPassive(const std::string& command, TIdStream& stream, bool fromStart)
@@ -282,23 +295,12 @@ void TIdFTP::sendActive(const std::string& command, TIdStream& stream, bool from
 
 void TIdFTP::SendTransfer(const std::string& command, TIdStream& stream, bool fromStart)
 {
-    checkArgument(command, "command");
-    refuseNestedTransfer();
-    m_abortSent = false;
-    ReportStatus(TIdStatus::stTransferStart, "Starting FTP transfer");
-    try {
+    runTransfer(command, [&] {
         if (Passive)
             sendPassive(command, stream, fromStart);
         else
             sendActive(command, stream, fromStart);
-    } catch (...) {
-        ReportStatus(TIdStatus::stTransferDone, "Transfer complete");
-        if (m_abortSent)
-            drainAbortedUploadReplies();
-        throw;
-    }
-    ReportStatus(TIdStatus::stTransferDone, "Transfer complete");
-    readFinalReplies();
+    });
 }
 
 bool TIdFTP::replyPending(int timeoutMs)
@@ -329,9 +331,10 @@ void TIdFTP::readFinalReplies()
     }
 }
 
-// An aborted upload fails on the dropped socket; the answers to the upload and to ABOR are
-// read here so that the next command does not take them for its own.
-void TIdFTP::drainAbortedUploadReplies()
+// An aborted upload fails on the dropped socket (and a download aborted before its data
+// connection came fails too); the answers to the transfer and to ABOR are read here so that
+// the next command does not take them for its own.
+void TIdFTP::drainAbortedTransferReplies()
 {
     m_abortSent = false;
     try {

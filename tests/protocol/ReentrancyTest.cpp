@@ -125,6 +125,30 @@ TEST(PumpDuringAccept, AbortAndCloseFromThePumpEndTheActiveTransfer)
     EXPECT_EQ(server.failure(), "");
 }
 
+// Abort pressed while an active-mode download still waits for the server to connect: the
+// download fails, and the server's answers to it and to ABOR are not left for the next
+// command to take as its own.
+TEST(PumpDuringAccept, AbortLeavesTheSessionInStep)
+{
+    ScriptedFtpServer server;
+    addLogin(server).expectPrefix("PORT 127,0,0,1,").send("200 PORT ok\r\n")
+        .reply("RETR a.txt", "150 Opening data connection\r\n")
+        .expect("ABOR")
+        .send("426 Transfer aborted\r\n226 ABOR successful\r\n")
+        .reply("NOOP", "200 ok\r\n");
+    server.start();
+    auto ftp = makeSession(server, false);
+    ftp->OpenSession();
+    PumpHook pump([&] { ftp->SendAbort(); },
+                  [&] { return ftp->DataLink() != nullptr && ftp->LastReply().NumericCode() == 150; });
+    TIdMemoryStream data;
+    EXPECT_THROW(ftp->DownloadToStream("a.txt", data), EIdException);
+    EXPECT_TRUE(pump.ran);
+    EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
 // A command started from the pump while another waits for its reply would take that reply.
 TEST(NestedCommand, DuringAReplyWaitIsRefusedAndNothingIsSent)
 {
