@@ -10,17 +10,6 @@ namespace {
 
 const char* const kCaptions[] = {"Name", "Size", "Modified", "Type", "Permissions"};
 
-const std::string& columnText(const PaneRow& row, int column)
-{
-    switch (column) {
-    case kNameColumn: return row.name;
-    case kSizeColumn: return row.sizeText;
-    case kModifiedColumn: return row.modifiedText;
-    case kTypeColumn: return row.typeText;
-    default: return row.permissions;
-    }
-}
-
 // Sort keys that order exactly as LVCompare does, computed once per row: sizes and times as
 // numbers, texts with a-z folded so that a plain byte comparison (memcmp) decides.
 template <typename Key>

@@ -24,3 +24,15 @@ struct PaneRow {
 // Column indexes of both panes.
 enum PaneColumn : int { kNameColumn = 0, kSizeColumn = 1, kModifiedColumn = 2, kTypeColumn = 3,
                         kPermissionsColumn = 4 };
+
+// The text a row shows in `column`: the name, then the sub-item texts in column order.
+inline const std::string& columnText(const PaneRow& row, int column)
+{
+    switch (column) {
+    case kNameColumn: return row.name;
+    case kSizeColumn: return row.sizeText;
+    case kModifiedColumn: return row.modifiedText;
+    case kTypeColumn: return row.typeText;
+    default: return row.permissions;
+    }
+}

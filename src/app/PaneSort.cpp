@@ -13,17 +13,6 @@ int compareNumbers(std::int64_t a, std::int64_t b)
     return a < b ? -1 : (a > b ? 1 : 0);
 }
 
-const std::string& textOfColumn(const PaneRow& row, int column)
-{
-    switch (column) {
-    case kNameColumn: return row.name;
-    case kSizeColumn: return row.sizeText;
-    case kModifiedColumn: return row.modifiedText;
-    case kTypeColumn: return row.typeText;
-    default: return row.permissions;
-    }
-}
-
 int compareAscending(const PaneRow& row1, const PaneRow& row2, int column)
 {
     if (column == kSizeColumn)
@@ -31,7 +20,7 @@ int compareAscending(const PaneRow& row1, const PaneRow& row2, int column)
                               row2.isDirectory() ? -1 : row2.size);
     if (column == kModifiedColumn)
         return compareNumbers(row1.modified, row2.modified);
-    return compareKeys(textOfColumn(row1, column), textOfColumn(row2, column));
+    return compareKeys(columnText(row1, column), columnText(row2, column));
 }
 
 } // namespace
