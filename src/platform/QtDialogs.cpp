@@ -40,6 +40,15 @@ QMessageBox::Icon toQtIcon(MsgIcon icon)
     return QMessageBox::NoIcon;
 }
 
+// The file and folder dialogs answer an empty path when the user cancelled.
+bool takeChosenPath(const QString& chosen, QString& path)
+{
+    if (chosen.isEmpty())
+        return false;
+    path = chosen;
+    return true;
+}
+
 } // namespace
 
 Dialogs& dialogs()
@@ -93,10 +102,7 @@ bool QtDialogs::openFileName(const QString& title, const QString& filter, QStrin
 {
     const QString chosen =
         QFileDialog::getOpenFileName(QApplication::activeWindow(), title, fileName, filter);
-    if (chosen.isEmpty())
-        return false;
-    fileName = chosen;
-    return true;
+    return takeChosenPath(chosen, fileName);
 }
 
 bool QtDialogs::saveFileName(const QString& title, const QString& filter, QString& fileName)
@@ -104,20 +110,14 @@ bool QtDialogs::saveFileName(const QString& title, const QString& filter, QStrin
     // QFileDialog asks before overwriting unless told not to.
     const QString chosen =
         QFileDialog::getSaveFileName(QApplication::activeWindow(), title, fileName, filter);
-    if (chosen.isEmpty())
-        return false;
-    fileName = chosen;
-    return true;
+    return takeChosenPath(chosen, fileName);
 }
 
 bool QtDialogs::chooseFolder(const QString& caption, QString& folder)
 {
     const QString chosen =
         QFileDialog::getExistingDirectory(QApplication::activeWindow(), caption, folder);
-    if (chosen.isEmpty())
-        return false;
-    folder = chosen;
-    return true;
+    return takeChosenPath(chosen, folder);
 }
 
 void QtDialogs::beep()
