@@ -20,6 +20,9 @@ constexpr const char* kReadTimeout = "Read Timeout";
 constexpr const char* kMaxLineExceeded = "Max line length exceeded.";
 constexpr const char* kNoDataToRead = "No data to read.";
 constexpr std::int64_t kReplyLineTries = 2147483647;
+// Far beyond any real reply (a long FEAT or HELP is a few kilobytes).
+constexpr std::int64_t kMaxReplyBytes = 4 << 20;
+constexpr std::int64_t kReplyLineOverhead = 32;
 
 std::string commandVerb(const std::string& line)
 {
@@ -488,9 +491,16 @@ std::int16_t TIdTCPConnection::ReadReply(const TIdReplyCodes& accepted)
     // "220-Welcome" opens a multi-line reply that ends with a line starting "220 ".
     if (lines.front().size() > 3 && lines.front()[3] == '-') {
         const std::string key = lines.front().substr(0, 3) + " ";
+        std::int64_t held = static_cast<std::int64_t>(lines.front().size());
         for (;;) {
             lines.push_back(ReadNonEmptyLine(kReplyLineTries));
             const std::string& line = lines.back();
+            // A server that never ends its reply must not fill the memory; each line also
+            // costs its bookkeeping.
+            held += static_cast<std::int64_t>(line.size()) + kReplyLineOverhead;
+            if (held > kMaxReplyBytes)
+                throw EIdException("The server's reply is too long (more than "
+                                   + std::to_string(kMaxReplyBytes) + " bytes).");
             if (line.size() < 4 || SameText(std::string_view(line).substr(0, 4), key))
                 break;
         }

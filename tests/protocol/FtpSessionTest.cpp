@@ -251,6 +251,27 @@ TEST(FtpReplyFraming, RepliesSplitAcrossBlocksAndSeveralInOneBlock)
     EXPECT_EQ(server.failure(), "");
 }
 
+// A server that never ends a multi-line reply must not make the client hold it all.
+TEST(FtpReplyFraming, MultiLineReplyWithoutEndIsRefusedOnceTooLong)
+{
+    std::string flood = "211-Status follows\r\n";
+    const std::string line = "211-" + std::string(1000, 'x') + "\r\n";
+    while (flood.size() < (std::size_t{5} << 20))
+        flood += line;
+    ScriptedFtpServer server;
+    addLogin(server).expect("STAT").send(flood);
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    try {
+        ftp->RawCommand("STAT");
+        FAIL() << "no exception";
+    } catch (const EIdException& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "The server's reply is too long (more than 4194304 bytes).");
+    }
+}
+
 TEST(FtpReplyFraming, LineOf16384BytesIsTooLongWithCrLfButNotWithLf)
 {
     const std::string line = "200 " + std::string(16380, 'x');
