@@ -109,6 +109,59 @@ INSTANTIATE_TEST_SUITE_P(Cases, FtpPassivePortOutOfRange,
                      "551903297279"}),
     [](const auto& info) { return std::string(info.param.id); });
 
+// Statuses and work events in one record, in the order the window sees them.
+struct TransferEventLog {
+    std::vector<std::string> events;
+    void attach(TIdFTP& ftp)
+    {
+        ftp.OnStatus = [this](TIdComponent*, TIdStatus, const std::string& text) { events.push_back(text); };
+        ftp.OnWorkBegin = [this](TIdComponent*, TWorkMode, std::int64_t) { events.push_back("begin"); };
+        ftp.OnWork = [this](TIdComponent*, TWorkMode, std::int64_t) {
+            if (events.back() != "work")
+                events.push_back("work");
+        };
+        ftp.OnWorkEnd = [this](TIdComponent*, TWorkMode) { events.push_back("end"); };
+    }
+};
+
+class FtpTransferOrder : public testing::TestWithParam<bool> {};
+
+TEST_P(FtpTransferOrder, StartThenWorkThenCompleteForDownloadAndUpload)
+{
+    const bool passive = GetParam();
+    ScriptedFtpServer server;
+    addLogin(server);
+    if (passive)
+        server.pasv().acceptData().reply("RETR a.txt", "150 ok\r\n");
+    else
+        server.expectPrefix("PORT ").send("200 ok\r\n").reply("RETR a.txt", "150 ok\r\n").connectData();
+    server.sendData("some data").closeData().send("226 done\r\n");
+    if (passive)
+        server.pasv().expect("STOR b.txt").acceptData().send("150 ok\r\n");
+    else
+        server.expectPrefix("PORT ").send("200 ok\r\n").reply("STOR b.txt", "150 ok\r\n").connectData();
+    server.receiveData().send("226 done\r\n");
+    server.start();
+    auto ftp = makeSession(server, passive);
+    ftp->OpenSession();
+    TransferEventLog log;
+    log.attach(*ftp);
+    TIdMemoryStream down;
+    ftp->DownloadToStream("a.txt", down);
+    TIdMemoryStream up("uploaded");
+    ftp->UploadFromStream(up, "b.txt");
+    const std::vector<std::string> once{"Starting FTP transfer", "begin", "work", "end", "Transfer complete"};
+    std::vector<std::string> twice = once;
+    twice.insert(twice.end(), once.begin(), once.end());
+    EXPECT_EQ(log.events, twice);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+    EXPECT_EQ(server.received(), "uploaded");
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, FtpTransferOrder, testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "passive" : "active"; });
+
 TEST(FtpActiveMode, StrangerOnTheDataPortIsClosedAndTheServerIsAccepted)
 {
     ScriptedFtpServer server;
