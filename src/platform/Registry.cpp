@@ -78,6 +78,10 @@ QString Registry::findGroup(const std::string& subKey) const
 {
     const QString wanted = toText(subKey);
     const QStringList groups = m_settings->childGroups();
+    // A hand-edited store may hold spellings that differ only in case: each finds its own.
+    const QString exact = escapeKeyName(subKey);
+    if (groups.contains(exact))
+        return exact;
     for (const QString& group : groups) {
         if (QString::compare(toText(unescapeKeyName(group)), wanted, Qt::CaseInsensitive) == 0)
             return group;

@@ -78,7 +78,8 @@ public:
 private:
     enum class PathKind { Root, SubKey, Invalid };
     static PathKind splitPath(const std::string& path, std::string& subKey);
-    // The stored group of a subkey name (case-insensitive match), or empty when none.
+    // The stored group of a subkey name (the exact spelling, else a case-insensitive match),
+    // or empty when none.
     QString findGroup(const std::string& subKey) const;
     QString valueKey(const std::string& name) const;
     [[noreturn]] static void invalidType(const std::string& name);

@@ -4,6 +4,7 @@
 #include "support/FtpServerProcess.h"
 
 #include <QFile>
+#include <QSettings>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
@@ -107,6 +108,27 @@ TEST_F(RegistryTest, KeysAreFoundWithoutRegardToCase)
     EXPECT_TRUE(registry.deleteKey(site("ALPHA")));
     EXPECT_FALSE(registry.keyExists(site("Alpha")));
     EXPECT_FALSE(registry.deleteKey(site("Alpha")));
+}
+
+// A store edited by hand may hold two groups that differ only in case; each name must still
+// reach its own values, and deleting one must not take the other.
+TEST_F(RegistryTest, KeysDifferingOnlyInCaseInAHandEditedStoreStayApart)
+{
+    {
+        QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Kalmor", "Tarn");
+        store.setValue("home/Host", "lower.example.org");
+        store.setValue("Home/Host", "upper.example.org");
+    }
+    for (const auto& [name, host] : {std::pair{"home", "lower.example.org"},
+                                     std::pair{"Home", "upper.example.org"}}) {
+        Registry registry;
+        ASSERT_TRUE(registry.openKey(site(name), false)) << name;
+        EXPECT_EQ(registry.readString("Host"), host) << name;
+    }
+    EXPECT_TRUE(Registry().deleteKey(site("home")));
+    Registry registry;
+    ASSERT_TRUE(registry.openKey(site("Home"), false));
+    EXPECT_EQ(registry.readString("Host"), "upper.example.org");
 }
 
 TEST_F(RegistryTest, SubkeysEnumerateInCaseInsensitiveOrder)
