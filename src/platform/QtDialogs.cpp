@@ -69,6 +69,8 @@ MsgButton QtDialogs::messageBox(const QString& text, MsgIcon icon,
 {
     QMessageBox box(toQtIcon(icon), QApplication::applicationDisplayName(), text,
                     QMessageBox::NoButton, QApplication::activeWindow());
+    // The texts quote file and site names, which may look like markup: show them as written.
+    box.setTextFormat(Qt::PlainText);
     for (const MsgButton button : buttons)
         box.addButton(toStandard(button));
     if (!buttons.empty())

@@ -1,0 +1,100 @@
+// The real message boxes: the icon and buttons each call names, the button pressed as the
+// answer, and the text shown as written, whatever names it quotes.
+#include "platform/Dialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+// Runs `handle` on the message box once it is open, then leaves the box to the handler.
+void whenBoxOpens(const std::function<void(QMessageBox&)>& handle)
+{
+    auto* poll = new QTimer;
+    const QDeadlineTimer deadline(3000);
+    QObject::connect(poll, &QTimer::timeout, [poll, deadline, handle] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box && !deadline.hasExpired())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        if (box)
+            handle(*box);
+    });
+    poll->start(5);
+}
+
+struct ShownBox {
+    QString text;
+    bool shownAsPlainText = false;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QList<QMessageBox::StandardButton> buttons;
+};
+
+ShownBox record(const QMessageBox& box)
+{
+    ShownBox shown;
+    const auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    shown.text = label ? label->text() : QString();
+    shown.shownAsPlainText = label && label->textFormat() == Qt::PlainText;
+    shown.icon = box.icon();
+    for (QAbstractButton* button : box.buttons())
+        shown.buttons << box.standardButton(button);
+    return shown;
+}
+
+TEST(QtDialogsBox, ConfirmationOffersYesAndCancelAndAnswersThePressedButton)
+{
+    ShownBox shown;
+    whenBoxOpens([&](QMessageBox& box) {
+        shown = record(box);
+        box.button(QMessageBox::Cancel)->click();
+    });
+    QtDialogs dialogs;
+    const MsgButton answer = dialogs.messageBox(QStringLiteral("Delete file a.txt?"),
+                                                MsgIcon::Confirmation,
+                                                {MsgButton::Yes, MsgButton::Cancel});
+    EXPECT_EQ(answer, MsgButton::Cancel);
+    EXPECT_EQ(shown.icon, QMessageBox::Question);
+    EXPECT_EQ(shown.text, QStringLiteral("Delete file a.txt?"));
+    EXPECT_TRUE(shown.buttons.contains(QMessageBox::Yes));
+    EXPECT_TRUE(shown.buttons.contains(QMessageBox::Cancel));
+    EXPECT_EQ(shown.buttons.size(), 2);
+}
+
+TEST(QtDialogsBox, ClosingTheBoxAnswersItsLastButton)
+{
+    whenBoxOpens([](QMessageBox& box) { box.reject(); });
+    QtDialogs dialogs;
+    EXPECT_EQ(dialogs.messageBox(QStringLiteral("Delete Current site: Home?\nContinue?"),
+                                 MsgIcon::Warning, {MsgButton::Ok, MsgButton::Abort}),
+              MsgButton::Abort);
+}
+
+// A file may be named like markup; the question must show the name the file really has.
+TEST(QtDialogsBox, NamesThatLookLikeMarkupAreShownAsWritten)
+{
+    const QString question = QStringLiteral("Delete file <b>draft</b><br>.txt?");
+    ASSERT_TRUE(Qt::mightBeRichText(question)) << "the sample must look like markup";
+    ShownBox shown;
+    whenBoxOpens([&](QMessageBox& box) {
+        shown = record(box);
+        box.button(QMessageBox::Yes)->click();
+    });
+    QtDialogs dialogs;
+    EXPECT_EQ(dialogs.messageBox(question, MsgIcon::Confirmation,
+                                 {MsgButton::Yes, MsgButton::Cancel}),
+              MsgButton::Yes);
+    EXPECT_EQ(shown.text, question);
+    EXPECT_TRUE(shown.shownAsPlainText);
+}
+
+} // namespace
