@@ -119,7 +119,10 @@ QLineEdit* TSiteForm::addField(QGridLayout* grid, int row, const char* name,
     edit->setObjectName(name);
     edit->setFixedWidth(kFieldWidth);
     edit->setProperty("helpContext", helpContext);
+    // Black text on the white of a plain edit box, whatever the desktop's colour scheme:
+    // on a dark scheme's field black text could not be read.
     paintText(edit, Qt::black, QPalette::Text);
+    paintText(edit, Qt::white, QPalette::Base);
     caption->setBuddy(edit);
     grid->addWidget(caption, row, 0);
     grid->addWidget(edit, row, 1);

@@ -7,12 +7,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDeadlineTimer>
+#include <QColor>
 #include <QLabel>
+#include <QPalette>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -376,6 +380,44 @@ TEST_F(SiteEditor, ControlsCarryTheirNamesAndTabInOrder)
             chain.push_back(w);
     }
     EXPECT_EQ(chain, wanted);
+}
+
+// Relative luminance contrast of two colours (1 to 21); 4.5 is the usual floor for text.
+double contrast(const QColor& a, const QColor& b)
+{
+    auto luminance = [](const QColor& c) {
+        auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF())
+               + 0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The fields are written in black; under a dark desktop colour scheme they must still be
+// readable.
+TEST_F(SiteEditor, FieldsStayReadableUnderADarkColourScheme)
+{
+    const QPalette kept = QApplication::palette();
+    QPalette dark = kept;
+    dark.setColor(QPalette::Window, QColor(53, 53, 53));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Base, QColor(35, 35, 35));
+    dark.setColor(QPalette::Text, Qt::white);
+    QApplication::setPalette(dark);
+    {
+        TSiteForm darkForm;
+        for (const QLineEdit* edit : {darkForm.sName, darkForm.sHost, darkForm.sUser,
+                                      darkForm.sPass, darkForm.sRDir, darkForm.sLDir}) {
+            const QPalette& colours = edit->palette();
+            EXPECT_GE(contrast(colours.color(QPalette::Text), colours.color(QPalette::Base)), 4.5)
+                << edit->objectName().toStdString();
+        }
+    }
+    QApplication::setPalette(kept);
 }
 
 struct NameCase {
