@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cctype>
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <string_view>
 #include <netdb.h>
@@ -425,9 +426,19 @@ int TIdStack::select(std::vector<TIdStackSocketHandle>* readList, std::vector<TI
 
 bool TIdStack::waitReadable(TIdStackSocketHandle socket, int timeout)
 {
-    pollfd entry{socket, POLLIN, 0};
-    const int result = keepError(::poll(&entry, 1, timeout < 0 ? -1 : timeout));
-    return result == 1;
+    // A signal interrupting the wait does not end it: the wait goes on for what is left, so
+    // a wait without a limit is not taken for a time-out.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout, 0));
+    for (;;) {
+        pollfd entry{socket, POLLIN, 0};
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const int wait = timeout < 0 ? -1 : static_cast<int>(std::max<std::int64_t>(0, left));
+        const int result = ::poll(&entry, 1, wait);
+        if (result == -1 && errno == EINTR)
+            continue;
+        return keepError(result) == 1;
+    }
 }
 
 int TIdStack::lastError() const

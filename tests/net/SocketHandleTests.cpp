@@ -2,7 +2,12 @@
 // the readability wait, and a send to a peer that has gone.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <csignal>
 #include <fcntl.h>
+#include <fstream>
+#include <pthread.h>
+#include <thread>
 #include <vector>
 
 #include "NetTestSupport.h"
@@ -111,6 +116,53 @@ TEST_F(SocketHandleTest, WaitingWithoutASocketMeansTheConnectionClosed)
     } catch (const EIdConnClosedGracefully& e) {
         EXPECT_STREQ(e.what(), "Connection Closed Gracefully.");
     }
+}
+
+std::atomic<int> interruptions{0};
+
+// True while the thread sleeps in a system call (state S in its stat line).
+bool threadIsBlocked(pid_t thread)
+{
+    std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'S';
+}
+
+// A signal (a child ending, a terminal resized) interrupts the wait; it must not end it.
+TEST_F(SocketHandleTest, ASignalDuringTheWaitDoesNotEndIt)
+{
+    struct sigaction action {};
+    action.sa_handler = [](int) { ++interruptions; };
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous {};
+    ASSERT_EQ(::sigaction(SIGUSR1, &action, &previous), 0);
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    RawSocket waiting(pair[0]);
+    RawSocket peer(pair[1]);
+    const pid_t waiter = ::gettid();
+    const pthread_t waiterThread = ::pthread_self();
+    interruptions = 0;
+    std::thread interrupter([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        auto waitBlocked = [&] {
+            while (!threadIsBlocked(waiter) && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
+        };
+        waitBlocked();
+        ::pthread_kill(waiterThread, SIGUSR1);
+        while (interruptions == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        waitBlocked();
+        ::send(peer.fd(), "x", 1, MSG_NOSIGNAL);
+    });
+    const bool ready = SocketStack->waitReadable(waiting.fd(), 5000);
+    interrupter.join();
+    ::sigaction(SIGUSR1, &previous, nullptr);
+    EXPECT_EQ(interruptions, 1);
+    EXPECT_TRUE(ready) << "the signal ended the wait as if nothing had come";
 }
 
 TEST_F(SocketHandleTest, AcceptTakesOverTheConnectionWithBothBindings)
