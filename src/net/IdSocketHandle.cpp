@@ -143,7 +143,21 @@ bool TIdSocketHandle::waitOnce(int timeout)
 
 std::int64_t TIdSocketHandle::SendRaw(const void* buffer, std::int64_t length)
 {
-    return SocketStack->send(m_handle, buffer, length);
+    if (!TIdAntiFreezeBase::PumpAllowed())
+        return SocketStack->send(m_handle, buffer, length);
+    // A peer that stops reading would block the send, and the window with it, for good:
+    // while there is no room, wait for it in slices and pump between them.
+    const int slice = std::max(1, ActiveAntiFreeze->IdleTimeOut);
+    for (;;) {
+        const std::int64_t sent = SocketStack->send(m_handle, buffer, length, MSG_DONTWAIT);
+        if (sent != Id_SOCKET_ERROR || SocketStack->lastError() != Id_WSAEWOULDBLOCK)
+            return sent;
+        const bool ready = SocketStack->waitWritable(m_handle, slice);
+        TIdAntiFreezeBase::PumpIfDue(!ready);
+        // The pump may have run an abort that closed the socket.
+        if (!m_open)
+            throw EIdClosedSocket();
+    }
 }
 
 std::int64_t TIdSocketHandle::ReceiveRaw(void* buffer, std::int64_t length)

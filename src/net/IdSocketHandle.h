@@ -31,7 +31,9 @@ public:
     // true when data, a connection or the end of the stream is waiting within the time-out
     // (ms; -2: no limit). With the pump allowed, waits in slices and pumps between them.
     bool SelectReadable(int timeout);
-    // Answer the call's result unchecked (-1 on failure).
+    // Answer the call's result unchecked (-1 on failure). With the pump allowed, a send
+    // that finds no room waits for it in pumped slices (EIdClosedSocket when an event closed
+    // the socket meanwhile).
     std::int64_t SendRaw(const void* buffer, std::int64_t length);
     std::int64_t ReceiveRaw(void* buffer, std::int64_t length);
     // A receive that never blocks: -1 with the error 10035 when nothing is waiting.

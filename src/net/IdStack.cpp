@@ -426,12 +426,22 @@ int TIdStack::select(std::vector<TIdStackSocketHandle>* readList, std::vector<TI
 
 bool TIdStack::waitReadable(TIdStackSocketHandle socket, int timeout)
 {
+    return waitReady(socket, POLLIN, timeout);
+}
+
+bool TIdStack::waitWritable(TIdStackSocketHandle socket, int timeout)
+{
+    return waitReady(socket, POLLOUT, timeout);
+}
+
+bool TIdStack::waitReady(TIdStackSocketHandle socket, short events, int timeout)
+{
     // A signal interrupting the wait does not end it: the wait goes on for what is left, so
     // a wait without a limit is not taken for a time-out.
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout, 0));
     for (;;) {
-        pollfd entry{socket, POLLIN, 0};
+        pollfd entry{socket, events, 0};
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         const int wait = timeout < 0 ? -1 : static_cast<int>(std::max<std::int64_t>(0, left));
         const int result = ::poll(&entry, 1, wait);

@@ -132,6 +132,8 @@ public:
     // The one-socket form of select for reading, used by every readability wait:
     // true when data, a connection or the end of the stream is waiting.
     bool waitReadable(TIdStackSocketHandle socket, int timeout);
+    // The same for room to send.
+    bool waitWritable(TIdStackSocketHandle socket, int timeout);
 
     // The Winsock number of the last failed socket call on this thread.
     int lastError() const;
@@ -156,6 +158,8 @@ public:
     std::string HostToAddress(const std::string& host);
 
 private:
+    bool waitReady(TIdStackSocketHandle socket, short events, int timeout);
+
     std::atomic<int> m_lastError{0};
 };
 

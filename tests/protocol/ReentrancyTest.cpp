@@ -246,4 +246,38 @@ TEST(PumpDuringDownload, AbortEndsTheTransferAsAborted)
     EXPECT_EQ(server.failure(), "");
 }
 
+// A server that stops reading an upload fills the socket's buffers; the send must keep the
+// window alive (its pump running) so that the user can still abort.
+TEST(PumpDuringUpload, AStalledServerLeavesThePumpRunningAndTheAbortWorking)
+{
+    ScriptedFtpServer server;
+    addLogin(server).pasv().expect("STOR big.bin").acceptData()
+        .send("150 Ok to send data\r\n")
+        .expect("ABOR") // the data connection is never read
+        .send("426 Transfer aborted\r\n226 ABOR successful\r\n")
+        .reply("NOOP", "200 ok\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    // Due after three pumps in a row with no byte sent between them.
+    int stalledPumps = 0;
+    std::int64_t lastCount = -1;
+    auto stalled = [&] {
+        TIdTCPConnection* link = ftp->DataLink();
+        if (link == nullptr || !link->IsBusy())
+            return false;
+        const std::int64_t count = link->WorkCount(TWorkMode::wkWrite);
+        stalledPumps = count == lastCount ? stalledPumps + 1 : 0;
+        lastCount = count;
+        return stalledPumps >= 3;
+    };
+    PumpHook pump([&] { ftp->SendAbort(); }, stalled);
+    GeneratedSource source(std::int64_t{256} << 20);
+    EXPECT_THROW(ftp->UploadFromStream(source, "big.bin"), EIdException);
+    EXPECT_TRUE(pump.ran) << "the pump stopped while the send waited for room";
+    EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
 } // namespace
