@@ -87,8 +87,9 @@ bool TIdSimpleServer::AcceptOne()
     bool accepted = false;
     try {
         while (!m_stopRequested && !accepted) {
-            if (ListenSocket() == -1)
-                throw EIdConnClosedGracefully(); // dropped by an abort while waiting
+            // Dropped (an abort) or closed by an event while waiting: nothing can be taken over.
+            if (ListenSocket() == -1 || binding() == nullptr)
+                throw EIdConnClosedGracefully();
             int slice = AcceptSlice;
             if (AcceptTimeout >= 0) {
                 const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -101,6 +101,19 @@ TEST(PumpDuringAccept, DroppingTheListenerEndsTheWaitCleanly)
     EXPECT_EQ(server.ListenSocket(), -1);
 }
 
+TEST(PumpDuringAccept, ClosingTheConnectionEndsTheWaitCleanly)
+{
+    TIdSimpleServer server;
+    server.BoundIP = "127.0.0.1";
+    server.AcceptTimeout = 5000;
+    server.StartListening();
+    PumpHook pump([&] { server.CloseConnection(); });
+    const auto start = Clock::now();
+    EXPECT_THROW((void)server.AcceptOne(), EIdConnClosedGracefully);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(server.ListenSocket(), -1);
+}
+
 // Reset pressed while an active-mode download waits for the server's data connection.
 TEST(PumpDuringAccept, AbortAndCloseFromThePumpEndTheActiveTransfer)
 {
