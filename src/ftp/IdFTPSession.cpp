@@ -139,9 +139,17 @@ void TIdFTP::SetTransferType(TIdFTPTransferType type)
 {
     if (type == m_transferType || m_dataLink)
         return;
+    const TIdFTPTransferType previous = m_transferType;
     m_transferType = type;
-    if (IsConnected())
+    if (!IsConnected())
+        return;
+    try {
         SendTypeCommand();
+    } catch (...) {
+        // TYPE was refused (or not sent): the server keeps the type it had, and so do we.
+        m_transferType = previous;
+        throw;
+    }
 }
 
 void TIdFTP::CloseSession()

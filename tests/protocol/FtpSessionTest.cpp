@@ -284,6 +284,24 @@ TEST(FtpReplyFraming, LineOf16384BytesIsTooLongWithCrLfButNotWithLf)
     EXPECT_THROW(ftp->RawCommand("NOOP"), EIdReadLnMaxLineLengthExceeded);
 }
 
+// The type the session believes in must be the server's: otherwise asking for binary again
+// after a refused TYPE I would send nothing, and the next download would arrive converted.
+TEST(FtpTransferType, RefusedTypeCommandKeepsTheTypeTheServerHas)
+{
+    ScriptedFtpServer server;
+    addLogin(server).reply("TYPE A", "500 Not now\r\n").reply("TYPE A", "200 ok\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    EXPECT_THROW(ftp->SetTransferType(TIdFTPTransferType::ftASCII), EIdProtocolReplyError);
+    EXPECT_EQ(ftp->TransferType(), TIdFTPTransferType::ftBinary);
+    ftp->SetTransferType(TIdFTPTransferType::ftASCII);
+    EXPECT_EQ(ftp->TransferType(), TIdFTPTransferType::ftASCII);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+    EXPECT_EQ(afterLogin(server), (Lines{"TYPE A", "TYPE A"}));
+}
+
 TEST(FtpTransferType, SetWhileDisconnectedSendsNothingAndTheNextLoginUsesIt)
 {
     ScriptedFtpServer server;
