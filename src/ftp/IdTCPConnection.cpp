@@ -161,8 +161,10 @@ std::int64_t TIdTCPConnection::receiveChunk(TIdIOHandler& handler, bool& wouldBl
         m_expectMore = false;
         return 0;
     }
-    // No wait ran, so no pump either: give the window its turn (rate-limited).
-    TIdAntiFreezeBase::PumpIfDue(false);
+    // No wait ran, so no pump either: give the window its turn (rate-limited). Not after a
+    // failure, whose error the caller still has to read.
+    if (n >= 0)
+        TIdAntiFreezeBase::PumpIfDue(false);
     return n;
 }
 
@@ -399,9 +401,8 @@ void TIdTCPConnection::sendBytes(const char* data, std::int64_t count)
         if (handler == nullptr)
             throw EIdNotConnected(kNotConnected);
         const std::int64_t n = handler->SendBytes(data + sent, count - sent);
-        TIdAntiFreezeBase::PumpIfDue(false);
-        m_closedByPeer = n == 0;
-        CheckPeerClosed(true, false);
+        // A failed send is judged by its own error, read before the pump can run an event
+        // whose socket calls would replace it.
         if (n < 0) {
             if (SocketStack->CheckResult(n, {Id_WSAESHUTDOWN, Id_WSAECONNABORTED, Id_WSAECONNRESET})) {
                 const int error = SocketStack->LastError();
@@ -409,6 +410,9 @@ void TIdTCPConnection::sendBytes(const char* data, std::int64_t count)
                 TIdStack::RaiseSocketFailure(error);
             }
         }
+        TIdAntiFreezeBase::PumpIfDue(false);
+        m_closedByPeer = n == 0;
+        CheckPeerClosed(true, false);
         AddWork(TWorkMode::wkWrite, n);
         sent += n;
     }

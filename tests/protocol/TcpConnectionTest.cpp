@@ -5,8 +5,10 @@
 
 #include "ftp/IdStream.h"
 #include "ftp/IdTCPClient.h"
+#include "net/IdAntiFreeze.h"
 #include "net/IdException.h"
 #include "net/IdIntercept.h"
+#include "net/IdStack.h"
 
 #include <gtest/gtest.h>
 
@@ -295,6 +297,28 @@ TEST(Connect, RefusedConnectionRaisesAndTheObjectStaysUsable)
     LoopbackPeer peer(LoopbackPeer::Role::SendThenClose, "220 later\r\n");
     connectTo(client, peer.port());
     EXPECT_EQ(client.ReadReply({220}), 220);
+}
+
+// The pump runs after every send; a socket call that fails in an event it runs must not
+// replace the send's own error in the exception.
+TEST(Connect, FailedSendReportsItsOwnErrorWhateverThePumpDid)
+{
+    LoopbackPeer peer(LoopbackPeer::Role::Reset);
+    TIdTCPClient client;
+    connectTo(client, peer.port());
+    peer.release();
+    ASSERT_TRUE(peer.waitDone());
+    TIdAntiFreeze antiFreeze;
+    antiFreeze.OnlyWhenIdle = false;
+    antiFreeze.MinPumpInterval = std::chrono::milliseconds(0);
+    antiFreeze.OnPumpMessages = [](bool) { SocketStack->shutdownSocket(-1, SHUT_RDWR); }; // 10009
+    try {
+        for (int i = 0; i < 100; ++i) // the first sends may still be accepted locally
+            client.SendLine("NOOP");
+        FAIL() << "no exception";
+    } catch (const EIdSocketError& e) {
+        EXPECT_TRUE(e.LastError() == 10054 || e.LastError() == 10058) << e.what();
+    }
 }
 
 TEST(Connect, ResetByThePeerRaisesTheSocketErrorOnReadAndOnSend)
