@@ -152,7 +152,7 @@ void TIdTCPConnection::DropSocket()
 std::int64_t TIdTCPConnection::receiveChunk(TIdIOHandler& handler, bool& wouldBlock)
 {
     wouldBlock = false;
-    const std::int64_t size = receiveSize();
+    const std::int64_t size = socketReadSize();
     if (!m_expectMore || m_socket != &handler)
         return handler.ReceiveBytes(m_pendingInput.PrepareAppend(size), size);
     const std::int64_t n = m_socket->ReceiveBytesNow(m_pendingInput.PrepareAppend(size), size);
@@ -239,7 +239,7 @@ std::int64_t TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeout, 
             n = 0;
             handleReceiveError();
         } else if (n > 0) {
-            m_expectMore = n >= receiveSize();
+            m_expectMore = n >= socketReadSize();
             queueReceived(n);
         }
         CheckPeerClosed(raiseIfClosed, false);

@@ -8,6 +8,7 @@
 #include "ftp/IdStream.h"
 #include "net/IdComponent.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -149,6 +150,11 @@ protected:
 
 private:
     std::int64_t receiveSize() const { return RecvBufferSize > 0 ? RecvBufferSize : kDefaultBufferSize; }
+    // Bytes asked of the socket per receive call. Streams are still written and counted in
+    // chunks of the receive buffer size; a larger socket read only saves system calls, which
+    // dominate a fast download with small chunks.
+    std::int64_t socketReadSize() const { return std::max<std::int64_t>(receiveSize(), kSocketReadSize); }
+    static constexpr std::int64_t kSocketReadSize = 65536;
     std::int64_t receiveChunk(TIdIOHandler& handler, bool& wouldBlock);
     void queueReceived(std::int64_t count);
     void handleReceiveError();
