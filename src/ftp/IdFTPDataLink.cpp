@@ -34,13 +34,14 @@ void closeQuietly(TIdTCPConnection& link)
     }
 }
 
-// Reads chunks of at most `chunk` bytes until the block is full or the end is reached.
-std::int64_t fillBlock(TIdStream& stream, std::int64_t end, std::int64_t chunk, std::vector<char>& block)
+// Fills the block from the stream in as few reads as the stream allows: one read of a whole
+// block lets a file stream read straight into it instead of through its own buffer.
+std::int64_t fillBlock(TIdStream& stream, std::int64_t end, std::vector<char>& block)
 {
     const auto blockSize = static_cast<std::int64_t>(block.size());
     std::int64_t filled = 0;
     while (filled < blockSize) {
-        const std::int64_t k = std::min({end - stream.Position(), chunk, blockSize - filled});
+        const std::int64_t k = std::min(end - stream.Position(), blockSize - filled);
         if (k <= 0)
             break;
         const std::int64_t n = stream.Read(block.data() + filled, k);
@@ -51,11 +52,10 @@ std::int64_t fillBlock(TIdStream& stream, std::int64_t end, std::int64_t chunk, 
     return filled;
 }
 
-// Sends the stream from its start (or its position) to its end over the data connection,
-// reading it in chunks of the connection's SendBufferSize as SendStream does, but handing the
-// socket up to kUploadBlock bytes per send: a send of 4096 bytes (the window's chunk) costs
-// the kernel almost as much as a large one, and an upload is nothing but sends. Work events
-// then come once per block.
+// Sends the stream from its start (or its position) to its end over the data connection in
+// blocks of a whole number of SendBufferSize chunks, up to kUploadBlock bytes per send: a send
+// of 4096 bytes (the window's chunk) costs the kernel almost as much as a large one, and an
+// upload is nothing but sends. Work events then come once per block.
 void sendDataStream(TIdTCPConnection& link, TIdStream& stream, bool fromStart)
 {
     constexpr std::int64_t kUploadBlock = 262144;
@@ -68,7 +68,7 @@ void sendDataStream(TIdTCPConnection& link, TIdStream& stream, bool fromStart)
     link.StartWork(TWorkMode::wkWrite, end - stream.Position());
     try {
         for (;;) {
-            const std::int64_t filled = fillBlock(stream, end, chunk, block);
+            const std::int64_t filled = fillBlock(stream, end, block);
             if (filled == 0)
                 break;
             link.SendBlock(block.data(), filled);
