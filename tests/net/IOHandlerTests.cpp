@@ -28,22 +28,6 @@ struct CountingAntiFreeze {
     std::vector<Clock::time_point> pumps;
 };
 
-// A listener whose accept queue is full: a further connect is never answered.
-struct SilentListener {
-    SilentListener() : listener(loopbackListener(0))
-    {
-        // With a queue of length 0 one waiting connection fills it; the rest stay half-open.
-        for (int i = 0; i < 3; ++i) {
-            fillers.emplace_back();
-            fillers.back().connectWithoutWaiting(listener.localPort());
-        }
-        if (!listener.readableWithin(std::chrono::seconds(2)))
-            throw std::runtime_error("the filler connection never arrived");
-    }
-    RawSocket listener;
-    std::vector<RawSocket> fillers;
-};
-
 TEST(IOHandlerConnectTest, ARefusedConnectRaisesTheSocketError)
 {
     TIdIOHandlerSocket handler;

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -126,6 +127,22 @@ inline int occupyUpperOfTwoFreePorts(RawSocket& occupant)
     }
     throw std::runtime_error("no two free adjacent ports");
 }
+
+// A listener whose accept queue is full: a further connect is never answered.
+struct SilentListener {
+    SilentListener() : listener(loopbackListener(0))
+    {
+        // With a queue of length 0 one waiting connection fills it; the rest stay half-open.
+        for (int i = 0; i < 3; ++i) {
+            fillers.emplace_back();
+            fillers.back().connectWithoutWaiting(listener.localPort());
+        }
+        if (!listener.readableWithin(std::chrono::seconds(2)))
+            throw std::runtime_error("the filler connection never arrived");
+    }
+    RawSocket listener;
+    std::vector<RawSocket> fillers;
+};
 
 // Keeps the socket stack alive for tests that use the socket layer directly.
 struct StackHolder {

@@ -44,21 +44,6 @@ struct PumpHook {
     bool ran = false;
 };
 
-// A listener whose accept queue is full: a further connect is never answered.
-struct SilentListener {
-    SilentListener() : listener(loopbackListener(0))
-    {
-        for (int i = 0; i < 3; ++i) {
-            fillers.emplace_back();
-            fillers.back().connectWithoutWaiting(listener.localPort());
-        }
-        if (!listener.readableWithin(std::chrono::seconds(2)))
-            throw std::runtime_error("the filler connection never arrived");
-    }
-    RawSocket listener;
-    std::vector<RawSocket> fillers;
-};
-
 TEST(PumpDuringConnect, ClosingTheConnectionEndsTheConnectCleanly)
 {
     SilentListener silent;
