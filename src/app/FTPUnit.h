@@ -2,11 +2,16 @@
 // availability. Its methods are spread over FTPForm*.cpp files by concern, all declared here.
 #pragma once
 
+#include "net/IdComponent.h"
+
+#include <QColor>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,7 +31,7 @@ class QProgressBar;
 class QPushButton;
 class QSplitter;
 class QStatusBar;
-class QTextEdit;
+class QPlainTextEdit;
 class QToolBar;
 class QToolButton;
 class PaneView;
@@ -89,10 +94,55 @@ public:
     // replace it to answer the modal dialog.
     std::function<bool(char editMode)> runSiteEditor;
 
-    // --- Connection (a hook until connecting exists) ------------------------------------
+    // --- Connection (FTPFormConnect.cpp) ------------------------------------------------
     void acConnectExecute();
     // Every change of UsePassive, by the user or by the program: the session's Passive flag.
     void UsePassiveClick();
+    // Logs, reports and disconnects after a failed network operation named by `placeCode`;
+    // "CD" only shows its box. A failure log that cannot be written raises (not EIdException).
+    void ReportFailure(const std::exception& error, const QString& placeCode);
+    void IdFTP1Status(TIdStatus status, const std::string& statusText);
+    void IdFTP1Disconnected();
+    // Where ReportFailure appends its lines: TempFolderPath + "FTP-log.txt".
+    std::string failureLogPath() const;
+
+    // --- Trace (FTPFormTrace.cpp) -------------------------------------------------------
+    void AddTraceLine(int size, bool bold, const QColor& colour, const QString& text);
+    void TraceData(const QColor& colour, const QString& prefix, const std::string& data);
+    void IdLogEvent1Received(const std::string& data);
+    void IdLogEvent1Sent(const std::string& data);
+    void acTraceToggleExecute();
+    // Lines of the trace pane, oldest first (for tests and the window's own checks).
+    QStringList traceLines() const;
+
+    // --- Remote pane (FTPFormRemote.cpp) ------------------------------------------------
+    void ListRemoteDirectory();
+    void ChangeRemoteDir(const std::string& directory);
+    void acRemoteRefreshExecute();
+    void acRemoteChgDirExecute();
+    void acRemoteUpExecute();
+    void acLVRdblclickExecute();
+    void acRemoteMakeDirExecute();
+    void acRemoteDeleteExecute();
+    void acRemoteRenameExecute();
+    void LVREdited(int row, const QString& text);
+    // The server's current directory as bytes (RemDir shows it as text).
+    std::string remoteDirectory() const;
+
+    // --- Transfers (FTPFormTransfers.cpp) -----------------------------------------------
+    // Uploads a local file (a bare name is taken from the local directory); answers success.
+    bool UploadFile(const std::string& name);
+    // Mode 1 overwrites an existing local file; any other mode asks whether to resume.
+    bool DownloadFile(const std::string& remoteName, const std::string& localPath, int mode);
+    void acUploadExecute();
+    void acDownloadExecute();
+    void acDownloadSaveAsExecute();
+    void acAbortTransferExecute();
+    void IdFTP1WorkBegin(TWorkMode mode, std::int64_t maximum);
+    void IdFTP1Work(TWorkMode mode, std::int64_t count);
+    void IdFTP1WorkEnd(TWorkMode mode);
+    std::int64_t ExpectedSize = 0;
+    double TransferSpeed = 0;
 
     // --- Command availability ---------------------------------------------------------
     void SetOpsEnabled(bool on);
@@ -146,7 +196,7 @@ public:
     QSplitter* VertSplitter = nullptr;   // local pane left, remote pane right
     PaneView* LVL = nullptr;
     PaneView* LVR = nullptr;
-    QTextEdit* RTFLog = nullptr;
+    QPlainTextEdit* RTFLog = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* StatusPanels[4] = {};
     QProgressBar* ProgressBar1 = nullptr;
