@@ -2,6 +2,7 @@
 // command connection's blocks split into lines, the password masked, and the trace switch.
 #include "app/FTPUnit.h"
 
+#include "app/ErrorReport.h"
 #include "app/TraceText.h"
 #include "ftp/IdFTP.h"
 #include "net/IdLogEvent.h"
@@ -29,7 +30,7 @@ void TFTPForm::connectTrace()
     IdLogEvent1->OnSent = [this](TIdBaseComponent*, const std::string&, const std::string& data) {
         IdLogEvent1Sent(data);
     };
-    connect(acTraceToggle, &QAction::triggered, this, &TFTPForm::acTraceToggleExecute);
+    connect(acTraceToggle, &QAction::triggered, this, reportingErrors([this] { acTraceToggleExecute(); }));
 }
 
 // The text goes in as plain text: nothing a server sends is read as markup. Only the new
