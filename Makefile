@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: deps configure build test run bench-transfer bench-listing clean
+.PHONY: deps configure build test run bench-transfer bench-listing bench-trace clean
 
 deps:
 	@bash scripts/install-deps
@@ -30,6 +30,9 @@ bench-transfer: build
 
 bench-listing: build
 	@$(BUILD)/bench/bench_listing
+
+bench-trace: build
+	@$(BUILD)/bench/bench_trace
 
 clean:
 	@rm -rf $(BUILD)

@@ -56,8 +56,12 @@ void TFTPForm::TraceData(const QColor& colour, const QString& prefix, const std:
 {
     if (AutoUploadActive)
         return;
+    // One edit for the whole block: the pane lays out and signals once, not once per line.
+    QTextCursor edit(RTFLog->document());
+    edit.beginEditBlock();
     for (const std::string& line : splitTraceData(data))
         AddTraceLine(8, false, colour, prefix + QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+    edit.endEditBlock();
 }
 
 void TFTPForm::IdLogEvent1Received(const std::string& data)
