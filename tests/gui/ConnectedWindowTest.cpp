@@ -85,6 +85,21 @@ TEST_F(ConnectedWindow, ARefusedConnectionIsReportedAndLoggedOncePerFailure)
     EXPECT_TRUE(window->acCreateSite->isEnabled());
 }
 
+TEST_F(ConnectedWindow, AFailureLogThatIsALinkIsRefusedAsAFileError)
+{
+    const auto victim = localDir.path() / "victim.txt";
+    writeWholeFile(victim, "mine");
+    std::filesystem::create_symlink(victim, logDir.path() / "FTP-log.txt");
+    startWithSite("127.0.0.1:" + std::to_string(closedPort()));
+    window->acConnect->trigger();
+    ASSERT_EQ(script->boxes.size(), 1u);
+    EXPECT_TRUE(script->boxes[0].text.startsWith("Cannot write the failure log ")) << script->boxes[0].text.toStdString();
+    EXPECT_EQ(script->boxes[0].icon, MsgIcon::Error);
+    EXPECT_EQ(readWholeFile(victim), "mine");
+    EXPECT_EQ(window->acConnect->text(), "Connect");
+    EXPECT_TRUE(window->acConnect->isEnabled());
+}
+
 TEST_F(ConnectedWindow, AMissingRemoteDirectoryIsIgnoredAndTheLoginDirectoryListed)
 {
     writeWholeFile(serverRoot.path() / "top.txt", "t");

@@ -248,22 +248,45 @@ TEST_F(Transfers, ASecondOperationFromThePumpIsRefusedWithABeep)
     EXPECT_EQ(std::filesystem::file_size(localDir.path() / "busy.bin"), 8u << 20);
 }
 
-TEST_F(Transfers, DisconnectDuringADownloadStopsItQuietly)
+// Disconnect, Reset, Quit and closing the window each stop a running download: the data
+// connection is closed, nothing is reported as a failure, and the partial file is a true prefix.
+TEST_F(Transfers, StoppingTheSessionDuringADownloadEndsItQuietly)
 {
     writePatternFile(serverRoot.path() / "long.bin", 64 << 20);
-    connectToRealServer();
-    selectRemote({"long.bin"});
-    atWork(2 << 20, [&] { window->acConnect->trigger(); });
-    window->acDownload->trigger();
-    EXPECT_FALSE(window->IdFTP1->IsConnected());
-    EXPECT_EQ(window->IdFTP1->DataLink(), nullptr);
-    EXPECT_TRUE(script->boxes.empty()) << script->boxTexts().join('|').toStdString();
-    EXPECT_EQ(failureLog(), "");
-    const std::string partial = localFile("long.bin");
-    EXPECT_LT(partial.size(), 16u << 20) << "the download stopped at the disconnect";
-    EXPECT_TRUE(serverFile("long.bin").compare(0, partial.size(), partial) == 0);
-    EXPECT_EQ(window->acConnect->text(), "Connect");
-    EXPECT_FALSE(window->TransferActive);
+    const struct {
+        const char* name;
+        std::function<void(TFTPForm&, ScriptedDialogs&)> stop;
+        QStringList boxes;
+    } stops[] = {
+        {"disconnect", [](TFTPForm& form, ScriptedDialogs&) { form.acConnect->trigger(); }, {}},
+        {"reset", [](TFTPForm& form, ScriptedDialogs&) { form.acReset->trigger(); },
+         {"Program has been reset to beginning - reconnect if necessary"}},
+        {"quit", [](TFTPForm& form, ScriptedDialogs&) { form.acQuit->trigger(); }, {}},
+        {"close", [](TFTPForm& form, ScriptedDialogs& dialogs) {
+             dialogs.answerBox(MsgButton::Yes);
+             form.close();
+         },
+         {"You are closing the application while connected.\nDisconnect and close?"}},
+    };
+    for (const auto& stop : stops) {
+        SCOPED_TRACE(stop.name);
+        window.reset();
+        std::filesystem::remove(localDir.path() / "long.bin");
+        connectToRealServer();
+        script->clear();
+        selectRemote({"long.bin"});
+        atWork(2 << 20, [&] { stop.stop(*window, *script); });
+        window->acDownload->trigger();
+        EXPECT_FALSE(window->IdFTP1->IsConnected());
+        EXPECT_EQ(window->IdFTP1->DataLink(), nullptr);
+        EXPECT_EQ(script->boxTexts(), stop.boxes);
+        EXPECT_EQ(failureLog(), "");
+        const std::string partial = localFile("long.bin");
+        EXPECT_LT(partial.size(), 16u << 20) << "the download stopped";
+        EXPECT_TRUE(serverFile("long.bin").compare(0, partial.size(), partial) == 0);
+        EXPECT_FALSE(window->TransferActive);
+        EXPECT_FALSE(window->acAbortTransfer->isEnabled());
+    }
 }
 
 } // namespace
