@@ -20,6 +20,42 @@ namespace {
 const QColor kTraceBlue(0, 0, 255);
 const QColor kTraceRed(255, 0, 0);
 
+// Keeps the trace on its newest line while the user has it there; a user who scrolled up to
+// read stays where they are.
+class TraceFollower {
+public:
+    explicit TraceFollower(QPlainTextEdit* pane)
+        : m_scroll(pane->verticalScrollBar()), m_following(m_scroll->value() == m_scroll->maximum())
+    {
+    }
+    ~TraceFollower()
+    {
+        if (m_following)
+            m_scroll->setValue(m_scroll->maximum());
+    }
+    TraceFollower(const TraceFollower&) = delete;
+    TraceFollower& operator=(const TraceFollower&) = delete;
+
+private:
+    QScrollBar* m_scroll;
+    bool m_following;
+};
+
+// The text goes in as plain text: nothing a server sends is read as markup. Only the new
+// block is laid out, so a trace of a long session stays cheap to add to.
+void appendTraceLine(QPlainTextEdit* pane, int size, bool bold, const QColor& colour, const QString& text)
+{
+    QTextCharFormat format;
+    format.setFontPointSize(size);
+    format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    format.setForeground(colour);
+    QTextCursor cursor(pane->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!pane->document()->isEmpty())
+        cursor.insertBlock();
+    cursor.insertText(text, format);
+}
+
 } // namespace
 
 void TFTPForm::connectTrace()
@@ -33,34 +69,23 @@ void TFTPForm::connectTrace()
     connect(acTraceToggle, &QAction::triggered, this, reportingErrors([this] { acTraceToggleExecute(); }));
 }
 
-// The text goes in as plain text: nothing a server sends is read as markup. Only the new
-// block is laid out, so a trace of a long session stays cheap to add to.
 void TFTPForm::AddTraceLine(int size, bool bold, const QColor& colour, const QString& text)
 {
-    QScrollBar* scroll = RTFLog->verticalScrollBar();
-    const bool following = scroll->value() == scroll->maximum();
-    QTextCharFormat format;
-    format.setFontPointSize(size);
-    format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
-    format.setForeground(colour);
-    QTextCursor cursor(RTFLog->document());
-    cursor.movePosition(QTextCursor::End);
-    if (!RTFLog->document()->isEmpty())
-        cursor.insertBlock();
-    cursor.insertText(text, format);
-    if (following)
-        scroll->setValue(scroll->maximum());
+    TraceFollower follower(RTFLog);
+    appendTraceLine(RTFLog, size, bold, colour, text);
 }
 
 void TFTPForm::TraceData(const QColor& colour, const QString& prefix, const std::string& data)
 {
     if (AutoUploadActive)
         return;
+    TraceFollower follower(RTFLog);
     // One edit for the whole block: the pane lays out and signals once, not once per line.
     QTextCursor edit(RTFLog->document());
     edit.beginEditBlock();
     for (const std::string& line : splitTraceData(data))
-        AddTraceLine(8, false, colour, prefix + QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+        appendTraceLine(RTFLog, 8, false, colour,
+                        prefix + QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
     edit.endEditBlock();
 }
 

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -45,6 +46,9 @@ TEST_F(ConnectedWindow, ConnectTracesTheLoginAndListsTheServerSorted)
     EXPECT_EQ(traceCount("->> PASS ******"), 1);
     EXPECT_TRUE(trace().filter("secret").isEmpty()) << "the password never shows";
     EXPECT_TRUE(traceHas("^<<- 230 "));
+    const QScrollBar* scroll = window->RTFLog->verticalScrollBar();
+    EXPECT_GT(scroll->maximum(), 0);
+    EXPECT_EQ(scroll->value(), scroll->maximum()) << "the trace follows its newest line";
     EXPECT_EQ(sortedRemoteNames(), (std::vector<std::string>{"a.txt", "b.txt", "dir"}));
     EXPECT_EQ(window->LVR->row(window->LVR->findRow("dir")).typeText, "Directory");
     EXPECT_EQ(window->statusPanel(3), "Remote entries=3");
