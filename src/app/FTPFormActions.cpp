@@ -88,7 +88,6 @@ void TFTPForm::createActions()
 
 void TFTPForm::connectActions()
 {
-    connect(acConnect, &QAction::triggered, this, &TFTPForm::acConnectExecute);
     connect(acQuit, &QAction::triggered, this, &TFTPForm::acQuitExecute);
     connect(acReset, &QAction::triggered, this, &TFTPForm::acResetExecute);
     connect(acCreateSite, &QAction::triggered, this, &TFTPForm::acCreateSiteExecute);

@@ -20,7 +20,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -244,7 +244,7 @@ void TFTPForm::createPanes()
     LVR->setObjectName(QStringLiteral("LVR"));
     fitColumnsToFont(LVL, m_localPaneWidth);
     fitColumnsToFont(LVR, width() - m_localPaneWidth - kSplitterHandle);
-    RTFLog = new QTextEdit(Splitter1);
+    RTFLog = new QPlainTextEdit(Splitter1);
     RTFLog->setObjectName(QStringLiteral("RTFLog"));
     RTFLog->setReadOnly(true);
     RTFLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -14,9 +14,6 @@
 
 namespace {
 
-// LocDir shows the directory as text; this property keeps its bytes beside it.
-constexpr const char* kDirectoryBytes = "directoryBytes";
-
 void showError(const QString& text)
 {
     dialogs().messageBox(text, MsgIcon::Error, {MsgButton::Abort});
@@ -75,17 +72,12 @@ void TFTPForm::connectLocalPane()
 
 std::string TFTPForm::localDirectory() const
 {
-    const QByteArray kept = LocDir->property(kDirectoryBytes).toByteArray();
-    const std::string bytes = kept.toStdString();
-    if (!kept.isEmpty() && nameText(bytes) == LocDir->text())
-        return bytes;
-    return nameBytes(LocDir->text());
+    return boxPath(LocDir);
 }
 
 void TFTPForm::setLocalDirectory(const std::string& directory)
 {
-    LocDir->setProperty(kDirectoryBytes, QByteArray::fromStdString(directory));
-    LocDir->setText(nameText(directory));
+    setBoxPath(LocDir, directory);
 }
 
 void TFTPForm::ListLocalDirectory()
@@ -127,8 +119,11 @@ void TFTPForm::LVLDblClick()
         return;
     }
     // An upload needs an idle session: refused while disconnected or while a command runs.
-    if (!OpsEnabled || TransferActive || !uploadFromLocalPane)
+    if (!OpsEnabled || TransferActive || m_operationDepth > 0 || !uploadFromLocalPane) {
+        if (sessionConnected())
+            dialogs().beep();
         return;
+    }
     uploadFromLocalPane(withDelimiter(localDirectory()) + LVL->row(first).name);
 }
 

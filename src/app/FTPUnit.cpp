@@ -42,6 +42,9 @@ constexpr int kDesignedHeight = 582;
 constexpr int kReceiveBufferSize = 8192;
 constexpr int kSendBufferSize = 4096;
 constexpr int kPumpIdleTimeOut = 50;
+// A server that stops answering, or a data connection that stops moving, ends in a time-out
+// error after this long instead of hanging the window.
+constexpr int kReadTimeout = 60000;
 
 const char* const kUsageLines[] = {
     "==>FTP <UploadList>",
@@ -89,6 +92,10 @@ TFTPForm::TFTPForm(const QStringList& arguments, QWidget* parent) : QMainWindow(
     createPopupMenus();
     connectActions();
     connectLocalPane();
+    connectSessionEvents();
+    connectTrace();
+    connectRemotePane();
+    connectTransfers();
     FormCreate(arguments);
 }
 
@@ -108,6 +115,7 @@ void TFTPForm::createSession()
     IdFTP1->MaxLineAction = TIdMaxLineAction::maException;
     IdFTP1->RecvBufferSize = kReceiveBufferSize;
     IdFTP1->SendBufferSize = kSendBufferSize;
+    IdFTP1->ReadTimeout = kReadTimeout;
     IdFTP1->ProxySettings.ProxyType = TIdFtpProxyType::fpcmNone;
     IdFTP1->ProxySettings.Port = 0;
     IdFTP1->Passive = UsePassive->isChecked();
@@ -352,14 +360,7 @@ void TFTPForm::acQuitExecute()
 
 void TFTPForm::acResetExecute()
 {
-    LVR->clearRows();
-    SetOpsEnabled(false);
-    SetFileEnabled(true);
-    acConnect->setEnabled(true);
-    acConnect->setToolTip(QStringLiteral("Connect to site"));
-    acConnect->setText(QStringLiteral("Connect"));
-    acConnect->setIcon(actionImage(kConnectImage, style()));
-    setStatusPanel(3, QString());
+    showDisconnectedState();
     if (sessionConnected())
         endSession(true);
     dialogs().beep();
@@ -374,10 +375,11 @@ bool TFTPForm::sessionConnected()
 
 void TFTPForm::endSession(bool swallowErrors)
 {
+    m_sessionEndedByUser = true;
     if (swallowErrors) {
         try {
             if (TransferActive)
-                IdFTP1->SendAbort();
+                abortRunningTransfer();
             IdFTP1->CloseSession();
         } catch (...) {
             dropConnection();
@@ -389,7 +391,7 @@ void TFTPForm::endSession(bool swallowErrors)
     std::exception_ptr abortFailure;
     if (TransferActive) {
         try {
-            IdFTP1->SendAbort();
+            abortRunningTransfer();
         } catch (...) {
             abortFailure = std::current_exception();
         }
@@ -407,9 +409,4 @@ void TFTPForm::dropConnection()
             IdFTP1->CloseConnection();
     } catch (...) {
     }
-}
-
-void TFTPForm::acConnectExecute()
-{
-    // Connecting arrives with the connection work; until then the command does nothing.
 }

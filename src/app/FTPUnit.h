@@ -2,6 +2,8 @@
 // availability. Its methods are spread over FTPForm*.cpp files by concern, all declared here.
 #pragma once
 
+#include "app/PaneRow.h"
+#include "app/TransferProgress.h"
 #include "net/IdComponent.h"
 
 #include <QColor>
@@ -39,6 +41,7 @@ class TSiteForm;
 class TIdAntiFreeze;
 class TIdFTP;
 class TIdLogEvent;
+class EIdException;
 struct TarnSettingsRecord;
 
 class TFTPForm : public QMainWindow {
@@ -100,7 +103,7 @@ public:
     void UsePassiveClick();
     // Logs, reports and disconnects after a failed network operation named by `placeCode`;
     // "CD" only shows its box. A failure log that cannot be written raises (not EIdException).
-    void ReportFailure(const std::exception& error, const QString& placeCode);
+    void ReportFailure(const EIdException& error, const QString& placeCode);
     void IdFTP1Status(TIdStatus status, const std::string& statusText);
     void IdFTP1Disconnected();
     // Where ReportFailure appends its lines: TempFolderPath + "FTP-log.txt".
@@ -337,6 +340,52 @@ private:
     // Shows the site editor and, when a site was saved, refills the site box and local pane.
     void editSite(char editMode);
 
+    // Connection.
+    void connectSessionEvents();
+    void showConnectCommand(bool connected);
+    // The remote pane emptied and the commands of the disconnected state.
+    void showDisconnectedState();
+    void connectSession();
+    void openSiteSession(const std::string& remoteDirectory);
+    void finishConnect();
+    void disconnectSession();
+    void finishDisconnect();
+    void closeAfterFailure();
+    // Trace.
+    void connectTrace();
+    // Remote pane.
+    void connectRemotePane();
+    std::vector<PaneRow> selectedRemoteRows() const;
+    bool deleteRemoteRow(const PaneRow& row);
+    // A command of the session is running (possibly paused in the pump under this call).
+    bool sessionOperationRunning() const;
+    // Transfers.
+    void connectTransfers();
+    // The local directory + the remote name, or none after an error box when the server's
+    // name cannot be a local file name.
+    std::optional<std::string> localPathFor(const std::string& remoteName);
+    bool mayDownloadAll(const std::vector<PaneRow>& rows);
+    void downloadAsChosen(const std::string& remoteName, const std::string& localPath, int mode);
+    void abortRunningTransfer();
+    void reportTransferFailure(const EIdException& error, const QString& placeCode);
+
+    // Marks a session command as running for as long as it is on the stack, also while it
+    // waits in the pump; the outermost one starts with no abort recorded.
+    class OperationScope {
+    public:
+        explicit OperationScope(TFTPForm& form) : m_form(form)
+        {
+            if (m_form.m_operationDepth++ == 0)
+                m_form.m_transferAborted = false;
+        }
+        ~OperationScope() { --m_form.m_operationDepth; }
+        OperationScope(const OperationScope&) = delete;
+        OperationScope& operator=(const OperationScope&) = delete;
+
+    private:
+        TFTPForm& m_form;
+    };
+
     bool m_programEnded = false;
     bool m_activatedOnce = false;
     bool m_inFormActivate = false;
@@ -344,4 +393,14 @@ private:
     int m_localPaneWidth = 373;
     int m_tracePaneHeight = 174;
     TSiteForm* m_siteEditor = nullptr;
+
+    int m_operationDepth = 0;
+    // The user disconnected, reset or quit: a command that fails under it is not reported.
+    bool m_sessionEndedByUser = false;
+    // An abort went out during the running command.
+    bool m_transferAborted = false;
+    std::chrono::steady_clock::time_point m_transferStart;
+    std::optional<std::chrono::steady_clock::time_point> m_lastDisplay;
+    std::int64_t m_progressTotal = 0;
+    ProgressScale m_progressScale;
 };

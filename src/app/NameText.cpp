@@ -1,6 +1,8 @@
 // Names are UTF-8 on this system; invalid bytes are shown, never stored, as replacements.
 #include "app/NameText.h"
 
+#include <QLineEdit>
+
 namespace {
 
 // Whether `bytes` may be cut at `at` without changing how the name reads: a cut inside a
@@ -53,4 +55,25 @@ std::string editedNameBytes(const std::string& oldBytes, const QString& text)
     }
     const QString middle = text.mid(headLength, text.size() - headLength - tailLength);
     return oldBytes.substr(0, head) + nameBytes(middle) + oldBytes.substr(tail);
+}
+
+namespace {
+
+constexpr const char* kPathBytes = "pathBytes";
+
+} // namespace
+
+void setBoxPath(QLineEdit* box, const std::string& path)
+{
+    box->setProperty(kPathBytes, QByteArray::fromStdString(path));
+    box->setText(nameText(path));
+}
+
+std::string boxPath(const QLineEdit* box)
+{
+    const QByteArray kept = box->property(kPathBytes).toByteArray();
+    const std::string bytes = kept.toStdString();
+    if (!kept.isEmpty() && nameText(bytes) == box->text())
+        return bytes;
+    return nameBytes(box->text());
 }

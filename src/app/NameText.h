@@ -3,6 +3,8 @@
 
 #include <QString>
 
+class QLineEdit;
+
 #include <string>
 #include <string_view>
 
@@ -16,3 +18,8 @@ std::string nameBytes(const QString& text);
 // So a name that is not valid UTF-8 survives being confirmed unchanged, or having only its
 // extension changed.
 std::string editedNameBytes(const std::string& oldBytes, const QString& text);
+
+// A directory box (LocDir, RemDir) that shows a path as text and keeps its bytes beside it, so a
+// path that is not valid UTF-8 survives being shown; text the user typed over it wins.
+void setBoxPath(QLineEdit* box, const std::string& path);
+std::string boxPath(const QLineEdit* box);

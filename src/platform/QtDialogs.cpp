@@ -67,7 +67,10 @@ void installDialogs(std::unique_ptr<Dialogs> replacement)
 MsgButton QtDialogs::messageBox(const QString& text, MsgIcon icon,
                                 const std::vector<MsgButton>& buttons)
 {
-    QMessageBox box(toQtIcon(icon), QApplication::applicationDisplayName(), text,
+    // A carriage return alone breaks the line, as the window's texts expect.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QMessageBox box(toQtIcon(icon), QApplication::applicationDisplayName(), shown,
                     QMessageBox::NoButton, QApplication::activeWindow());
     // The texts quote file and site names, which may look like markup: show them as written.
     box.setTextFormat(Qt::PlainText);

@@ -1,0 +1,230 @@
+// Connecting and disconnecting the session, the connect command's look in each state, the
+// session's status events, and ReportFailure with the failure log.
+#include "app/FTPUnit.h"
+
+#include "app/ActionImages.h"
+#include "app/FailureLog.h"
+#include "app/NameText.h"
+#include "app/PaneView.h"
+#include "app/SiteAddress.h"
+#include "ftp/IdFTP.h"
+#include "platform/Dialogs.h"
+#include "sites/SiteUnit.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLineEdit>
+
+namespace {
+
+const QColor kTraceBlue(0, 0, 255);
+
+QString traceTimeStamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss dd/MM/yy"));
+}
+
+QString longTimeText()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss"));
+}
+
+std::string programFileName()
+{
+    const QString path = QCoreApplication::applicationFilePath();
+    return path.isEmpty() ? std::string("tarn") : QFileInfo(path).fileName().toStdString();
+}
+
+std::tm localTimeNow()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+} // namespace
+
+void TFTPForm::connectSessionEvents()
+{
+    IdFTP1->OnStatus = [this](TIdComponent*, TIdStatus status, const std::string& text) {
+        IdFTP1Status(status, text);
+    };
+    IdFTP1->OnDisconnected = [this](TIdComponent*) { IdFTP1Disconnected(); };
+    IdFTP1->OnWorkBegin = [this](TIdComponent*, TWorkMode mode, std::int64_t maximum) {
+        IdFTP1WorkBegin(mode, maximum);
+    };
+    IdFTP1->OnWork = [this](TIdComponent*, TWorkMode mode, std::int64_t count) {
+        IdFTP1Work(mode, count);
+    };
+    IdFTP1->OnWorkEnd = [this](TIdComponent*, TWorkMode mode) { IdFTP1WorkEnd(mode); };
+    connect(acConnect, &QAction::triggered, this, &TFTPForm::acConnectExecute);
+}
+
+void TFTPForm::showConnectCommand(bool connected)
+{
+    acConnect->setText(connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+    acConnect->setToolTip(connected ? QStringLiteral("Disconnect from site")
+                                    : QStringLiteral("Connect to site"));
+    acConnect->setIcon(actionImage(connected ? kDisconnectImage : kConnectImage, style()));
+    acConnect->setEnabled(true);
+}
+
+void TFTPForm::showDisconnectedState()
+{
+    LVR->clearRows();
+    SetOpsEnabled(false);
+    SetFileEnabled(true);
+    showConnectCommand(false);
+    setStatusPanel(3, QString());
+}
+
+void TFTPForm::acConnectExecute()
+{
+    if (SiteCount == 0)
+        return;
+    // A command still unwinding from a closed session must finish before a new one opens.
+    if (m_operationDepth > 0 && !sessionConnected()) {
+        dialogs().beep();
+        return;
+    }
+    acConnect->setEnabled(false);
+    if (sessionConnected())
+        disconnectSession();
+    else
+        connectSession();
+}
+
+void TFTPForm::disconnectSession()
+{
+    try {
+        try {
+            if (TransferActive)
+                abortRunningTransfer();
+            IdFTP1->CloseSession();
+        } catch (const EIdException& error) {
+            ReportFailure(error, QStringLiteral("C1"));
+        }
+    } catch (...) {
+        finishDisconnect();
+        throw;
+    }
+    finishDisconnect();
+}
+
+void TFTPForm::finishDisconnect()
+{
+    m_sessionEndedByUser = true;
+    showDisconnectedState();
+    AddTraceLine(8, true, kTraceBlue, QStringLiteral("Disconnected. ") + traceTimeStamp());
+}
+
+void TFTPForm::connectSession()
+{
+    const TSiteRecord& site = SiteList[static_cast<std::size_t>(CurrentSite)];
+    RemDir->setText(nameText(site.RDir));
+    const std::string remoteDirectory = site.RDir;
+    const SiteAddress address = splitSiteHost(site.Host);
+    IdFTP1->SetUsername(site.User);
+    IdFTP1->SetPassword(DecodePassword(site.Pass));
+    IdFTP1->Host = address.host;
+    IdFTP1->Port = address.port != 0 ? address.port : TIdFTP::kDefaultPort;
+    m_sessionEndedByUser = false;
+    SetFileEnabled(false);
+    AddTraceLine(8, true, kTraceBlue, QStringLiteral("Connecting ") + traceTimeStamp());
+    try {
+        openSiteSession(remoteDirectory);
+    } catch (...) {
+        finishConnect();
+        throw;
+    }
+    finishConnect();
+}
+
+void TFTPForm::openSiteSession(const std::string& remoteDirectory)
+{
+    OperationScope operation(*this);
+    QString placeCode = QStringLiteral("CF");
+    try {
+        IdFTP1->OpenSession(true, -1);
+        placeCode = QStringLiteral("CD");
+        if (!remoteDirectory.empty())
+            IdFTP1->ChangeDirectory(remoteDirectory);
+    } catch (const EIdException& error) {
+        ReportFailure(error, placeCode);
+        if (!sessionConnected())
+            AddTraceLine(8, true, kTraceBlue, QStringLiteral("Connection failed"));
+    }
+}
+
+void TFTPForm::finishConnect()
+{
+    if (sessionConnected() && !AutoUploadActive)
+        ListRemoteDirectory();
+    if (sessionConnected()) {
+        SetOpsEnabled(true);
+        showConnectCommand(true);
+    } else {
+        SetOpsEnabled(false);
+        SetFileEnabled(true);
+        showConnectCommand(false);
+    }
+}
+
+std::string TFTPForm::failureLogPath() const
+{
+    return TempFolderPath + kFailureLogName;
+}
+
+void TFTPForm::ReportFailure(const EIdException& error, const QString& placeCode)
+{
+    if (placeCode == QLatin1String("CD")) {
+        dialogs().messageBox(QStringLiteral("Remote Directory invalid. Correct Site definition?"),
+                             MsgIcon::Error, {MsgButton::Ignore});
+        return;
+    }
+    // A session the user closed under a running command ends that command quietly.
+    if (m_sessionEndedByUser && !sessionConnected()) {
+        showDisconnectedState();
+        return;
+    }
+    const std::string message = error.Message();
+    appendFailureLog(failureLogPath(),
+                     failureLogLine(localTimeNow(), placeCode.toStdString(),
+                                    failureDetails(error.ClassName(), programFileName(), message)));
+    const QString text = placeCode == QLatin1String("CF")
+        ? QStringLiteral("Connection failed.  Check you are connected to the Internet\r"
+                         "(Details logged in FTP-log.txt in Windows Temporary Folder)")
+        : QString::fromLocal8Bit(message) + QStringLiteral("\rDisconnecting.   (Code=") + placeCode
+              + u')';
+    dialogs().showMessage(text);
+    showDisconnectedState();
+    closeAfterFailure();
+}
+
+void TFTPForm::closeAfterFailure()
+{
+    if (!sessionConnected())
+        return;
+    try {
+        IdFTP1->CloseConnection();
+        AddTraceLine(8, true, kTraceBlue, QStringLiteral("Disconnected ") + traceTimeStamp());
+    } catch (const std::exception& error) {
+        dialogs().showMessage(QStringLiteral("Disconnect failed; Message= ")
+                              + QString::fromLocal8Bit(error.what()));
+    }
+}
+
+void TFTPForm::IdFTP1Status(TIdStatus, const std::string& statusText)
+{
+    const QString line = longTimeText() + QStringLiteral(" - ") + QString::fromLocal8Bit(statusText);
+    AddTraceLine(8, true, kTraceBlue, line);
+    setStatusPanel(1, line);
+}
+
+void TFTPForm::IdFTP1Disconnected()
+{
+    setStatusPanel(1, QStringLiteral("Disconnected."));
+}

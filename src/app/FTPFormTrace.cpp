@@ -1,0 +1,89 @@
+// The connection trace: lines of their own size, style and colour appended to RTFLog, the
+// command connection's blocks split into lines, the password masked, and the trace switch.
+#include "app/FTPUnit.h"
+
+#include "app/TraceText.h"
+#include "ftp/IdFTP.h"
+#include "net/IdLogEvent.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTextBlock>
+#include <QTextCursor>
+
+namespace {
+
+const QColor kTraceBlue(0, 0, 255);
+const QColor kTraceRed(255, 0, 0);
+
+} // namespace
+
+void TFTPForm::connectTrace()
+{
+    IdLogEvent1->OnReceived = [this](TIdBaseComponent*, const std::string&, const std::string& data) {
+        IdLogEvent1Received(data);
+    };
+    IdLogEvent1->OnSent = [this](TIdBaseComponent*, const std::string&, const std::string& data) {
+        IdLogEvent1Sent(data);
+    };
+    connect(acTraceToggle, &QAction::triggered, this, &TFTPForm::acTraceToggleExecute);
+}
+
+// The text goes in as plain text: nothing a server sends is read as markup. Only the new
+// block is laid out, so a trace of a long session stays cheap to add to.
+void TFTPForm::AddTraceLine(int size, bool bold, const QColor& colour, const QString& text)
+{
+    QScrollBar* scroll = RTFLog->verticalScrollBar();
+    const bool following = scroll->value() == scroll->maximum();
+    QTextCharFormat format;
+    format.setFontPointSize(size);
+    format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    format.setForeground(colour);
+    QTextCursor cursor(RTFLog->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!RTFLog->document()->isEmpty())
+        cursor.insertBlock();
+    cursor.insertText(text, format);
+    if (following)
+        scroll->setValue(scroll->maximum());
+}
+
+void TFTPForm::TraceData(const QColor& colour, const QString& prefix, const std::string& data)
+{
+    if (AutoUploadActive)
+        return;
+    for (const std::string& line : splitTraceData(data))
+        AddTraceLine(8, false, colour, prefix + QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+}
+
+void TFTPForm::IdLogEvent1Received(const std::string& data)
+{
+    TraceData(kTraceBlue, QStringLiteral("<<- "), data);
+}
+
+void TFTPForm::IdLogEvent1Sent(const std::string& data)
+{
+    TraceData(kTraceRed, QStringLiteral("->> "), isPasswordCommand(data) ? kMaskedPasswordCommand : data);
+}
+
+void TFTPForm::acTraceToggleExecute()
+{
+    const bool on = TraceCheckBox->isChecked();
+    IdFTP1->SetIntercept(on ? IdLogEvent1.get() : nullptr);
+    RTFLog->setVisible(on);
+    if (on)
+        applyPaneSizes();
+}
+
+QStringList TFTPForm::traceLines() const
+{
+    QStringList lines;
+    for (QTextBlock block = RTFLog->document()->begin(); block.isValid(); block = block.next())
+        lines << block.text();
+    if (lines.size() == 1 && lines.front().isEmpty())
+        lines.clear();
+    return lines;
+}

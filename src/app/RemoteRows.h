@@ -1,0 +1,18 @@
+// The remote pane's rows from the parsed listing, and which server names may become local
+// file names.
+#pragma once
+
+#include "app/PaneRow.h"
+#include "ftp/IdFTPList.h"
+
+#include <string_view>
+#include <vector>
+
+// Name, Size (the full 64-bit size; a single blank for a directory), Modified, Type ("File"
+// for files and links) and Permissions (owner, group and other rights joined).
+PaneRow remoteRowOf(const TIdFTPListItem& item);
+std::vector<PaneRow> remoteRowsOf(const TIdFTPListItems& items);
+
+// A name the server sent is only ever written below the local directory: a name that is
+// empty, "." or "..", or holds "/" or a control character is refused.
+bool isSafeLocalName(std::string_view name);
