@@ -318,6 +318,59 @@ void timePair(bool windowFirst, const std::function<double()>& byWindow, const s
         windowTimes.push_back(byWindow());
 }
 
+struct Results {
+    std::vector<double> windowDown, sessionDown, windowUp, sessionUp, pane, curl;
+    double latencyMs;
+    double listingLatencyMs;
+    double transferPeakMiB;
+};
+
+double rate(double seconds)
+{
+    return kFileSize / kMiB / seconds;
+}
+
+// The median MiB/s with the slowest and fastest run: the machine is shared, so the spread says
+// how far to trust the median.
+std::string rateText(const std::vector<double>& times)
+{
+    const auto [fastest, slowest] = std::minmax_element(times.begin(), times.end());
+    char text[80];
+    std::snprintf(text, sizeof text, "%7.1f MiB/s (%.0f-%.0f)", rate(bench::median(times)), rate(*slowest),
+                  rate(*fastest));
+    return text;
+}
+
+double loadAverage()
+{
+    double load = 0;
+    std::ifstream("/proc/loadavg") >> load;
+    return load;
+}
+
+void printResults(const Results& r, int runs)
+{
+    const double downRatio = rate(bench::median(r.windowDown)) / rate(bench::median(r.sessionDown));
+    const double upRatio = rate(bench::median(r.windowUp)) / rate(bench::median(r.sessionUp));
+    const double paneRatio = bench::median(r.pane) / bench::median(r.curl);
+    std::printf("1 GiB over loopback from pyftpdlib, %d runs each, median MiB/s (slowest-fastest); load average "
+                "%.1f\n", runs, loadAverage());
+    std::printf("download  window %s   session alone %s   ratio %.3f\n", rateText(r.windowDown).c_str(),
+                rateText(r.sessionDown).c_str(), downRatio);
+    std::printf("upload    window %s   session alone %s   ratio %.3f\n", rateText(r.windowUp).c_str(),
+                rateText(r.sessionUp).c_str(), upRatio);
+    std::printf("largest lateness of a 10 ms timer during the window's transfers: %.1f ms\n", r.latencyMs);
+    std::printf("peak_rss_mib after the transfers=%.1f\n", r.transferPeakMiB);
+    std::printf("%d files, median seconds: remote pane listed, filled and sorted %.3f s; curl raw LIST %.3f s\n",
+                kListingFiles, bench::median(r.pane), bench::median(r.curl));
+    std::printf("largest lateness of the timer while the pane was listed: %.1f ms\n", r.listingLatencyMs);
+    std::printf("peak_rss_mib after the listings=%.1f\n", bench::peakResidentMiB());
+    std::printf("window_vs_session is the lower of the download and upload ratios; goals: >= 0.95, "
+                "max_event_latency_ms <= 50, pane_vs_curl <= 1.5\n");
+    std::printf("window_vs_session=%.2f max_event_latency_ms=%.1f pane_vs_curl=%.2f\n", std::min(downRatio, upRatio),
+                r.latencyMs, paneRatio);
+}
+
 int runBench(int runs)
 {
     TempDir serverRoot("tarn-bench-window-root");
@@ -358,25 +411,9 @@ int runBench(int runs)
     }
     window.acConnect->trigger(); // disconnect: QUIT before the server goes away
 
-    auto rate = [](const std::vector<double>& times) { return kFileSize / kMiB / bench::median(times); };
-    const double downRatio = rate(windowDown) / rate(sessionDown);
-    const double upRatio = rate(windowUp) / rate(sessionUp);
-    const double paneRatio = bench::median(pane) / bench::median(curl);
-    std::printf("1 GiB over loopback from pyftpdlib, %d runs each, median MiB/s\n", runs);
-    std::printf("download  window %8.1f MiB/s   session alone %8.1f MiB/s   ratio %.3f\n",
-                rate(windowDown), rate(sessionDown), downRatio);
-    std::printf("upload    window %8.1f MiB/s   session alone %8.1f MiB/s   ratio %.3f\n",
-                rate(windowUp), rate(sessionUp), upRatio);
-    std::printf("largest lateness of a 10 ms timer during the window's transfers: %.1f ms\n", latencyMs);
-    std::printf("peak_rss_mib after the transfers=%.1f\n", transferPeakMiB);
-    std::printf("%d files, median seconds: remote pane listed, filled and sorted %.3f s; curl raw LIST %.3f s\n",
-                kListingFiles, bench::median(pane), bench::median(curl));
-    std::printf("largest lateness of the timer while the pane was listed: %.1f ms\n", listingLatencyMs);
-    std::printf("peak_rss_mib after the listings=%.1f\n", bench::peakResidentMiB());
-    std::printf("window_vs_session is the lower of the download and upload ratios; goals: >= 0.95, "
-                "max_event_latency_ms <= 50, pane_vs_curl <= 1.5\n");
-    std::printf("window_vs_session=%.2f max_event_latency_ms=%.1f pane_vs_curl=%.2f\n",
-                std::min(downRatio, upRatio), latencyMs, paneRatio);
+    printResults({windowDown, sessionDown, windowUp, sessionUp, pane, curl, latencyMs, listingLatencyMs,
+                  transferPeakMiB},
+                 runs);
     return 0;
 }
 
