@@ -1,9 +1,9 @@
 # Everyday commands: make test, make run, make demo, make bench-transfer, make bench-listing,
-# make bench-window.
+# make bench-trace, make bench-window.
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: deps configure build test run demo bench-transfer bench-listing bench-window clean
+.PHONY: deps configure build test run demo bench-transfer bench-listing bench-trace bench-window clean
 
 deps:
 	@bash scripts/install-deps
@@ -40,6 +40,9 @@ bench-transfer: build
 
 bench-listing: build
 	@$(BUILD)/bench/bench_listing
+
+bench-trace: build
+	@$(BUILD)/bench/bench_trace
 
 bench-window: build
 	@$(BUILD)/bench/bench_window

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <exception>
+#include <type_traits>
 #include <utility>
 
 void showErrorReport(const std::exception& error);
@@ -25,10 +26,16 @@ void runReportingErrors(Handler&& handler) noexcept
 
 // Wraps a slot so that connect() never lets an exception reach Qt:
 // connect(action, &QAction::triggered, this, reportingErrors([this] { acConnectExecute(); }));
+// A handler that takes none of the signal's arguments is called without them.
 template <class Handler>
 auto reportingErrors(Handler handler)
 {
     return [handler = std::move(handler)](auto&&... arguments) mutable {
-        runReportingErrors([&] { handler(std::forward<decltype(arguments)>(arguments)...); });
+        runReportingErrors([&] {
+            if constexpr (std::is_invocable_v<Handler&, decltype(arguments)...>)
+                handler(std::forward<decltype(arguments)>(arguments)...);
+            else
+                handler();
+        });
     };
 }

@@ -2,6 +2,7 @@
 // session's status events, and ReportFailure with the failure log.
 #include "app/FTPUnit.h"
 
+#include "app/ErrorReport.h"
 #include "app/ActionImages.h"
 #include "app/FailureLog.h"
 #include "app/NameText.h"
@@ -60,7 +61,7 @@ void TFTPForm::connectSessionEvents()
         IdFTP1Work(mode, count);
     };
     IdFTP1->OnWorkEnd = [this](TIdComponent*, TWorkMode mode) { IdFTP1WorkEnd(mode); };
-    connect(acConnect, &QAction::triggered, this, &TFTPForm::acConnectExecute);
+    connect(acConnect, &QAction::triggered, this, reportingErrors([this] { acConnectExecute(); }));
 }
 
 void TFTPForm::showConnectCommand(bool connected)

@@ -247,6 +247,8 @@ void TFTPForm::createPanes()
     RTFLog = new QPlainTextEdit(Splitter1);
     RTFLog->setObjectName(QStringLiteral("RTFLog"));
     RTFLog->setReadOnly(true);
+    // The trace only grows: an undo history of it would grow as fast and serve nobody.
+    RTFLog->setUndoRedoEnabled(false);
     RTFLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     // The local pane and the trace keep their size when the window is resized.

@@ -2,6 +2,7 @@
 // (change directory, up, double click, make directory, delete, rename by command and in place).
 #include "app/FTPUnit.h"
 
+#include "app/ErrorReport.h"
 #include "app/LocalFiles.h"
 #include "app/NameText.h"
 #include "app/PaneView.h"
@@ -43,15 +44,15 @@ bool startsWith(const std::string& text, const std::string& prefix)
 
 void TFTPForm::connectRemotePane()
 {
-    connect(acRemoteRefresh, &QAction::triggered, this, &TFTPForm::acRemoteRefreshExecute);
-    connect(acRemoteChgDir, &QAction::triggered, this, &TFTPForm::acRemoteChgDirExecute);
-    connect(acRemoteUp, &QAction::triggered, this, &TFTPForm::acRemoteUpExecute);
-    connect(acLVRdblclick, &QAction::triggered, this, &TFTPForm::acLVRdblclickExecute);
-    connect(acRemoteMakeDir, &QAction::triggered, this, &TFTPForm::acRemoteMakeDirExecute);
-    connect(acRemoteDelete, &QAction::triggered, this, &TFTPForm::acRemoteDeleteExecute);
-    connect(acRemoteRename, &QAction::triggered, this, &TFTPForm::acRemoteRenameExecute);
-    connect(LVR, &PaneView::paneDoubleClicked, this, &TFTPForm::acLVRdblclickExecute);
-    connect(LVR, &PaneView::nameEdited, this, &TFTPForm::LVREdited);
+    connect(acRemoteRefresh, &QAction::triggered, this, reportingErrors([this] { acRemoteRefreshExecute(); }));
+    connect(acRemoteChgDir, &QAction::triggered, this, reportingErrors([this] { acRemoteChgDirExecute(); }));
+    connect(acRemoteUp, &QAction::triggered, this, reportingErrors([this] { acRemoteUpExecute(); }));
+    connect(acLVRdblclick, &QAction::triggered, this, reportingErrors([this] { acLVRdblclickExecute(); }));
+    connect(acRemoteMakeDir, &QAction::triggered, this, reportingErrors([this] { acRemoteMakeDirExecute(); }));
+    connect(acRemoteDelete, &QAction::triggered, this, reportingErrors([this] { acRemoteDeleteExecute(); }));
+    connect(acRemoteRename, &QAction::triggered, this, reportingErrors([this] { acRemoteRenameExecute(); }));
+    connect(LVR, &PaneView::paneDoubleClicked, this, reportingErrors([this] { acLVRdblclickExecute(); }));
+    connect(LVR, &PaneView::nameEdited, this, reportingErrors([this](int row, const QString& text) { LVREdited(row, text); }));
 }
 
 std::string TFTPForm::remoteDirectory() const

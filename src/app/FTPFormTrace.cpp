@@ -2,6 +2,7 @@
 // command connection's blocks split into lines, the password masked, and the trace switch.
 #include "app/FTPUnit.h"
 
+#include "app/ErrorReport.h"
 #include "app/TraceText.h"
 #include "ftp/IdFTP.h"
 #include "net/IdLogEvent.h"
@@ -29,7 +30,7 @@ void TFTPForm::connectTrace()
     IdLogEvent1->OnSent = [this](TIdBaseComponent*, const std::string&, const std::string& data) {
         IdLogEvent1Sent(data);
     };
-    connect(acTraceToggle, &QAction::triggered, this, &TFTPForm::acTraceToggleExecute);
+    connect(acTraceToggle, &QAction::triggered, this, reportingErrors([this] { acTraceToggleExecute(); }));
 }
 
 // The text goes in as plain text: nothing a server sends is read as markup. Only the new
@@ -55,8 +56,12 @@ void TFTPForm::TraceData(const QColor& colour, const QString& prefix, const std:
 {
     if (AutoUploadActive)
         return;
+    // One edit for the whole block: the pane lays out and signals once, not once per line.
+    QTextCursor edit(RTFLog->document());
+    edit.beginEditBlock();
     for (const std::string& line : splitTraceData(data))
         AddTraceLine(8, false, colour, prefix + QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+    edit.endEditBlock();
 }
 
 void TFTPForm::IdLogEvent1Received(const std::string& data)

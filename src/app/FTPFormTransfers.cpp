@@ -2,6 +2,7 @@
 // resume question, Abort, and the progress bar, speed and time remaining fed by work events.
 #include "app/FTPUnit.h"
 
+#include "app/ErrorReport.h"
 #include "app/LocalFiles.h"
 #include "app/NameText.h"
 #include "app/PaneView.h"
@@ -38,10 +39,10 @@ std::string lastPathComponent(const std::string& path)
 
 void TFTPForm::connectTransfers()
 {
-    connect(acUpload, &QAction::triggered, this, &TFTPForm::acUploadExecute);
-    connect(acDownload, &QAction::triggered, this, &TFTPForm::acDownloadExecute);
-    connect(acDownloadSaveAs, &QAction::triggered, this, &TFTPForm::acDownloadSaveAsExecute);
-    connect(acAbortTransfer, &QAction::triggered, this, &TFTPForm::acAbortTransferExecute);
+    connect(acUpload, &QAction::triggered, this, reportingErrors([this] { acUploadExecute(); }));
+    connect(acDownload, &QAction::triggered, this, reportingErrors([this] { acDownloadExecute(); }));
+    connect(acDownloadSaveAs, &QAction::triggered, this, reportingErrors([this] { acDownloadSaveAsExecute(); }));
+    connect(acAbortTransfer, &QAction::triggered, this, reportingErrors([this] { acAbortTransferExecute(); }));
     uploadFromLocalPane = [this](const std::string& path) {
         const bool uploaded = UploadFile(path);
         if (uploaded)

@@ -146,6 +146,10 @@ void TSiteForm::buildLayout()
     sName = addField(grid, 0, "sName", "Site Name (the name you use to identify this site)", 410);
     sName->setMaxLength(kMaxNameLength);
     sHost = addField(grid, 1, "sHost", "FTP Host name (supplied by your service provider)", 420);
+    // The port is ours to offer beyond the host name; without one the session uses 21.
+    sHost->setToolTip("Host name or address; add :port for a server on another port than 21, "
+                      "for example ftp.example.org:2121");
+    sHost->setPlaceholderText("ftp.example.org or ftp.example.org:2121");
     sUser = addField(grid, 2, "sUser", "FTP User ID (supplied by service provider)", 430);
     sPass = addField(grid, 3, "sPass", "FTP Login password", 440);
     sPass->setEchoMode(QLineEdit::Password);

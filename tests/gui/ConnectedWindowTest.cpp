@@ -1,0 +1,159 @@
+// Connecting from the window: the trace of the login, the connect command in each state,
+// disconnecting, and the failure report with its log, against the real and a scripted server.
+#include "ConnectedWindowSupport.h"
+
+#include "protocol/FtpScript.h"
+
+#include <QCheckBox>
+#include <QPlainTextEdit>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+namespace {
+
+const QString kStamp = QStringLiteral("\\d\\d:\\d\\d:\\d\\d \\d\\d/\\d\\d/\\d\\d$");
+const QString kConnectFailedBox = QStringLiteral(
+    "Connection failed.  Check you are connected to the Internet\r"
+    "(Details logged in FTP-log.txt in Windows Temporary Folder)");
+
+// A loopback port with nothing listening on it.
+int closedPort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+class ConnectedWindow : public ConnectedWindowFixture {};
+
+TEST_F(ConnectedWindow, ConnectTracesTheLoginAndListsTheServerSorted)
+{
+    writeWholeFile(serverRoot.path() / "b.txt", "bb");
+    writeWholeFile(serverRoot.path() / "a.txt", "a");
+    std::filesystem::create_directory(serverRoot.path() / "dir");
+    connectToRealServer();
+    EXPECT_TRUE(traceHas("^Connecting " + kStamp));
+    EXPECT_TRUE(traceHas("^\\d\\d:\\d\\d:\\d\\d - Connecting to 127\\.0\\.0\\.1\\.$"));
+    EXPECT_EQ(traceCount("->> USER tarn"), 1);
+    EXPECT_EQ(traceCount("->> PASS ******"), 1);
+    EXPECT_TRUE(trace().filter("secret").isEmpty()) << "the password never shows";
+    EXPECT_TRUE(traceHas("^<<- 230 "));
+    EXPECT_EQ(sortedRemoteNames(), (std::vector<std::string>{"a.txt", "b.txt", "dir"}));
+    EXPECT_EQ(window->LVR->row(window->LVR->findRow("dir")).typeText, "Directory");
+    EXPECT_EQ(window->statusPanel(3), "Remote entries=3");
+    EXPECT_EQ(window->RemDir->text(), "/");
+    EXPECT_EQ(window->acConnect->text(), "Disconnect");
+    EXPECT_EQ(window->acConnect->toolTip(), "Disconnect from site");
+    EXPECT_TRUE(window->acRemoteRefresh->isEnabled());
+    EXPECT_FALSE(window->acCreateSite->isEnabled()) << "site commands wait for the disconnect";
+
+    window->acConnect->trigger();
+    EXPECT_FALSE(window->IdFTP1->IsConnected());
+    EXPECT_EQ(traceCount("->> QUIT"), 1);
+    EXPECT_EQ(window->LVR->rowCount(), 0);
+    EXPECT_EQ(window->statusPanel(3), "");
+    EXPECT_TRUE(trace().back().contains(QRegularExpression("^Disconnected\\. " + kStamp)));
+    EXPECT_EQ(window->acConnect->text(), "Connect");
+    EXPECT_TRUE(window->acCreateSite->isEnabled());
+    EXPECT_FALSE(window->acRemoteRefresh->isEnabled());
+    EXPECT_TRUE(script->boxes.empty());
+}
+
+TEST_F(ConnectedWindow, ARefusedConnectionIsReportedAndLoggedOncePerFailure)
+{
+    startWithSite("127.0.0.1:" + std::to_string(closedPort()));
+    window->acConnect->trigger();
+    window->acConnect->trigger();
+    EXPECT_EQ(script->boxTexts(), (QStringList{kConnectFailedBox, kConnectFailedBox}));
+    EXPECT_EQ(traceCount("Connection failed"), 2);
+    const QStringList lines = QString::fromStdString(failureLog()).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    for (const QString& line : lines)
+        EXPECT_TRUE(line.contains(QRegularExpression(
+            "^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d  \\*CF\\* Exception EId\\w+ in module \\S+ at "
+            "[0-9A-F]{8}\\. Socket Error # 10061  Connection refused\\.$")))
+            << line.toStdString();
+    EXPECT_EQ(window->acConnect->text(), "Connect");
+    EXPECT_TRUE(window->acConnect->isEnabled());
+    EXPECT_TRUE(window->acCreateSite->isEnabled());
+}
+
+TEST_F(ConnectedWindow, AFailureLogThatIsALinkIsRefusedAsAFileError)
+{
+    const auto victim = localDir.path() / "victim.txt";
+    writeWholeFile(victim, "mine");
+    std::filesystem::create_symlink(victim, logDir.path() / "FTP-log.txt");
+    startWithSite("127.0.0.1:" + std::to_string(closedPort()));
+    window->acConnect->trigger();
+    ASSERT_EQ(script->boxes.size(), 1u);
+    EXPECT_TRUE(script->boxes[0].text.startsWith("Cannot write the failure log ")) << script->boxes[0].text.toStdString();
+    EXPECT_EQ(script->boxes[0].icon, MsgIcon::Error);
+    EXPECT_EQ(readWholeFile(victim), "mine");
+    EXPECT_EQ(window->acConnect->text(), "Connect");
+    EXPECT_TRUE(window->acConnect->isEnabled());
+}
+
+TEST_F(ConnectedWindow, AMissingRemoteDirectoryIsIgnoredAndTheLoginDirectoryListed)
+{
+    writeWholeFile(serverRoot.path() / "top.txt", "t");
+    connectToRealServer("/nowhere");
+    ASSERT_EQ(script->boxes.size(), 1u);
+    EXPECT_EQ(script->boxes[0].text, "Remote Directory invalid. Correct Site definition?");
+    EXPECT_EQ(script->boxes[0].buttons, std::vector<MsgButton>{MsgButton::Ignore});
+    EXPECT_EQ(remoteNames(), std::vector<std::string>{"top.txt"});
+    EXPECT_EQ(window->acConnect->text(), "Disconnect");
+    EXPECT_EQ(failureLog(), "");
+}
+
+TEST_F(ConnectedWindow, ARefusedListingDisconnectsWithTheServersText)
+{
+    ScriptedFtpServer scripted;
+    ftptest::addLogin(scripted)
+        .reply("TYPE A", "200 ok\r\n")
+        .reply("PWD", "257 \"/\" is current\r\n")
+        .pasv()
+        .reply("LIST", "550 No <b>listing</b> here.\r\n");
+    connectToScript(scripted);
+    EXPECT_EQ(script->lastBoxText().toStdString(), "No <b>listing</b> here.\r\n\rDisconnecting.   (Code=FR)");
+    EXPECT_TRUE(traceHas("^<<- 550 No <b>listing</b> here\\.$")) << "server text stays plain";
+    EXPECT_NE(failureLog().find("  *FR* Exception EIdProtocolReplyError"), std::string::npos);
+    EXPECT_FALSE(window->IdFTP1->IsConnected());
+    EXPECT_EQ(window->statusPanel(3), "Remote entries=0");
+    EXPECT_EQ(window->acConnect->text(), "Connect");
+}
+
+TEST_F(ConnectedWindow, TraceSwitchedOffKeepsOnlyTheWindowsOwnLines)
+{
+    startWithSite("127.0.0.1:" + std::to_string(realServer().port()));
+    window->TraceCheckBox->click();
+    EXPECT_FALSE(window->RTFLog->isVisible());
+    window->acConnect->trigger();
+    ASSERT_TRUE(window->IdFTP1->IsConnected());
+    window->TraceCheckBox->click();
+    EXPECT_TRUE(window->RTFLog->isVisible());
+    EXPECT_TRUE(traceHas("^Connecting "));
+    EXPECT_TRUE(traceHas(" - Connected\\.$"));
+    EXPECT_FALSE(traceHas("^(->>|<<-) ")) << trace().join('\n').toStdString();
+    window->acRemoteRefresh->trigger();
+    EXPECT_TRUE(traceHas("^->> PWD$")) << "switched on again, the trace follows the session";
+}
+
+TEST_F(ConnectedWindow, ThePassiveBoxDecidesTheNextTransfer)
+{
+    writeWholeFile(serverRoot.path() / "f.txt", "f");
+    connectToRealServer("", false);
+    EXPECT_TRUE(traceHas("^->> PORT "));
+    window->UsePassive->setChecked(true);
+    window->acRemoteRefresh->trigger();
+    EXPECT_TRUE(traceHas("^->> PASV$"));
+    EXPECT_EQ(remoteNames(), std::vector<std::string>{"f.txt"});
+}
+
+} // namespace
