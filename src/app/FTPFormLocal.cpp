@@ -5,6 +5,7 @@
 #include "app/GxCommon.h"
 #include "app/LocalFiles.h"
 #include "app/NameText.h"
+#include "app/PaneQuestions.h"
 #include "app/PaneView.h"
 #include "platform/Dialogs.h"
 #include "sites/SiteUnit.h"
@@ -14,37 +15,17 @@
 
 namespace {
 
-void showError(const QString& text)
-{
-    dialogs().messageBox(text, MsgIcon::Error, {MsgButton::Abort});
-}
-
-bool confirm(const QString& question)
-{
-    return dialogs().messageBox(question, MsgIcon::Confirmation,
-                                {MsgButton::Yes, MsgButton::Cancel}) == MsgButton::Yes;
-}
-
-QString deleteQuestion(const std::vector<PaneRow>& rows)
-{
-    if (rows.size() > 1)
-        return QStringLiteral("Delete all selected items?");
-    const PaneRow& row = rows.front();
-    return (row.isDirectory() ? QStringLiteral("Delete directory ") : QStringLiteral("Delete file "))
-           + nameText(row.name) + u'?';
-}
-
 void deleteLocalRow(const std::string& directory, const PaneRow& row)
 {
     const std::string path = directory + row.name;
     if (!row.isDirectory()) {
         if (!deleteLocalFile(path))
-            showError(QStringLiteral("Unable to delete ") + nameText(path));
+            showErrorBox(QStringLiteral("Unable to delete ") + nameText(path));
         return;
     }
     const std::string folder = withDelimiter(path);
     if (!removeLocalDirectory(folder))
-        showError(QStringLiteral("Cannot remove ") + nameText(folder)
+        showErrorBox(QStringLiteral("Cannot remove ") + nameText(folder)
                   + QStringLiteral(" (Must be empty?)"));
 }
 
@@ -87,7 +68,7 @@ void TFTPForm::ListLocalDirectory()
         return;
     std::optional<std::vector<PaneRow>> rows = listLocalEntries(withDelimiter(localDirectory()));
     if (!rows) {
-        showError(QStringLiteral("Local Directory invalid. Correct Site definition?"));
+        showErrorBox(QStringLiteral("Local Directory invalid. Correct Site definition?"));
         return;
     }
     LVL->setRows(std::move(*rows));
@@ -131,7 +112,7 @@ void TFTPForm::acLocalUpExecute()
 {
     const std::optional<std::string> parent = parentDirectory(localDirectory());
     if (!parent) {
-        showError(QStringLiteral("Unable to go up further"));
+        showErrorBox(QStringLiteral("Unable to go up further"));
         return;
     }
     setLocalDirectory(*parent);
@@ -157,7 +138,7 @@ void TFTPForm::acLocalMakeDirExecute()
     if (makeLocalDirectory(path))
         ListLocalDirectory();
     else
-        showError(QStringLiteral("Unable to create ") + nameText(path));
+        showErrorBox(QStringLiteral("Unable to create ") + nameText(path));
 }
 
 void TFTPForm::acLocalDeleteExecute()
@@ -167,7 +148,7 @@ void TFTPForm::acLocalDeleteExecute()
     for (int index : LVL->selectedRowIndexes())
         rows.push_back(LVL->row(index));
     const std::string directory = withDelimiter(localDirectory());
-    if (rows.empty() || !confirm(deleteQuestion(rows)))
+    if (rows.empty() || !confirmed(deleteQuestion(rows)))
         return;
     for (const PaneRow& row : rows)
         deleteLocalRow(directory, row);
@@ -189,7 +170,7 @@ void TFTPForm::acLocalRenameExecute()
     if (newName == oldName || renameLocalEntry(directory + oldName, directory + newName))
         ListLocalDirectory();
     else
-        showError(renameFailure(answer));
+        showErrorBox(renameFailure(answer));
 }
 
 void TFTPForm::LVLEdited(int row, const QString& text)
@@ -204,15 +185,11 @@ void TFTPForm::LVLEdited(int row, const QString& text)
         return;
     }
     const std::string directory = withDelimiter(localDirectory());
-    const QString oldExtension = extensionOf(nameText(edited.name));
-    const QString newExtension = extensionOf(text);
-    if (oldExtension != newExtension
-        && !confirm(QStringLiteral("File extension has been changed from ") + oldExtension
-                    + QStringLiteral(" to ") + newExtension + QStringLiteral("\nAre you sure?")))
+    if (!extensionChangeAccepted(nameText(edited.name), text))
         return;
     const std::string newName = editedNameBytes(edited.name, text);
     if (!renameLocalEntry(directory + edited.name, directory + newName)) {
-        showError(renameFailure(text));
+        showErrorBox(renameFailure(text));
         return;
     }
     // The question let events through: find the row again, in the same directory only.

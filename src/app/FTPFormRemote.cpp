@@ -5,6 +5,7 @@
 #include "app/ErrorReport.h"
 #include "app/LocalFiles.h"
 #include "app/NameText.h"
+#include "app/PaneQuestions.h"
 #include "app/PaneView.h"
 #include "app/RemoteRows.h"
 #include "ftp/IdFTP.h"
@@ -14,26 +15,6 @@
 #include <QLineEdit>
 
 namespace {
-
-void showError(const QString& text)
-{
-    dialogs().messageBox(text, MsgIcon::Error, {MsgButton::Abort});
-}
-
-bool confirm(const QString& question)
-{
-    return dialogs().messageBox(question, MsgIcon::Confirmation,
-                                {MsgButton::Yes, MsgButton::Cancel}) == MsgButton::Yes;
-}
-
-QString deleteQuestion(const std::vector<PaneRow>& rows)
-{
-    if (rows.size() > 1)
-        return QStringLiteral("Delete all selected items?");
-    return (rows.front().isDirectory() ? QStringLiteral("Delete directory ")
-                                       : QStringLiteral("Delete file "))
-           + nameText(rows.front().name) + u'?';
-}
 
 bool startsWith(const std::string& text, const std::string& prefix)
 {
@@ -172,7 +153,7 @@ void TFTPForm::acRemoteDeleteExecute()
 {
     // Copies: the question lets events through, and the pane may change meanwhile.
     const std::vector<PaneRow> rows = selectedRemoteRows();
-    if (!sessionConnected() || rows.empty() || !confirm(deleteQuestion(rows)))
+    if (!sessionConnected() || rows.empty() || !confirmed(deleteQuestion(rows)))
         return;
     OperationScope operation(*this);
     for (const PaneRow& row : rows) {
@@ -204,7 +185,7 @@ bool TFTPForm::deleteRemoteRow(const PaneRow& row)
             return false;
         }
         dialogs().beep();
-        showError(QStringLiteral("Cannot delete ") + nameText(row.name)
+        showErrorBox(QStringLiteral("Cannot delete ") + nameText(row.name)
                   + QStringLiteral("  Delete contents first."));
         SetOpsEnabled(true);
     } catch (const EIdException& error) {
@@ -242,11 +223,7 @@ void TFTPForm::LVREdited(int row, const QString& text)
     const PaneRow edited = LVR->row(row);
     if (text == nameText(edited.name))
         return;
-    const QString oldExtension = extensionOf(nameText(edited.name));
-    const QString newExtension = extensionOf(text);
-    if (oldExtension != newExtension
-        && !confirm(QStringLiteral("File extension has been changed from ") + oldExtension
-                    + QStringLiteral(" to ") + newExtension + QStringLiteral("\nAre you sure?")))
+    if (!extensionChangeAccepted(nameText(edited.name), text))
         return;
     if (!sessionConnected() || edited.isDirectory() || sessionOperationRunning()) {
         dialogs().beep();

@@ -92,7 +92,8 @@ bool TFTPForm::UploadFile(const std::string& name)
         reportTransferFailure(error, QStringLiteral("R-Up"));
         return false;
     }
-    SetOpsEnabled(true);
+    // An abort confirmed by the server returns normally, also after a disconnect from the pump.
+    SetOpsEnabled(sessionConnected());
     return true;
 }
 
@@ -110,7 +111,7 @@ bool TFTPForm::DownloadFile(const std::string& remoteName, const std::string& lo
         reportTransferFailure(error, QStringLiteral("DLoad"));
         return false;
     }
-    SetOpsEnabled(true);
+    SetOpsEnabled(sessionConnected());
     return true;
 }
 
