@@ -1,8 +1,9 @@
-# Everyday commands: make test, make run, make bench-transfer, make bench-listing.
+# Everyday commands: make test, make run, make demo, make bench-transfer, make bench-listing,
+# make bench-trace, make bench-window.
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: deps configure build test run bench-transfer bench-listing bench-trace clean
+.PHONY: deps configure build test run demo bench-transfer bench-listing bench-trace bench-window clean
 
 deps:
 	@bash scripts/install-deps
@@ -16,14 +17,23 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
-run: build
+# Stops with a hint when there is no display to show the window on; $(1) is the make target.
+define require_display
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
 	  echo "No display found. Start a virtual one first:"; \
-	  echo "  Xvfb :99 & export DISPLAY=:99; make run"; \
+	  echo "  Xvfb :99 & export DISPLAY=:99; make $(1)"; \
 	  command -v Xvfb >/dev/null || echo "(Xvfb is in the Debian package xvfb: sudo apt-get install xvfb)"; \
 	  exit 1; \
 	fi
+endef
+
+run: build
+	$(call require_display,run)
 	@$(BUILD)/tarn
+
+demo: build
+	$(call require_display,demo)
+	@python3 scripts/demo --build $(BUILD)
 
 bench-transfer: build
 	@$(BUILD)/bench/bench_transfer
@@ -33,6 +43,9 @@ bench-listing: build
 
 bench-trace: build
 	@$(BUILD)/bench/bench_trace
+
+bench-window: build
+	@$(BUILD)/bench/bench_window
 
 clean:
 	@rm -rf $(BUILD)
