@@ -31,9 +31,19 @@ TEST_F(RemotePane, EnterGoUpAndRefresh)
     writeWholeFile(serverRoot.path() / "new.txt", "n");
     window->acRemoteRefresh->trigger();
     EXPECT_EQ(window->statusPanel(3), "Remote entries=6");
-    window->acRemoteUp->trigger();   // at the root: the server decides
+}
+
+TEST_F(RemotePane, ARefusedChangeOfDirectoryKeepsTheConnectionAndTheCommands)
+{
+    connectToRealServer();
+    std::filesystem::remove(serverRoot.path() / "empty");
+    selectRemote({"empty"});
+    emit window->LVR->paneDoubleClicked();
+    EXPECT_EQ(script->boxTexts(), QStringList{"Remote Directory invalid. Correct Site definition?"});
     EXPECT_TRUE(window->IdFTP1->IsConnected());
-    EXPECT_TRUE(window->acRemoteRefresh->isEnabled()) << "a refused change keeps the commands";
+    EXPECT_EQ(window->RemDir->text(), "/");
+    EXPECT_TRUE(window->acRemoteRefresh->isEnabled()) << "the server stayed where it was";
+    EXPECT_EQ(failureLog(), "");
 }
 
 TEST_F(RemotePane, MakeDirectoryAndARefusedOneThatKeepsTheConnection)
