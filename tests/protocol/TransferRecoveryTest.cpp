@@ -1,5 +1,6 @@
 // Transfers that end early: a failure on our side (full disk, failing read, a data connection
-// that cannot be made or stalls), and aborts answered in every way servers answer them. Each leaves the session in step: the next command gets its own
+// that cannot be made or stalls), a download the server refuses, and aborts answered in every
+// way servers answer them. Each leaves the session in step: the next command gets its own
 // reply.
 #include "FtpScript.h"
 #include "support/FtpServerProcess.h"
@@ -185,6 +186,58 @@ TEST(StalledDownload, KeepsThePartialFileForAResume)
     ASSERT_TRUE(server.waitDone());
     EXPECT_EQ(server.failure(), "");
 }
+
+struct RefusalCase {
+    const char* id;
+    bool existing;
+    std::function<void(ScriptedFtpServer&)> script;
+};
+
+class RefusedDownload : public testing::TestWithParam<RefusalCase> {};
+
+// Nothing on disk changes unless data arrives: an existing file keeps its bytes and a new
+// one is not left behind empty.
+TEST_P(RefusedDownload, LeavesTheLocalFileAsItWas)
+{
+    const RefusalCase& c = GetParam();
+    TempDir dir;
+    const std::string local = (dir.path() / "a.bin").string();
+    if (c.existing)
+        writeWholeFile(local, "the user's own copy");
+    ScriptedFtpServer server;
+    addLogin(server);
+    c.script(server);
+    server.reply("NOOP", "200 ok\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    EXPECT_THROW(ftp->Download("a.bin", local, c.existing), EIdProtocolReplyError);
+    if (c.existing)
+        EXPECT_EQ(readWholeFile(local), "the user's own copy");
+    else
+        EXPECT_FALSE(std::filesystem::exists(local));
+    EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RefusedDownload,
+    testing::Values(
+        RefusalCase{"missingRemoteFile", false,
+                    [](ScriptedFtpServer& s) {
+                        s.pasv().acceptData().reply("RETR a.bin", "550 a.bin: No such file or directory\r\n");
+                    }},
+        RefusalCase{"overwriteRefused", true,
+                    [](ScriptedFtpServer& s) {
+                        s.pasv().acceptData().reply("RETR a.bin", "550 a.bin: Permission denied\r\n");
+                    }},
+        RefusalCase{"remoteDirectory", false,
+                    [](ScriptedFtpServer& s) { s.pasv().acceptData().reply("RETR a.bin", "550 Not a regular file\r\n"); }},
+        RefusalCase{"overwriteAcceptedButNoByteCame", true,
+                    [](ScriptedFtpServer& s) {
+                        startDownload(s, true).closeData().send("451 Local error in processing\r\n");
+                    }}),
+    [](const auto& info) { return std::string(info.param.id); });
 
 struct AbortAnswer {
     const char* id;
