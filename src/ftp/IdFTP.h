@@ -98,7 +98,7 @@ public:
     // The data connection while a transfer runs, else null.
     TIdTCPConnection* DataLink() const { return m_dataLink.get(); }
     // Whether the last transfer ended as aborted ("Transfer aborted" was reported): by
-    // SendAbort, or by the server's 426/450 followed by its 226.
+    // SendAbort, or by the server's 426/450 followed by its 226 or 225.
     bool LastTransferAborted() const { return m_lastTransferAborted; }
 
     // --- session ---

@@ -110,19 +110,10 @@ TEST_P(StopDuringTransfer, ClosesTheDataConnectionAndStoresNothingMore)
     {
         ScriptedFtpServer server;
         addLogin(server);
-        if (c.upload) {
-            if (c.passive)
-                server.pasv().expect("STOR a.bin").acceptData().send("150 ok\r\n");
-            else
-                server.expectPrefix("PORT ").send("200 ok\r\n").reply("STOR a.bin", "150 ok\r\n").connectData();
-            server.receiveData();
-        } else {
-            if (c.passive)
-                server.pasv().acceptData().reply("RETR a.bin", "150 ok\r\n");
-            else
-                server.expectPrefix("PORT ").send("200 ok\r\n").reply("RETR a.bin", "150 ok\r\n").connectData();
-            server.sendGeneratedData(64 << 20);
-        }
+        if (c.upload)
+            startUpload(server, c.passive).receiveData();
+        else
+            startDownload(server, c.passive).sendGeneratedData(64 << 20);
         server.expect("ABOR").expect("QUIT");
         server.start();
         auto ftp = makeSession(server, c.passive);

@@ -19,22 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-ScriptedFtpServer& startDownload(ScriptedFtpServer& s, bool passive)
-{
-    if (passive)
-        return s.pasv().acceptData().reply("RETR a.bin", "150 Opening data connection\r\n");
-    return s.expectPrefix("PORT ").send("200 PORT ok\r\n")
-        .reply("RETR a.bin", "150 Opening data connection\r\n").connectData();
-}
-
-ScriptedFtpServer& startUpload(ScriptedFtpServer& s, bool passive)
-{
-    if (passive)
-        return s.pasv().expect("STOR a.bin").acceptData().send("150 Ok to send data\r\n");
-    return s.expectPrefix("PORT ").send("200 PORT ok\r\n")
-        .reply("STOR a.bin", "150 Ok to send data\r\n").connectData();
-}
-
 // The server answers ABOR, then the NOOP with which the session finds its place again.
 ScriptedFtpServer& answerAbort(ScriptedFtpServer& s,
                                const std::string& replies = "426 Transfer aborted\r\n226 ABOR successful\r\n")
