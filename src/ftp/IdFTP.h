@@ -9,6 +9,7 @@
 #include "net/IdException.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -44,6 +45,9 @@ struct TIdFtpProxySettings {
     int Port = 0;
 };
 
+// An upload ended by SendAbort (a download ended that way returns normally).
+TARN_ID_EXCEPTION_TEXT(EIdFTPTransferAborted, EIdException, "Transfer aborted.");
+
 // What the server named in its answer to PASV.
 struct TIdPassiveAddress {
     std::string Host;
@@ -61,19 +65,20 @@ using TIdFtpAfterGet = std::function<void(TIdFTP* ASender, TIdStream& VStream)>;
 class TIdFTP : public TIdTCPClient {
 public:
     static constexpr int kDefaultPort = 21;
-    // How long an active-mode transfer waits for the server to connect to the data port.
+    // The default of AcceptTimeout.
     static constexpr int kAcceptTimeout = 120000;
-    // A server that answers nothing more after ABOR, or after a 426 of its own, must not hang
-    // the session: the further reply is waited for this long. A server that fails a transfer
-    // by itself sends its 426 alone; one that answers an abort sends both replies at once.
-    static constexpr int kAbortReplyWaitMs = 5000;
-    static constexpr int kSecondReplyWaitMs = 1000;
+    // After a failed or aborted transfer, how long each reply still owed is waited for when
+    // ReadTimeout sets no limit; a server silent for longer loses the connection.
+    static constexpr int kResyncReplyTimeout = 30000;
 
     TIdFTP();
     ~TIdFTP() override;
 
     // --- properties ---
     bool Passive = false;
+    // How long an active-mode transfer waits for the server to connect to the data port, in
+    // ms; kNoTimeout waits until it connects or the transfer is aborted.
+    int AcceptTimeout = kAcceptTimeout;
     TIdFtpProxySettings ProxySettings;
     TNotifyEvent OnAfterClientLogin;
     TIdCheckListFormat OnCheckListFormat;
@@ -92,6 +97,9 @@ public:
     const std::vector<std::string>& ListingLines() const { return m_listingLines; }
     // The data connection while a transfer runs, else null.
     TIdTCPConnection* DataLink() const { return m_dataLink.get(); }
+    // Whether the last transfer ended as aborted ("Transfer aborted" was reported): by
+    // SendAbort, or by the server's 426/450 followed by its 226 or 225.
+    bool LastTransferAborted() const { return m_lastTransferAborted; }
 
     // --- session ---
     // Connects, reads the 220 greeting and, with autoLogin, logs in, asks SYST and sets TYPE.
@@ -101,9 +109,16 @@ public:
     void SendTypeCommand();
     // QUIT (its reply is not read), then the connection is closed.
     void CloseSession();
-    // ABOR and the data connection dropped; the running transfer reads the replies. Safe to
-    // call from a work handler while that transfer is on the call stack. Without a transfer
-    // the answer to ABOR is read here, so that no later command takes it for its own.
+    // Also drops a running transfer's data connection, so a close from a work handler or
+    // the pump ends the transfer: nothing more is written to its stream, and the transfer
+    // call raises once it unwinds.
+    void CloseConnection() override;
+    // During a transfer: ABOR (once) and the data connection dropped; the transfer reads
+    // every reply it and ABOR produce before it returns. Safe to call from a work handler or
+    // the pump while that transfer is on the call stack. An aborted download returns
+    // normally ("Transfer aborted" reported, LastTransferAborted() true); an aborted upload
+    // raises EIdFTPTransferAborted. Without a transfer, ABOR's answer is read here; while
+    // another command awaits its reply nothing is sent (ABOR's answer would cross it).
     virtual void SendAbort();
     virtual void DropDataConnection();
 
@@ -152,6 +167,17 @@ protected:
 
 private:
     class DataLinkScope;
+    class TransferScope;
+    // Where the running transfer stands, as far as the replies it is owed go.
+    enum class TransferPhase {
+        Idle,        // no transfer
+        Preparing,   // PASV, PORT, REST, the data connection: nothing is owed yet
+        CommandSent, // the transfer command is out: its replies are owed
+        Refused,     // the server refused the command: nothing more is owed for it
+        Ending,      // the data has moved: reading the final reply
+        Resyncing    // NOOP is out: reading every reply up to its answer
+    };
+    enum class TransferDirection { Receive, Send };
     // Refuses an argument with CR, LF or NUL before anything is sent (EIdException).
     static void checkArgument(const std::string& argument, const char* what);
     void userLogin(const std::string& user, const std::string& password);
@@ -165,10 +191,20 @@ private:
     TIdSimpleServer& listenActiveLink();
     void sendRestart(const TIdStream& stream);
     void refuseNestedTransfer() const;
-    void runTransfer(const std::string& command, const std::function<void()>& transfer);
-    void readFinalReplies();
-    void drainAbortedTransferReplies();
-    bool replyPending(int timeoutMs);
+    void runTransfer(const std::string& command, TransferDirection direction,
+                     const std::function<void()>& transfer);
+    void sendTransferCommand(const std::string& command);
+    void readTransferStart(const TIdReplyCodes& accepted);
+    void acceptDataConnection(TIdSimpleServer& server);
+    void checkAbortRequested() const;
+    void sendAbortCommand();
+    void endTransfer(TransferDirection direction, std::exception_ptr failure);
+    void readFinalReplies(TransferDirection direction);
+    TIdRFCReply readFinalReply();
+    std::vector<int> resynchronise();
+    void settleAbort(TransferDirection direction, const std::vector<int>& codes);
+    void reportAborted();
+    void abortOutsideTransfer();
     std::string peerAddress() const;
 
     TIdFTPTransferType m_transferType = TIdFTPTransferType::ftBinary;
@@ -179,6 +215,12 @@ private:
     std::string m_systemType;
     std::unique_ptr<TIdTCPConnection> m_dataLink;
     std::unique_ptr<TIdFTPListItems> m_listing;
-    // ABOR went out during the running transfer (so one more reply is due).
+    TransferPhase m_phase = TransferPhase::Idle;
+    // SendAbort was called during the running transfer.
+    bool m_abortRequested = false;
+    // ABOR went out during the running transfer (so its reply is owed too).
     bool m_abortSent = false;
+    // The data connection was dropped before it had ended by itself: the data is partial.
+    bool m_dataCut = false;
+    bool m_lastTransferAborted = false;
 };

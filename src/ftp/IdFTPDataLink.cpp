@@ -9,12 +9,31 @@
 #include <algorithm>
 #include <climits>
 #include <functional>
+#include <iterator>
 #include <optional>
 
 namespace {
 
 const TIdReplyCodes kTransferStartCodes{125, 150, 154};
 const TIdReplyCodes kFinalCodes{225, 226, 250, 426, 450};
+// More replies than any transfer and ABOR produce: a server that keeps answering is not
+// followed any further.
+constexpr int kMaxOwedReplies = 16;
+
+bool isAbortedCode(int code)
+{
+    return code == 426 || code == 450;
+}
+
+bool isAbortAnswer(int code)
+{
+    return code == 225 || code == 226;
+}
+
+bool isPreliminary(int code)
+{
+    return code >= 100 && code < 200;
+}
 
 // The runtime's strict conversion: leading blanks and a sign, then decimal digits only.
 int passiveField(const std::string& field)
@@ -82,6 +101,25 @@ void sendDataStream(TIdTCPConnection& link, TIdStream& stream, bool fromStart)
 
 } // namespace
 
+// The transfer's bookkeeping lives from its start to its end, on every path.
+class TIdFTP::TransferScope {
+public:
+    explicit TransferScope(TIdFTP& session) : m_session(session)
+    {
+        m_session.m_phase = TransferPhase::Preparing;
+        m_session.m_abortRequested = false;
+        m_session.m_abortSent = false;
+        m_session.m_dataCut = false;
+        m_session.m_lastTransferAborted = false;
+    }
+    ~TransferScope() { m_session.m_phase = TransferPhase::Idle; }
+    TransferScope(const TransferScope&) = delete;
+    TransferScope& operator=(const TransferScope&) = delete;
+
+private:
+    TIdFTP& m_session;
+};
+
 // The data connection exists from its creation to the end of the transfer, on every path.
 class TIdFTP::DataLinkScope {
 public:
@@ -138,6 +176,8 @@ void TIdFTP::PrepareDataLink(TIdTCPConnection& link)
 {
     link.SendBufferSize = SendBufferSize;
     link.RecvBufferSize = RecvBufferSize;
+    // A data connection that moves nothing for this long ends the transfer.
+    link.ReadTimeout = ReadTimeout;
     link.OnWork = OnWork;
     link.OnWorkBegin = OnWorkBegin;
     link.OnWorkEnd = OnWorkEnd;
@@ -177,7 +217,7 @@ TIdSimpleServer& TIdFTP::listenActiveLink()
         server->BoundIP = Socket()->Binding()->IP;
         server->AllowedPeerIP = Socket()->Binding()->PeerIP();
     }
-    server->AcceptTimeout = kAcceptTimeout;
+    server->AcceptTimeout = AcceptTimeout;
     TIdSimpleServer& listener = *server;
     m_dataLink = std::move(server);
     listener.StartListening();
@@ -191,16 +231,48 @@ void TIdFTP::sendRestart(const TIdStream& stream)
 
 // --- running transfers ---
 
+void TIdFTP::checkAbortRequested() const
+{
+    if (m_abortRequested)
+        throw EIdFTPTransferAborted();
+}
+
+void TIdFTP::sendTransferCommand(const std::string& command)
+{
+    checkAbortRequested();
+    m_phase = TransferPhase::CommandSent;
+    SendLine(command);
+}
+
+void TIdFTP::readTransferStart(const TIdReplyCodes& accepted)
+{
+    try {
+        ReadReply(accepted);
+    } catch (const EIdProtocolReplyError&) {
+        m_phase = TransferPhase::Refused;
+        throw;
+    }
+}
+
+void TIdFTP::acceptDataConnection(TIdSimpleServer& server)
+{
+    // Aborted while the transfer command was answered: the listener is gone already.
+    checkAbortRequested();
+    if (!server.AcceptOne())
+        throw EIdAcceptTimeout();
+}
+
 void TIdFTP::receivePassive(const std::string& command, TIdStream& stream, bool resume)
 {
     const TIdPassiveAddress address = RequestPassive();
+    checkAbortRequested();
     DataLinkScope scope(*this);
     TIdTCPClient& link = openPassiveLink(address.Port);
     try {
         if (resume)
             sendRestart(stream);
-        SendLine(command);
-        ReadReply(kTransferStartCodes);
+        sendTransferCommand(command);
+        readTransferStart(kTransferStartCodes);
         link.ReadIntoStream(stream, -1, true);
     } catch (...) {
         closeQuietly(link);
@@ -216,44 +288,77 @@ void TIdFTP::receiveActive(const std::string& command, TIdStream& stream, bool r
     AnnouncePort(*server.ListenBinding());
     if (resume)
         sendRestart(stream);
-    SendCommand(command, kTransferStartCodes);
-    if (!server.AcceptOne())
-        throw EIdAcceptTimeout();
+    sendTransferCommand(command);
+    readTransferStart(kTransferStartCodes);
+    acceptDataConnection(server);
     server.ReadIntoStream(stream, -1, true);
 }
 
 // A second transfer started from a pumped event would replace the data connection that the
-// running one is still reading.
+// running one is still reading, or cross its final replies.
 void TIdFTP::refuseNestedTransfer() const
 {
-    if (m_dataLink)
+    if (m_phase != TransferPhase::Idle)
         throw EIdException("Another transfer is still running on this session.");
 }
 
 // The frame every transfer shares: one at a time, "Starting FTP transfer" and "Transfer
-// complete" on every path, the final replies after a transfer that ended without an exception,
-// and after one that failed following ABOR, the answers to both read and set aside.
-void TIdFTP::runTransfer(const std::string& command, const std::function<void()>& transfer)
+// complete" on every path, then the replies the transfer is owed, so that the next command
+// always reads its own reply.
+void TIdFTP::runTransfer(const std::string& command, TransferDirection direction,
+                         const std::function<void()>& transfer)
 {
     checkArgument(command, "command");
     refuseNestedTransfer();
-    m_abortSent = false;
+    TransferScope scope(*this);
     ReportStatus(TIdStatus::stTransferStart, "Starting FTP transfer");
+    std::exception_ptr failure;
     try {
         transfer();
     } catch (...) {
-        ReportStatus(TIdStatus::stTransferDone, "Transfer complete");
-        if (m_abortSent)
-            drainAbortedTransferReplies();
-        throw;
+        failure = std::current_exception();
     }
     ReportStatus(TIdStatus::stTransferDone, "Transfer complete");
-    readFinalReplies();
+    endTransfer(direction, failure);
+}
+
+// After an abort or a failure, every reply the transfer and ABOR produced is read before the
+// call ends; a failure on our side (a full disk, a stalled data connection, a data connection
+// that could not be made) first tells the server with ABOR. Where that cannot be done the
+// connection is closed rather than left out of step.
+void TIdFTP::endTransfer(TransferDirection direction, std::exception_ptr failure)
+{
+    const bool abortRequested = m_abortRequested;
+    if (!failure && !abortRequested) {
+        readFinalReplies(direction);
+        return;
+    }
+    m_dataCut = m_dataCut || failure != nullptr;
+    std::vector<int> codes;
+    if (m_phase == TransferPhase::CommandSent || m_abortSent) {
+        if (!IsConnected()) {
+            if (failure)
+                std::rethrow_exception(failure);
+            throw EIdConnClosedGracefully();
+        }
+        try {
+            if (!m_abortSent)
+                sendAbortCommand();
+            codes = resynchronise();
+        } catch (...) {
+            if (failure)
+                std::rethrow_exception(failure);
+            throw;
+        }
+    }
+    if (!abortRequested)
+        std::rethrow_exception(failure);
+    settleAbort(direction, codes);
 }
 
 void TIdFTP::ReceiveTransfer(const std::string& command, TIdStream& stream, bool resume)
 {
-    runTransfer(command, [&] {
+    runTransfer(command, TransferDirection::Receive, [&] {
         if (Passive)
             receivePassive(command, stream, resume);
         else
@@ -264,11 +369,11 @@ void TIdFTP::ReceiveTransfer(const std::string& command, TIdStream& stream, bool
 void TIdFTP::sendPassive(const std::string& command, TIdStream& stream, bool fromStart)
 {
     const TIdPassiveAddress address = RequestPassive();
-    SendLine(command);
+    sendTransferCommand(command);
     DataLinkScope scope(*this);
     TIdTCPClient& link = openPassiveLink(address.Port);
     try {
-        ReadReply(TIdReplyCodes{110, 125, 150});
+        readTransferStart(TIdReplyCodes{110, 125, 150});
         try {
             sendDataStream(link, stream, fromStart);
         } catch (const EIdSocketError& error) {
@@ -287,15 +392,15 @@ void TIdFTP::sendActive(const std::string& command, TIdStream& stream, bool from
     DataLinkScope scope(*this);
     TIdSimpleServer& server = listenActiveLink();
     AnnouncePort(*server.ListenBinding());
-    SendCommand(command, TIdReplyCodes{125, 150});
-    if (!server.AcceptOne())
-        throw EIdAcceptTimeout();
+    sendTransferCommand(command);
+    readTransferStart(TIdReplyCodes{125, 150});
+    acceptDataConnection(server);
     sendDataStream(server, stream, fromStart);
 }
 
 void TIdFTP::SendTransfer(const std::string& command, TIdStream& stream, bool fromStart)
 {
-    runTransfer(command, [&] {
+    runTransfer(command, TransferDirection::Send, [&] {
         if (Passive)
             sendPassive(command, stream, fromStart);
         else
@@ -303,44 +408,83 @@ void TIdFTP::SendTransfer(const std::string& command, TIdStream& stream, bool fr
     });
 }
 
-bool TIdFTP::replyPending(int timeoutMs)
+// The transfer's own final reply; a second preliminary reply (some servers send statistics
+// as a 150) is passed over.
+TIdRFCReply TIdFTP::readFinalReply()
 {
-    if (InputBuffer().Size() > 0)
-        return true;
-    if (!IsConnected())
-        return false;
-    return FillInputBuffer(false, timeoutMs, false) > 0 || InputBuffer().Size() > 0;
+    for (int i = 0; i < kMaxOwedReplies; ++i) {
+        if (!isPreliminary(ReadReply(TIdReplyCodes{})))
+            return LastReply();
+    }
+    abandonConnection();
+    throw EIdException("The server sent no final reply for the transfer.");
 }
 
-// 426 (or 450) then 226/225 is the answer to an aborted transfer. After ABOR the server
-// always answers twice (RFC 959, 4.1.3): when the transfer had already ended, its 226 comes
-// first and the answer to ABOR follows, which must not be left for the next command to read.
-void TIdFTP::readFinalReplies()
+// 226 (or 225, 250) ends a transfer. 426 or 450 is the server failing it: a 226 or 225 may
+// follow (RFC 959 4.1.3: the answer that closes the data connection), which then makes it an
+// abort the server confirmed. ABOR sent meanwhile (from the pump) is owed an answer too.
+void TIdFTP::readFinalReplies(TransferDirection direction)
 {
-    const bool abortSent = m_abortSent;
-    m_abortSent = false;
-    const int code = ReadReply(kFinalCodes);
-    if (code == 426 || code == 450) {
-        // Without our ABOR, a lone 426 is the server failing the transfer: no 226 follows.
-        if (!abortSent && !replyPending(kSecondReplyWaitMs))
-            RaiseReplyError();
-        ReadReply(TIdReplyCodes{226, 225});
-        ReportStatus(TIdStatus::stTransferAborted, "Transfer aborted");
-    } else if (abortSent && replyPending(kAbortReplyWaitMs)) {
-        ReadReply(TIdReplyCodes{});
+    m_phase = TransferPhase::Ending;
+    const TIdRFCReply final = readFinalReply();
+    const int code = final.NumericCode();
+    if (!m_abortSent && !isAbortedCode(code)) {
+        CheckReplyCode(static_cast<std::int16_t>(code), kFinalCodes);
+        return;
     }
+    std::vector<int> codes{code};
+    for (int later : resynchronise())
+        codes.push_back(later);
+    if (m_abortSent) {
+        settleAbort(direction, codes);
+        return;
+    }
+    if (std::none_of(codes.begin() + 1, codes.end(), isAbortAnswer)) {
+        LastReply().Assign(final);
+        RaiseReplyError();
+    }
+    reportAborted();
 }
 
-// An aborted upload fails on the dropped socket (and a download aborted before its data
-// connection came fails too); the answers to the transfer and to ABOR are read here so that
-// the next command does not take them for its own.
-void TIdFTP::drainAbortedTransferReplies()
+// Brings the command connection back in step: NOOP goes out and every reply is read up to
+// its 200, which no transfer or ABOR reply ever is. Answers the codes read before it. A
+// server that does not answer in time, or keeps answering, loses the connection.
+std::vector<int> TIdFTP::resynchronise()
 {
-    m_abortSent = false;
-    try {
-        for (int i = 0; i < 2 && replyPending(kAbortReplyWaitMs); ++i)
-            ReadReply(TIdReplyCodes{});
-    } catch (...) {
-        // the upload's own failure is the one to report
+    if (m_phase != TransferPhase::Idle)
+        m_phase = TransferPhase::Resyncing;
+    SendLine("NOOP");
+    const int timeout = ReadTimeout > 0 ? ReadTimeout : kResyncReplyTimeout;
+    std::vector<int> codes;
+    for (int i = 0; i <= kMaxOwedReplies; ++i) {
+        const int code = readReplyWithin(TIdReplyCodes{}, timeout);
+        if (code == 200)
+            return codes;
+        codes.push_back(code);
     }
+    abandonConnection();
+    throw EIdException("The server's replies after the transfer could not be brought into step.");
+}
+
+// The outcome of a transfer the user aborted. The transfer counts as complete only when its
+// data had ended by itself and the server's first final reply says it succeeded (the answer
+// to ABOR then follows); otherwise it was aborted.
+void TIdFTP::settleAbort(TransferDirection direction, const std::vector<int>& codes)
+{
+    std::vector<int> finals;
+    std::copy_if(codes.begin(), codes.end(), std::back_inserter(finals),
+                 [](int code) { return !isPreliminary(code); });
+    const bool completed = !m_dataCut && !finals.empty() && (finals[0] == 226 || finals[0] == 250)
+        && std::none_of(finals.begin(), finals.end(), isAbortedCode);
+    if (completed)
+        return;
+    reportAborted();
+    if (direction == TransferDirection::Send)
+        throw EIdFTPTransferAborted();
+}
+
+void TIdFTP::reportAborted()
+{
+    m_lastTransferAborted = true;
+    ReportStatus(TIdStatus::stTransferAborted, "Transfer aborted");
 }

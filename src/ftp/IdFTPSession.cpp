@@ -3,6 +3,7 @@
 #include "ftp/IdFTP.h"
 
 #include "ftp/IdGlobal.h"
+#include "net/IdIOHandler.h"
 
 namespace {
 
@@ -137,7 +138,7 @@ void TIdFTP::SendTypeCommand()
 
 void TIdFTP::SetTransferType(TIdFTPTransferType type)
 {
-    if (type == m_transferType || m_dataLink)
+    if (type == m_transferType || m_phase != TransferPhase::Idle)
         return;
     const TIdFTPTransferType previous = m_transferType;
     m_transferType = type;
@@ -172,18 +173,35 @@ std::int16_t TIdFTP::SendCommand(const std::string& line, const TIdReplyCodes& a
     return TIdTCPClient::SendCommand(line, accepted);
 }
 
+void TIdFTP::CloseConnection()
+{
+    if (m_dataLink) {
+        m_dataLink->DropSocket();
+        // Received but not yet stored: the transfer is over, the stream gets no more.
+        m_dataLink->InputBuffer().Clear();
+        m_dataCut = true;
+    }
+    TIdTCPClient::CloseConnection();
+}
+
 void TIdFTP::SendAbort()
 {
-    const bool transferRunning = m_dataLink != nullptr;
+    switch (m_phase) {
+    case TransferPhase::Idle:
+        abortOutsideTransfer();
+        return;
+    case TransferPhase::Refused:
+    case TransferPhase::Resyncing:
+        return; // the transfer is over; its replies are being read
+    default:
+        break;
+    }
+    m_abortRequested = true;
+    // Before the transfer command is out there is nothing on the server to abort.
+    const bool abortOwed = m_phase != TransferPhase::Preparing && !m_abortSent;
     try {
-        if (IsConnected()) {
-            SendLine("ABOR");
-            m_abortSent = transferRunning;
-            // While another command awaits its reply (SendAbort came from the pump), that
-            // command reads its own reply; reading here would take it.
-            if (!transferRunning && !IsBusy() && replyPending(kAbortReplyWaitMs))
-                ReadReply(TIdReplyCodes{});
-        }
+        if (abortOwed && IsConnected())
+            sendAbortCommand();
     } catch (...) {
         DropDataConnection();
         throw;
@@ -191,10 +209,30 @@ void TIdFTP::SendAbort()
     DropDataConnection();
 }
 
+// ABOR with no transfer running is still answered; the answer is read here, so that no
+// later command takes it for its own.
+void TIdFTP::abortOutsideTransfer()
+{
+    if (!IsConnected() || IsBusy())
+        return;
+    SendLine("ABOR");
+    resynchronise();
+}
+
+void TIdFTP::sendAbortCommand()
+{
+    SendLine("ABOR");
+    m_abortSent = true;
+}
+
 void TIdFTP::DropDataConnection()
 {
-    if (m_dataLink)
-        m_dataLink->DropSocket();
+    if (!m_dataLink)
+        return;
+    // Dropped while still open: whatever had not arrived yet never will.
+    if (m_dataLink->IOHandler() != nullptr && m_dataLink->IOHandler()->IsOpen())
+        m_dataCut = true;
+    m_dataLink->DropSocket();
 }
 
 void TIdFTP::ChangeDirectory(const std::string& directory)

@@ -45,23 +45,25 @@ void TIdFTP::Download(const std::string& remoteName, const std::string& localPat
 {
     checkArgument(remoteName, "remote file name");
     std::error_code ignored;
-    std::unique_ptr<TIdFileStream> file;
+    // A new or overwritten file is created or emptied by the first byte that arrives, so a
+    // refused download changes nothing on disk.
+    TIdFileStream::Mode mode = TIdFileStream::Mode::CreateOnWrite;
     bool restart = resume;
     if (std::filesystem::exists(localPath, ignored)) {
         restart = resume && ProbeResume();
-        if (canOverwrite && !restart) {
-            file = std::make_unique<TIdFileStream>(localPath, TIdFileStream::Mode::Create);
-        } else if (!canOverwrite && restart) {
-            file = std::make_unique<TIdFileStream>(localPath, TIdFileStream::Mode::OpenReadWrite);
-            file->Seek(file->Size());
-        } else {
+        if (!canOverwrite && restart)
+            mode = TIdFileStream::Mode::OpenReadWrite;
+        else if (!canOverwrite || restart)
             throw EIdFTPFileAlreadyExists("Destination file already exists.");
-        }
-    } else {
-        file = std::make_unique<TIdFileStream>(localPath, TIdFileStream::Mode::Create);
     }
-    DownloadToStream(remoteName, *file, restart);
-    file->Close();
+    TIdFileStream file(localPath, mode);
+    file.Seek(file.Size());
+    DownloadToStream(remoteName, file, restart);
+    // A complete download of an empty file still leaves the (empty) file; an aborted one
+    // that received nothing leaves the old file as it was.
+    if (!m_lastTransferAborted)
+        file.Open();
+    file.Close();
 }
 
 void TIdFTP::UploadFromStream(TIdStream& stream, const std::string& remoteName, bool append)

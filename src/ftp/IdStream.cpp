@@ -33,15 +33,25 @@ void TIdMemoryStream::Write(const void* data, std::int64_t count)
 TIdFileStream::TIdFileStream(const std::string& path, Mode mode)
     : m_path(path), m_block(std::make_unique<char[]>(kBlockSize))
 {
+    if (mode == Mode::CreateOnWrite)
+        m_deferred = true;
+    else
+        openFile(mode);
+}
+
+void TIdFileStream::openFile(Mode mode)
+{
     int flags = O_CLOEXEC;
     switch (mode) {
     case Mode::OpenRead: flags |= O_RDONLY; break;
-    case Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case Mode::Create:
+    case Mode::CreateOnWrite: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     case Mode::OpenReadWrite: flags |= O_RDWR; break;
     }
-    m_fd = ::open(path.c_str(), flags, 0644);
+    const bool creates = mode == Mode::Create || mode == Mode::CreateOnWrite;
+    m_fd = ::open(m_path.c_str(), flags, 0644);
     if (m_fd < 0)
-        fail(mode == Mode::Create ? "Cannot create file" : "Cannot open file");
+        fail(creates ? "Cannot create file" : "Cannot open file");
     struct stat info {};
     if (::fstat(m_fd, &info) != 0) {
         const int savedErrno = errno;
@@ -51,6 +61,19 @@ TIdFileStream::TIdFileStream(const std::string& path, Mode mode)
         fail("Cannot open file");
     }
     m_size = static_cast<std::int64_t>(info.st_size);
+}
+
+void TIdFileStream::Open()
+{
+    openIfDeferred();
+}
+
+void TIdFileStream::openIfDeferred()
+{
+    if (!m_deferred)
+        return;
+    m_deferred = false;
+    openFile(Mode::CreateOnWrite);
 }
 
 TIdFileStream::~TIdFileStream()
@@ -109,6 +132,7 @@ void TIdFileStream::Flush()
 
 void TIdFileStream::Close()
 {
+    m_deferred = false;
     if (m_fd < 0)
         return;
     Flush();
@@ -118,9 +142,10 @@ void TIdFileStream::Close()
 
 void TIdFileStream::Write(const void* data, std::int64_t count)
 {
-    requireOpen();
     if (count <= 0)
         return;
+    openIfDeferred();
+    requireOpen();
     m_readAhead = 0;
     const auto* bytes = static_cast<const char*>(data);
     if (m_dirty > 0 && (m_position != m_blockStart + m_dirty || m_dirty + count > kBlockSize))
@@ -139,6 +164,7 @@ void TIdFileStream::Write(const void* data, std::int64_t count)
 
 std::int64_t TIdFileStream::Read(void* buffer, std::int64_t count)
 {
+    openIfDeferred();
     requireOpen();
     Flush();
     count = std::min(count, m_size - m_position);
@@ -166,6 +192,7 @@ std::int64_t TIdFileStream::Read(void* buffer, std::int64_t count)
 
 void TIdFileStream::SetSize(std::int64_t size)
 {
+    openIfDeferred();
     requireOpen();
     Flush();
     m_readAhead = 0;

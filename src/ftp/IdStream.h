@@ -46,7 +46,10 @@ public:
     enum class Mode {
         OpenRead,      // existing file, read only
         Create,        // created or emptied, read and write
-        OpenReadWrite  // existing file kept as it is, read and write
+        OpenReadWrite, // existing file kept as it is, read and write
+        // Created or emptied only by the first write (or Open): a download the server
+        // refuses leaves an existing file as it was and creates no new one.
+        CreateOnWrite
     };
     static constexpr std::int64_t kBlockSize = 256 * 1024;
 
@@ -63,6 +66,8 @@ public:
     std::int64_t Size() const override { return m_size; }
     void SetSize(std::int64_t size) override;
 
+    // Opens a CreateOnWrite file now (creating or emptying it); nothing for an open one.
+    void Open();
     // Writes the buffered bytes to the file.
     void Flush();
     // Flushes and closes the file; later calls raise.
@@ -70,6 +75,8 @@ public:
     const std::string& Path() const { return m_path; }
 
 private:
+    void openFile(Mode mode);
+    void openIfDeferred();
     void writeAt(std::int64_t offset, const char* data, std::int64_t count);
     std::int64_t readAt(std::int64_t offset, char* buffer, std::int64_t count);
     void requireOpen() const;
@@ -77,6 +84,8 @@ private:
 
     std::string m_path;
     int m_fd = -1;
+    // A CreateOnWrite file not opened yet.
+    bool m_deferred = false;
     std::int64_t m_position = 0;
     std::int64_t m_size = 0;
     std::unique_ptr<char[]> m_block;

@@ -19,10 +19,19 @@ constexpr const char* kNotConnected = "Not Connected";
 constexpr const char* kReadTimeout = "Read Timeout";
 constexpr const char* kMaxLineExceeded = "Max line length exceeded.";
 constexpr const char* kNoDataToRead = "No data to read.";
-constexpr std::int64_t kReplyLineTries = 2147483647;
 // Far beyond any real reply (a long FEAT or HELP is a few kilobytes).
 constexpr std::int64_t kMaxReplyBytes = 4 << 20;
 constexpr std::int64_t kReplyLineOverhead = 32;
+
+// What is left of a wait in ms: -2 (no limit) without a deadline, 0 once it has passed.
+int millisecondsLeft(const std::optional<std::chrono::steady_clock::time_point>& deadline)
+{
+    if (!deadline)
+        return TIdTCPConnection::kNoTimeout;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+        *deadline - std::chrono::steady_clock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, std::numeric_limits<int>::max()));
+}
 
 std::string commandVerb(const std::string& line)
 {
@@ -161,10 +170,6 @@ std::int64_t TIdTCPConnection::receiveChunk(TIdIOHandler& handler, bool& wouldBl
         m_expectMore = false;
         return 0;
     }
-    // No wait ran, so no pump either: give the window its turn (rate-limited). Not after a
-    // failure, whose error the caller still has to read.
-    if (n >= 0)
-        TIdAntiFreezeBase::PumpIfDue(false);
     return n;
 }
 
@@ -214,6 +219,7 @@ std::int64_t TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeout, 
         bool wouldBlock = m_ioHandler == nullptr || !m_expectMore;
         if (m_ioHandler != nullptr && m_expectMore)
             n = receiveChunk(*m_ioHandler, wouldBlock);
+        const bool waits = wouldBlock;
         if (wouldBlock) {
             if (m_ioHandler != nullptr && !m_ioHandler->WaitReadable(timeout)) {
                 if (raiseOnTimeout)
@@ -238,9 +244,15 @@ std::int64_t TIdTCPConnection::FillInputBuffer(bool raiseIfClosed, int timeout, 
         if (n < 0) {
             n = 0;
             handleReceiveError();
-        } else if (n > 0) {
-            m_expectMore = n >= socketReadSize();
-            queueReceived(n);
+        } else {
+            if (n > 0) {
+                m_expectMore = n >= socketReadSize();
+                queueReceived(n);
+            }
+            // No wait ran, so no pump either: give the window its turn (rate-limited), only
+            // now that the bytes are queued, where an event that closes us finds them.
+            if (!waits)
+                TIdAntiFreezeBase::PumpIfDue(false);
         }
         CheckPeerClosed(raiseIfClosed, false);
     } while (n == 0 && IsConnected());
@@ -281,13 +293,30 @@ std::string TIdTCPConnection::takeLine(std::int64_t terminatorPos, const std::st
     return result;
 }
 
+TIdTCPConnection::Deadline TIdTCPConnection::deadlineAfter(int timeout) const
+{
+    if (timeout == kDefaultTimeout)
+        timeout = ReadTimeout == 0 ? kNoTimeout : ReadTimeout;
+    if (timeout < 0)
+        return std::nullopt;
+    return Clock::now() + std::chrono::milliseconds(timeout);
+}
+
 std::string TIdTCPConnection::ReadLine(const std::string& terminator, int timeout, int maxLength)
+{
+    return readLineBefore(terminator, deadlineAfter(timeout), maxLength, timeout == kDefaultTimeout);
+}
+
+// The deadline holds for the whole line: a peer that keeps sending without ever ending it
+// (or ending it too late) does not keep the wait going.
+std::string TIdTCPConnection::readLineBefore(const std::string& terminator, const Deadline& deadline,
+                                             int maxLength, bool raiseOnTimeout)
 {
     if (maxLength == -1)
         maxLength = MaxLineLength;
     const std::string term = terminator.empty() ? std::string("\n") : terminator;
     std::int64_t searched = 0;
-    for (;;) {
+    for (bool waited = false;; waited = true) {
         const std::int64_t pos = lineEnd(searched, term);
         if (maxLength != 0 && pos - 1 > maxLength)
             return overlongLine(maxLength);
@@ -296,7 +325,13 @@ std::string TIdTCPConnection::ReadLine(const std::string& terminator, int timeou
         if (maxLength != 0 && searched > maxLength)
             return overlongLine(maxLength);
         CheckPeerClosed(true, true);
-        if (FillInputBuffer(true, timeout, timeout == kDefaultTimeout) == -1)
+        const int left = millisecondsLeft(deadline);
+        if (waited && left == 0) {
+            if (raiseOnTimeout)
+                throw EIdReadTimeout(kReadTimeout);
+            return std::string();
+        }
+        if (FillInputBuffer(true, left, raiseOnTimeout) == -1)
             return std::string();
     }
 }
@@ -328,6 +363,18 @@ void TIdTCPConnection::ReadBytes(void* destination, std::int64_t count)
     m_pendingInput.Remove(count);
 }
 
+// Stores what is queued, at most `remaining` bytes, as the last part of a stream: counted
+// like every other chunk, so the work total matches the bytes stored.
+void TIdTCPConnection::storeQueued(TIdStream& stream, std::int64_t remaining)
+{
+    const std::int64_t k = std::min(remaining, m_pendingInput.Size());
+    if (k > 0)
+        stream.Write(m_pendingInput.Memory(), k);
+    m_pendingInput.Clear();
+    if (k > 0)
+        AddWork(TWorkMode::wkRead, k);
+}
+
 void TIdTCPConnection::readStreamBody(TIdStream& stream, std::int64_t remaining, bool untilClosed)
 {
     // Bytes already queued first.
@@ -344,13 +391,13 @@ void TIdTCPConnection::readStreamBody(TIdStream& stream, std::int64_t remaining,
         } catch (const EIdConnClosedGracefully&) {
             if (!untilClosed)
                 throw;
-            // The peer closed: the last partial chunk is whatever is queued. It is counted
-            // like every other chunk, so the work total matches the bytes stored.
-            k = std::min(remaining, m_pendingInput.Size());
-            stream.Write(m_pendingInput.Memory(), k);
-            m_pendingInput.Clear();
-            AddWork(TWorkMode::wkRead, k);
+            // The peer closed: the last partial chunk is whatever is queued.
+            storeQueued(stream, remaining);
             return;
+        } catch (const EIdReadTimeout&) {
+            // What did arrive is kept, so that a resume can start after it.
+            storeQueued(stream, remaining);
+            throw;
         }
         stream.Write(m_pendingInput.Memory(), k);
         m_pendingInput.Remove(k);
@@ -400,7 +447,8 @@ void TIdTCPConnection::sendBytes(const char* data, std::int64_t count)
         TIdIOHandler* handler = m_ioHandler;
         if (handler == nullptr)
             throw EIdNotConnected(kNotConnected);
-        const std::int64_t n = handler->SendBytes(data + sent, count - sent);
+        const std::int64_t n = handler->SendBytesWithin(data + sent, count - sent,
+                                                        ReadTimeout == 0 ? kNoTimeout : ReadTimeout);
         // A failed send is judged by its own error, read before the pump can run an event
         // whose socket calls would replace it.
         if (n < 0) {
@@ -490,27 +538,63 @@ void TIdTCPConnection::SendStream(TIdStream& stream, bool fromStart, bool withCo
 
 std::int16_t TIdTCPConnection::ReadReply(const TIdReplyCodes& accepted)
 {
+    return readReplyWithin(accepted, kDefaultTimeout);
+}
+
+std::int16_t TIdTCPConnection::readReplyWithin(const TIdReplyCodes& accepted, int timeout)
+{
     std::vector<std::string> lines;
-    lines.push_back(ReadNonEmptyLine(kReplyLineTries));
+    try {
+        lines = readReplyLines(deadlineAfter(timeout));
+    } catch (...) {
+        abandonConnection();
+        throw;
+    }
+    m_lastReply.LoadFromLines(lines);
+    return CheckReplyCode(static_cast<std::int16_t>(m_lastReply.NumericCode()), accepted);
+}
+
+std::vector<std::string> TIdTCPConnection::readReplyLines(const Deadline& deadline)
+{
+    std::int64_t held = 0;
+    std::vector<std::string> lines{readReplyLine(deadline, held)};
     // "220-Welcome" opens a multi-line reply that ends with a line starting "220 ".
     if (lines.front().size() > 3 && lines.front()[3] == '-') {
         const std::string key = lines.front().substr(0, 3) + " ";
-        std::int64_t held = static_cast<std::int64_t>(lines.front().size());
         for (;;) {
-            lines.push_back(ReadNonEmptyLine(kReplyLineTries));
+            lines.push_back(readReplyLine(deadline, held));
             const std::string& line = lines.back();
-            // A server that never ends its reply must not fill the memory; each line also
-            // costs its bookkeeping.
-            held += static_cast<std::int64_t>(line.size()) + kReplyLineOverhead;
-            if (held > kMaxReplyBytes)
-                throw EIdException("The server's reply is too long (more than "
-                                   + std::to_string(kMaxReplyBytes) + " bytes).");
             if (line.size() < 4 || SameText(std::string_view(line).substr(0, 4), key))
                 break;
         }
     }
-    m_lastReply.LoadFromLines(lines);
-    return CheckReplyCode(static_cast<std::int16_t>(m_lastReply.NumericCode()), accepted);
+    return lines;
+}
+
+// The next line that is not blank once trimmed. Blank lines are skipped but counted, like
+// every line with its bookkeeping: a server that never ends its reply, or sends nothing but
+// line ends, must not fill the memory or keep the client reading.
+std::string TIdTCPConnection::readReplyLine(const Deadline& deadline, std::int64_t& held)
+{
+    for (;;) {
+        const std::string raw = readLineBefore("\n", deadline, -1, true);
+        held += static_cast<std::int64_t>(raw.size()) + kReplyLineOverhead;
+        if (held > kMaxReplyBytes)
+            throw EIdException("The server's reply is too long (more than "
+                               + std::to_string(kMaxReplyBytes) + " bytes).");
+        std::string line(Trim(raw));
+        if (!line.empty())
+            return line;
+    }
+}
+
+void TIdTCPConnection::abandonConnection()
+{
+    try {
+        CloseConnection();
+    } catch (...) {
+        // the failure that made the connection unusable is the one to report
+    }
 }
 
 std::int16_t TIdTCPConnection::CheckReplyCode(std::int16_t code, const TIdReplyCodes& accepted)

@@ -9,9 +9,11 @@
 #include "net/IdComponent.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,7 +43,9 @@ public:
     bool ASCIIFilter = false;           // clear bit 7 of every received byte
     int MaxLineLength = kDefaultMaxLineLength; // 0: no limit
     TIdMaxLineAction MaxLineAction = TIdMaxLineAction::maException;
-    int ReadTimeout = 0;                // ms; 0 waits without limit
+    // ms; 0 waits without limit. Also bounds a whole reply (however many lines arrive) and
+    // the wait for room to send.
+    int ReadTimeout = 0;
     int RecvBufferSize = kDefaultBufferSize; // per receive, and the ReadIntoStream chunk
     int SendBufferSize = kDefaultBufferSize; // the SendStream chunk
     TNotifyEvent OnDisconnected;
@@ -110,6 +114,9 @@ public:
 
     // --- replies ---
     // Reads one reply (multi-line "123-" ... "123 " included) into LastReply and checks it.
+    // A reply that cannot be read whole (too long, not ended within ReadTimeout, cut off)
+    // closes the connection before the exception leaves: its rest would otherwise be taken
+    // as the next command's reply.
     virtual std::int16_t ReadReply(const TIdReplyCodes& accepted);
     virtual std::int16_t CheckReplyCode(std::int16_t code, const TIdReplyCodes& accepted);
     // SendLine, then ReadReply.
@@ -127,6 +134,11 @@ public:
     bool IsBusy() const { return m_busyDepth > 0; }
 
 protected:
+    // ReadReply with its own limit for the whole reply (ms; -1: ReadTimeout, -2: none).
+    std::int16_t readReplyWithin(const TIdReplyCodes& accepted, int timeout);
+    // Closes the connection after a failure that left it unusable; reports nothing more.
+    void abandonConnection();
+
     // Counts the blocking operations in progress, so that a handler released by a nested
     // event outlives the outer call that still holds it.
     class BusyScope {
@@ -149,6 +161,15 @@ protected:
     void releaseOwnedIOHandler();
 
 private:
+    using Clock = std::chrono::steady_clock;
+    // When a wait must end; none for no limit.
+    using Deadline = std::optional<Clock::time_point>;
+    // -1: ReadTimeout (0: none), -2: none, else ms from now.
+    Deadline deadlineAfter(int timeout) const;
+    std::string readLineBefore(const std::string& terminator, const Deadline& deadline,
+                               int maxLength, bool raiseOnTimeout);
+    std::vector<std::string> readReplyLines(const Deadline& deadline);
+    std::string readReplyLine(const Deadline& deadline, std::int64_t& held);
     std::int64_t receiveSize() const { return RecvBufferSize > 0 ? RecvBufferSize : kDefaultBufferSize; }
     // Bytes asked of the socket per receive call. Streams are still written and counted in
     // chunks of the receive buffer size; a larger socket read only saves system calls, which
@@ -163,6 +184,7 @@ private:
     std::string overlongLine(int maxLength);
     void ensureInput(std::int64_t count);
     void readStreamBody(TIdStream& stream, std::int64_t remaining, bool untilClosed);
+    void storeQueued(TIdStream& stream, std::int64_t remaining);
     void sendBytes(const char* data, std::int64_t count);
 
     TIdManagedBuffer m_pendingInput;

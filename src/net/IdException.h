@@ -128,6 +128,7 @@ private:
 TARN_ID_EXCEPTION(EIdAlreadyConnected, EIdException);
 TARN_ID_EXCEPTION_TEXT(EIdClosedSocket, EIdException, "Disconnected.");
 TARN_ID_EXCEPTION(EIdReadTimeout, EIdException);
+TARN_ID_EXCEPTION_TEXT(EIdWriteTimeout, EIdException, "Write Timeout");
 TARN_ID_EXCEPTION(EIdReadLnMaxLineLengthExceeded, EIdException);
 TARN_ID_EXCEPTION_TEXT(EIdConnectTimeout, EIdException, "Connect timed out.");
 TARN_ID_EXCEPTION(EIdConnectException, EIdException);

@@ -19,3 +19,8 @@ void TIdIOHandler::OpenTransport()
 {
     m_open = true;
 }
+
+std::int64_t TIdIOHandler::SendBytesWithin(const void* buffer, std::int64_t length, int)
+{
+    return SendBytes(buffer, length);
+}

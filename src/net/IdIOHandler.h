@@ -24,6 +24,9 @@ public:
     // failure (the caller checks it with SocketStack->CheckResult).
     virtual std::int64_t ReceiveBytes(void* buffer, std::int64_t length) = 0;
     virtual std::int64_t SendBytes(const void* buffer, std::int64_t length) = 0;
+    // SendBytes that waits at most `timeout` ms (-2: no limit) for room to send, then raises
+    // EIdWriteTimeout: a peer that stops reading must not hold the connection for good.
+    virtual std::int64_t SendBytesWithin(const void* buffer, std::int64_t length, int timeout);
 
 protected:
     bool m_open = false;

@@ -165,6 +165,13 @@ std::int64_t TIdIOHandlerSocket::SendBytes(const void* buffer, std::int64_t leng
     return m_binding->SendRaw(buffer, length);
 }
 
+std::int64_t TIdIOHandlerSocket::SendBytesWithin(const void* buffer, std::int64_t length, int timeout)
+{
+    if (!IsOpen())
+        throw EIdClosedSocket();
+    return m_binding->SendRaw(buffer, length, timeout);
+}
+
 std::int64_t TIdIOHandlerSocket::ReceiveBytesNow(void* buffer, std::int64_t length)
 {
     if (!IsOpen())

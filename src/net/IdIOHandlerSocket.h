@@ -42,6 +42,7 @@ public:
     bool WaitReadable(int timeout) override;
     std::int64_t ReceiveBytes(void* buffer, std::int64_t length) override;
     std::int64_t SendBytes(const void* buffer, std::int64_t length) override;
+    std::int64_t SendBytesWithin(const void* buffer, std::int64_t length, int timeout) override;
     // A receive that never blocks: -1 with the error 10035 (would block) when nothing waits,
     // so a bulk reader can skip the readability wait while data keeps arriving.
     std::int64_t ReceiveBytesNow(void* buffer, std::int64_t length);

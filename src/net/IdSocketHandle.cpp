@@ -3,6 +3,7 @@
 #include "net/IdSocketHandle.h"
 
 #include <algorithm>
+#include <chrono>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -141,19 +142,30 @@ bool TIdSocketHandle::waitOnce(int timeout)
     return ready;
 }
 
-std::int64_t TIdSocketHandle::SendRaw(const void* buffer, std::int64_t length)
+std::int64_t TIdSocketHandle::SendRaw(const void* buffer, std::int64_t length, int timeout)
 {
-    if (!TIdAntiFreezeBase::PumpAllowed())
+    const bool pump = TIdAntiFreezeBase::PumpAllowed();
+    if (!pump && timeout < 0)
         return SocketStack->send(m_handle, buffer, length);
     // A peer that stops reading would block the send, and the window with it, for good:
-    // while there is no room, wait for it in slices and pump between them.
-    const int slice = std::max(1, ActiveAntiFreeze->IdleTimeOut);
+    // while there is no room, wait for it in slices (pumping between them) up to the time-out.
+    const int slice = pump ? std::max(1, ActiveAntiFreeze->IdleTimeOut) : timeout;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeout, 0));
     for (;;) {
         const std::int64_t sent = SocketStack->send(m_handle, buffer, length, MSG_DONTWAIT);
         if (sent != Id_SOCKET_ERROR || SocketStack->lastError() != Id_WSAEWOULDBLOCK)
             return sent;
-        const bool ready = SocketStack->waitWritable(m_handle, slice);
-        TIdAntiFreezeBase::PumpIfDue(!ready);
+        int wait = slice;
+        if (timeout >= 0) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now()).count();
+            if (left <= 0)
+                throw EIdWriteTimeout();
+            wait = static_cast<int>(std::min<long long>(wait, left));
+        }
+        const bool ready = SocketStack->waitWritable(m_handle, wait);
+        if (pump)
+            TIdAntiFreezeBase::PumpIfDue(!ready);
         // The pump may have run an abort that closed the socket.
         if (!m_open)
             throw EIdClosedSocket();

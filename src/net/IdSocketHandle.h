@@ -33,8 +33,9 @@ public:
     bool SelectReadable(int timeout);
     // Answer the call's result unchecked (-1 on failure). With the pump allowed, a send
     // that finds no room waits for it in pumped slices (EIdClosedSocket when an event closed
-    // the socket meanwhile).
-    std::int64_t SendRaw(const void* buffer, std::int64_t length);
+    // the socket meanwhile). With a time-out (ms; -2: none), a send that finds no room for
+    // that long raises EIdWriteTimeout.
+    std::int64_t SendRaw(const void* buffer, std::int64_t length, int timeout = -2);
     std::int64_t ReceiveRaw(void* buffer, std::int64_t length);
     // A receive that never blocks: -1 with the error 10035 when nothing is waiting.
     std::int64_t ReceiveRawNow(void* buffer, std::int64_t length);

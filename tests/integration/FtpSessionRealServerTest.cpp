@@ -213,9 +213,9 @@ TEST_P(FtpRealServer, AbortInTheMiddleOfAnUploadRaisesAndTheSessionGoesOn)
         if (mode == TWorkMode::wkWrite && ++writes == 3)
             m_ftp.SendAbort();
     };
-    EXPECT_THROW(m_ftp.Upload(local("big.bin"), "big.bin"), EIdException);
+    EXPECT_THROW(m_ftp.Upload(local("big.bin"), "big.bin"), EIdFTPTransferAborted);
     m_ftp.OnWork = nullptr;
-    EXPECT_EQ(m_statuses.back(), "Transfer complete");
+    EXPECT_EQ(m_statuses.back(), "Transfer aborted");
     EXPECT_EQ(m_ftp.QueryCurrentDirectory(), "/");
     ASSERT_TRUE(fs::exists(remote("big.bin")));
     EXPECT_LT(static_cast<std::int64_t>(fs::file_size(remote("big.bin"))), size);

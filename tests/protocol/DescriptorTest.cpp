@@ -1,23 +1,17 @@
 // Failed transfers and connects leave no socket open behind them: every failure path closes
 // the data connection, the active-mode listener and the connect's socket.
 #include "FtpScript.h"
+#include "SessionHooks.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 using namespace ftptest;
 
 namespace {
-
-std::size_t openDescriptors()
-{
-    std::size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
-}
 
 struct FailureCase {
     const char* id;
@@ -91,6 +85,80 @@ INSTANTIATE_TEST_SUITE_P(Cases, FailedTransferDescriptors,
                             .send("451 Local error\r\n");
                     },
                     download}),
+    [](const auto& info) { return std::string(info.param.id); });
+
+} // namespace
+
+namespace {
+
+struct StopCase {
+    const char* id;
+    bool passive;
+    bool upload;
+    bool fromPump; // else from a work handler
+};
+
+class StopDuringTransfer : public testing::TestWithParam<StopCase> {};
+
+// The window's Reset, Quit and close: SendAbort, then CloseSession, while the transfer runs.
+// The data connection goes with the session, nothing more reaches the local stream, and the
+// transfer call raises once it unwinds.
+TEST_P(StopDuringTransfer, ClosesTheDataConnectionAndStoresNothingMore)
+{
+    const StopCase& c = GetParam();
+    const std::size_t before = openDescriptors();
+    {
+        ScriptedFtpServer server;
+        addLogin(server);
+        if (c.upload)
+            startUpload(server, c.passive).receiveData();
+        else
+            startDownload(server, c.passive).sendGeneratedData(64 << 20);
+        server.expect("ABOR").expect("QUIT");
+        server.start();
+        auto ftp = makeSession(server, c.passive);
+        ftp->OpenSession();
+        CountingSink sink;
+        std::int64_t storedAtStop = -1;
+        auto stop = [&] {
+            ftp->SendAbort();
+            ftp->CloseSession();
+            storedAtStop = sink.written();
+        };
+        const TWorkMode mode = c.upload ? TWorkMode::wkWrite : TWorkMode::wkRead;
+        std::optional<PumpHook> pump;
+        if (c.fromPump)
+            pump.emplace(stop, [&] {
+                TIdTCPConnection* link = ftp->DataLink();
+                return link != nullptr && link->IsBusy() && link->WorkCount(mode) > 0;
+            });
+        else
+            ftp->OnWork = [&](TIdComponent*, TWorkMode, std::int64_t) {
+                if (storedAtStop < 0)
+                    stop();
+            };
+        if (c.upload) {
+            GeneratedSource source(64 << 20);
+            EXPECT_THROW(ftp->UploadFromStream(source, "a.bin"), EIdException);
+        } else {
+            EXPECT_THROW(ftp->DownloadToStream("a.bin", sink), EIdException);
+        }
+        EXPECT_GE(storedAtStop, 0);
+        EXPECT_EQ(sink.written(), storedAtStop);
+        EXPECT_EQ(ftp->DataLink(), nullptr);
+        EXPECT_FALSE(ftp->IsConnected());
+        ASSERT_TRUE(server.waitDone());
+        EXPECT_EQ(server.failure(), "");
+    }
+    EXPECT_EQ(openDescriptors(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StopDuringTransfer,
+    testing::Values(StopCase{"passiveDownloadFromWorkHandler", true, false, false},
+                    StopCase{"activeDownloadFromWorkHandler", false, false, false},
+                    StopCase{"passiveUploadFromWorkHandler", true, true, false},
+                    StopCase{"passiveDownloadFromThePump", true, false, true},
+                    StopCase{"activeUploadFromThePump", false, true, true}),
     [](const auto& info) { return std::string(info.param.id); });
 
 } // namespace

@@ -22,6 +22,23 @@ inline ScriptedFtpServer& addLogin(ScriptedFtpServer& server, const std::string&
         .reply("SYST", "215 UNIX Type: L8\r\n");
 }
 
+// The script of a transfer of a.bin up to the moment its data moves, in either mode.
+inline ScriptedFtpServer& startDownload(ScriptedFtpServer& server, bool passive)
+{
+    if (passive)
+        return server.pasv().acceptData().reply("RETR a.bin", "150 Opening data connection\r\n");
+    return server.expectPrefix("PORT ").send("200 PORT ok\r\n")
+        .reply("RETR a.bin", "150 Opening data connection\r\n").connectData();
+}
+
+inline ScriptedFtpServer& startUpload(ScriptedFtpServer& server, bool passive)
+{
+    if (passive)
+        return server.pasv().expect("STOR a.bin").acceptData().send("150 Ok to send data\r\n");
+    return server.expectPrefix("PORT ").send("200 PORT ok\r\n")
+        .reply("STOR a.bin", "150 Ok to send data\r\n").connectData();
+}
+
 // A session aimed at the scripted server; reads give up after 10 s so a broken script
 // fails the test instead of hanging it.
 inline std::unique_ptr<TIdFTP> makeSession(const ScriptedFtpServer& server, bool passive = true)

@@ -418,7 +418,8 @@ namespace {
 TEST(FtpAbortOutsideATransfer, ReadsTheAnswerSoTheNextCommandStaysInStep)
 {
     ScriptedFtpServer server;
-    addLogin(server).reply("ABOR", "225 No transfer to abort\r\n").reply("PWD", "257 \"/\"\r\n");
+    addLogin(server).reply("ABOR", "225 No transfer to abort\r\n").reply("NOOP", "200 ok\r\n")
+        .reply("PWD", "257 \"/\"\r\n");
     server.start();
     auto ftp = makeSession(server);
     ftp->OpenSession();

@@ -157,6 +157,31 @@ ScriptedFtpServer& ScriptedFtpServer::sendSplit(const std::string& bytes,
     });
 }
 
+ScriptedFtpServer& ScriptedFtpServer::sendEndlessly(const std::string& first, const std::string& line,
+                                                    int pauseMs, std::int64_t limit)
+{
+    return add([this, first, line, pauseMs, limit] {
+        sendAll(m_controlFd, first.data(), first.size(), true);
+        std::string block;
+        while (block.size() < (pauseMs > 0 ? 1 : 65536 / line.size() + 1) * line.size())
+            block += line;
+        for (std::int64_t sent = 0; sent < limit;) {
+            // From where the last send stopped, so that every line arrives whole.
+            const std::size_t at = static_cast<std::size_t>(sent) % block.size();
+            const ssize_t n = ::send(m_controlFd, block.data() + at, block.size() - at,
+                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0)
+                sent += n;
+            else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+                return; // the client closed the connection
+            if (pauseMs > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            else if (n <= 0)
+                waitFor(m_controlFd, POLLOUT, m_stepTimeoutMs);
+        }
+    });
+}
+
 ScriptedFtpServer& ScriptedFtpServer::expect(const std::string& line)
 {
     return add([this, line] {

@@ -36,6 +36,11 @@ public:
     // Sends the bytes as several blocks, cut at the given offsets, with a short pause
     // between blocks so that they reach the client as separate reads.
     ScriptedFtpServer& sendSplit(const std::string& bytes, const std::vector<std::size_t>& cuts);
+    // Sends `first`, then `line` again and again (pausing `pauseMs` between lines, 0 for a
+    // flood) until the client closes the command connection or `limit` bytes went out: a
+    // server that never ends its reply.
+    ScriptedFtpServer& sendEndlessly(const std::string& first, const std::string& line,
+                                     int pauseMs = 0, std::int64_t limit = 64 << 20);
     // Reads one command line and requires it to equal `line` (without CR LF).
     ScriptedFtpServer& expect(const std::string& line);
     // Reads one command line and requires it to start with `prefix`.
