@@ -76,6 +76,14 @@ void TFTPForm::reportTransferFailure(const EIdException& error, const QString& p
                               : QStringLiteral("Transfer failed: ") + QString::fromLocal8Bit(error.Message()));
 }
 
+// A local failure (a full disk, an unreadable file) is no network error: the session stays in
+// step and connected, so the commands come back before the default error report shows it.
+void TFTPForm::endFailedTransfer()
+{
+    SetOpsEnabled(sessionConnected());
+    setStatusPanel(1, QStringLiteral("Transfer failed."));
+}
+
 bool TFTPForm::UploadFile(const std::string& name)
 {
     if (!sessionConnected())
@@ -88,9 +96,15 @@ bool TFTPForm::UploadFile(const std::string& name)
     try {
         IdFTP1->SetTransferType(TIdFTPTransferType::ftBinary);
         IdFTP1->Upload(path, lastPathComponent(path), false);
+    } catch (const EIdFTPTransferAborted&) {
+        // The user's abort, confirmed by the server: the session is in step, and a run of
+        // uploads goes on with the next file as it does after an aborted download.
     } catch (const EIdException& error) {
         reportTransferFailure(error, QStringLiteral("R-Up"));
         return false;
+    } catch (...) {
+        endFailedTransfer();
+        throw;
     }
     // An abort confirmed by the server returns normally, also after a disconnect from the pump.
     SetOpsEnabled(sessionConnected());
@@ -110,6 +124,9 @@ bool TFTPForm::DownloadFile(const std::string& remoteName, const std::string& lo
     } catch (const EIdException& error) {
         reportTransferFailure(error, QStringLiteral("DLoad"));
         return false;
+    } catch (...) {
+        endFailedTransfer();
+        throw;
     }
     SetOpsEnabled(sessionConnected());
     return true;
@@ -206,9 +223,15 @@ void TFTPForm::acDownloadSaveAsExecute()
     DownloadFile(name, nameBytes(chosen), 1);
 }
 
+// The flag is acted on by the next work event; a transfer that has stalled sends none, so a
+// running transfer is aborted at once as well (the session takes an abort from the pump).
 void TFTPForm::acAbortTransferExecute()
 {
     AbortRequested = true;
+    if (TransferActive) {
+        AbortRequested = false;
+        abortRunningTransfer();
+    }
 }
 
 void TFTPForm::IdFTP1WorkBegin(TWorkMode, std::int64_t maximum)

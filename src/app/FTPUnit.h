@@ -368,6 +368,7 @@ private:
     void downloadAsChosen(const std::string& remoteName, const std::string& localPath, int mode);
     void abortRunningTransfer();
     void reportTransferFailure(const EIdException& error, const QString& placeCode);
+    void endFailedTransfer();
 
     // Marks a session command as running for as long as it is on the stack, also while it
     // waits in the pump; the outermost one starts with no abort recorded.

@@ -7,6 +7,9 @@
 #include "protocol/FtpScript.h"
 
 #include <QProgressBar>
+#include <QTimer>
+
+#include <chrono>
 
 namespace {
 
@@ -168,6 +171,61 @@ TEST_F(Transfers, AbortInTheMiddleThenResumeCompletesByteExact)
     EXPECT_TRUE(local == remote) << "partial " << partial << " local " << local.size() << " differs at " << firstDifference << "\n" << trace().mid(trace().size() - 30).join("\n").toStdString();
 }
 
+TEST_F(Transfers, AnAbortedUploadKeepsTheSessionAndGoesOn)
+{
+    writePatternFile(localDir.path() / "big.up", 64 << 20);
+    connectToRealServer();
+    window->ListLocalDirectory();
+    selectLocal({"big.up", "alpha.txt"});
+    atWork(4 << 20, [&] { window->acAbortTransfer->trigger(); });
+    window->acUploadExecute();
+    EXPECT_TRUE(script->boxes.empty()) << script->boxTexts().join('|').toStdString();
+    EXPECT_TRUE(window->IdFTP1->IsConnected());
+    EXPECT_EQ(failureLog(), "");
+    EXPECT_EQ(serverFile("alpha.txt"), std::string(10, 'x')) << "the run went on with the next file";
+    EXPECT_TRUE(window->acRemoteRefresh->isEnabled());
+}
+
+TEST_F(Transfers, AbortEndsADownloadWhoseDataHasStalled)
+{
+    ScriptedFtpServer scripted(10000);
+    ftptest::addLogin(scripted)
+        .reply("TYPE A", "200 ok\r\n").reply("PWD", "257 \"/\"\r\n")
+        .pasv().acceptData().reply("LIST", "150 listing\r\n")
+        .sendData("-rw-r--r-- 1 a b 1000 Jan 01 2025 slow.bin\r\n").closeData().send("226 Done\r\n")
+        .reply("TYPE I", "200 ok\r\n").reply("SIZE slow.bin", "213 1000\r\n")
+        .pasv().acceptData().reply("RETR slow.bin", "150 here it comes\r\n").sendData("first bytes")
+        .expect("ABOR").send("426 Aborted.\r\n226 Abort done.\r\n")
+        .reply("NOOP", "200 ok\r\n");
+    connectToScript(scripted);
+    selectRemote({"slow.bin"});
+    QTimer::singleShot(300, window.get(), [&] { window->acAbortTransfer->trigger(); });
+    const auto start = std::chrono::steady_clock::now();
+    window->acDownload->trigger();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "Abort acted at once";
+    ASSERT_TRUE(scripted.waitDone());
+    EXPECT_EQ(scripted.failure(), "");
+    EXPECT_TRUE(window->IdFTP1->IsConnected());
+    EXPECT_EQ(localFile("slow.bin"), "first bytes") << "the partial file is kept for a resume";
+    EXPECT_TRUE(script->boxes.empty()) << script->boxTexts().join('|').toStdString();
+}
+
+TEST_F(Transfers, ALocalWriteFailureKeepsTheSessionAndItsCommands)
+{
+    writeWholeFile(serverRoot.path() / "data.txt", std::string(100000, 'd'));
+    connectToRealServer();
+    selectRemote({"data.txt"});
+    script->answerText("/dev/full");
+    window->acDownloadSaveAs->trigger();
+    ASSERT_EQ(script->boxes.size(), 1u);
+    EXPECT_EQ(script->boxes[0].icon, MsgIcon::Error);
+    EXPECT_TRUE(window->IdFTP1->IsConnected());
+    EXPECT_TRUE(window->acRemoteRefresh->isEnabled());
+    EXPECT_EQ(failureLog(), "") << "a local failure is no network failure";
+    window->acRemoteRefresh->trigger();
+    EXPECT_EQ(remoteNames(), std::vector<std::string>{"data.txt"}) << "the session is in step";
+}
+
 TEST_F(Transfers, ProgressFollowsTheWorkEventsAndEndsComplete)
 {
     const std::int64_t size = 8 << 20;
@@ -188,7 +246,7 @@ TEST_F(Transfers, ProgressFollowsTheWorkEventsAndEndsComplete)
     EXPECT_FALSE(window->TransferActive);
 }
 
-TEST_F(Transfers, DISABLED_ARefusedDownloadLeavesTheLocalFileAlone)
+TEST_F(Transfers, ARefusedDownloadLeavesTheLocalFileAlone)
 {
     writeWholeFile(serverRoot.path() / "gone.txt", "g");
     connectToRealServer();
