@@ -302,9 +302,9 @@ void TIdFTP::refuseNestedTransfer() const
         throw EIdException("Another transfer is still running on this session.");
 }
 
-// The frame every transfer shares: one at a time, "Starting FTP transfer" and "Transfer
-// complete" on every path, then the replies the transfer is owed, so that the next command
-// always reads its own reply.
+// The frame every transfer shares: one at a time, "Starting FTP transfer", "Transfer complete"
+// once the data has moved (a failed transfer is never called complete), then the replies the
+// transfer is owed, so that the next command always reads its own reply.
 void TIdFTP::runTransfer(const std::string& command, TransferDirection direction,
                          const std::function<void()>& transfer)
 {
@@ -318,7 +318,8 @@ void TIdFTP::runTransfer(const std::string& command, TransferDirection direction
     } catch (...) {
         failure = std::current_exception();
     }
-    ReportStatus(TIdStatus::stTransferDone, "Transfer complete");
+    if (!failure)
+        ReportStatus(TIdStatus::stTransferDone, "Transfer complete");
     endTransfer(direction, failure);
 }
 
