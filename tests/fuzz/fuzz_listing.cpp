@@ -1,11 +1,13 @@
 // Listing text into the listing parser: the format detection, and each format's line parser
-// on every line. A line the parser cannot read must raise the parser's own error, nothing else.
+// on every line. A line the parser cannot read must raise the parser's own error, or the date
+// encoders' std::invalid_argument for a date that does not exist; nothing else.
 #include "ftp/IdFTP.h"
 #include "ftp/IdFTPList.h"
 #include "net/IdException.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             try {
                 items.ParseEntry(format, item);
             } catch (const Exception&) {
+            } catch (const std::invalid_argument&) {
             }
         }
         items.SetLineFormat(format);
