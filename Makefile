@@ -44,7 +44,7 @@ ASAN_BUILD ?= build-asan
 ASAN_FLAGS := -g -O1 -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=all
 TSAN_BUILD ?= build-tsan
 TSAN_FLAGS := -g -O1 -fsanitize=thread
-SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:suppressions=$(CURDIR)/tests/sanitizers/lsan.supp \
+SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
