@@ -49,3 +49,41 @@ bench-window: build
 
 clean:
 	@rm -rf $(BUILD)
+
+# Guards run on demand, never by `make test`: fuzzing and the sanitizer runs, each in a build
+# directory of its own. Run them niced on a shared machine: nice -n 10 make fuzz
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := fuzz_listing fuzz_reply fuzz_passive fuzz_ipv4 fuzz_site_text fuzz_settings_record
+FUZZ_FLAGS := -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+ASAN_BUILD ?= build-asan
+ASAN_FLAGS := -g -O1 -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=all
+TSAN_BUILD ?= build-tsan
+TSAN_FLAGS := -g -O1 -fsanitize=thread
+SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+.PHONY: fuzz-build fuzz test-asan test-tsan
+
+fuzz-build: deps
+	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
+	  -DTARN_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j$(JOBS) --target tarn_fuzz_targets
+
+fuzz: fuzz-build
+	@bash scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+test-asan: deps
+	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="$(ASAN_FLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+	@cmake --build $(ASAN_BUILD) -j$(JOBS)
+	@cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j$(JOBS)
+
+test-tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="$(TSAN_FLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
+	@cmake --build $(TSAN_BUILD) -j$(JOBS) --target net_tests protocol_tests
+	@cd $(TSAN_BUILD)/tests && $(SANITIZER_ENV) ./net_tests && $(SANITIZER_ENV) ./protocol_tests

@@ -1,41 +1,4 @@
-// The application's default error report: a message box with the error's message, for every
-// error that no window routine handles itself, and the guard that hands errors to it at the
-// boundary of a slot or event handler, so that no exception unwinds through Qt's frames.
+// The top-level error report lives with the platform layers, so the site editor can use it too.
 #pragma once
 
-#include <exception>
-#include <type_traits>
-#include <utility>
-
-void showErrorReport(const std::exception& error);
-// Shows an error of an unknown kind (anything not derived from std::exception).
-void showUnknownErrorReport();
-
-// Runs `handler`; whatever escapes it is shown by the default error report.
-template <class Handler>
-void runReportingErrors(Handler&& handler) noexcept
-{
-    try {
-        std::forward<Handler>(handler)();
-    } catch (const std::exception& error) {
-        showErrorReport(error);
-    } catch (...) {
-        showUnknownErrorReport();
-    }
-}
-
-// Wraps a slot so that connect() never lets an exception reach Qt:
-// connect(action, &QAction::triggered, this, reportingErrors([this] { acConnectExecute(); }));
-// A handler that takes none of the signal's arguments is called without them.
-template <class Handler>
-auto reportingErrors(Handler handler)
-{
-    return [handler = std::move(handler)](auto&&... arguments) mutable {
-        runReportingErrors([&] {
-            if constexpr (std::is_invocable_v<Handler&, decltype(arguments)...>)
-                handler(std::forward<decltype(arguments)>(arguments)...);
-            else
-                handler();
-        });
-    };
-}
+#include "platform/ErrorReport.h"

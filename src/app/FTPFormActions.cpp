@@ -3,6 +3,7 @@
 #include "app/FTPUnit.h"
 
 #include "app/ActionImages.h"
+#include "app/ErrorReport.h"
 #include "app/PaneRow.h"
 #include "app/PaneView.h"
 #include "app/SelectionClass.h"
@@ -88,14 +89,14 @@ void TFTPForm::createActions()
 
 void TFTPForm::connectActions()
 {
-    connect(acQuit, &QAction::triggered, this, &TFTPForm::acQuitExecute);
-    connect(acReset, &QAction::triggered, this, &TFTPForm::acResetExecute);
-    connect(acCreateSite, &QAction::triggered, this, &TFTPForm::acCreateSiteExecute);
-    connect(acEditSite, &QAction::triggered, this, &TFTPForm::acEditSiteExecute);
-    connect(acDeleteSite, &QAction::triggered, this, &TFTPForm::acDeleteSiteExecute);
-    connect(tbSite, &QComboBox::activated, this, &TFTPForm::tbSiteChange);
-    connect(LVL, &PaneView::paneClicked, this, &TFTPForm::LVLClick);
-    connect(LVR, &PaneView::paneClicked, this, &TFTPForm::LVRClick);
+    connect(acQuit, &QAction::triggered, this, reportingErrors([this] { acQuitExecute(); }));
+    connect(acReset, &QAction::triggered, this, reportingErrors([this] { acResetExecute(); }));
+    connect(acCreateSite, &QAction::triggered, this, reportingErrors([this] { acCreateSiteExecute(); }));
+    connect(acEditSite, &QAction::triggered, this, reportingErrors([this] { acEditSiteExecute(); }));
+    connect(acDeleteSite, &QAction::triggered, this, reportingErrors([this] { acDeleteSiteExecute(); }));
+    connect(tbSite, &QComboBox::activated, this, reportingErrors([this](int index) { tbSiteChange(index); }));
+    connect(LVL, &PaneView::paneClicked, this, reportingErrors([this] { LVLClick(); }));
+    connect(LVR, &PaneView::paneClicked, this, reportingErrors([this] { LVRClick(); }));
 }
 
 std::vector<QAction*> TFTPForm::actionsOfCategory(const QString& category) const

@@ -3,6 +3,7 @@
 #include "app/FTPUnit.h"
 
 #include "app/BoundMenuItem.h"
+#include "app/ErrorReport.h"
 #include "app/PaneView.h"
 
 #include <QAction>
@@ -140,7 +141,7 @@ void TFTPForm::bindButton(QAbstractButton* button, QAction* action, bool takeCap
     };
     follow();
     connect(action, &QAction::changed, button, follow);
-    connect(button, &QAbstractButton::clicked, action, [action] { action->trigger(); });
+    connect(button, &QAbstractButton::clicked, action, reportingErrors([action] { action->trigger(); }));
 }
 
 void TFTPForm::createToolBar()
@@ -343,7 +344,7 @@ void TFTPForm::createPopupMenus()
     pulLocalRename = addItem(PopupMenuLocal, acLocalRename, "pulLocalRename");
     PopupMenuLocal->addSeparator();
     pulDelete = addItem(PopupMenuLocal, acLocalDelete, "pulDelete", "Delete");
-    connect(PopupMenuLocal, &QMenu::aboutToShow, this, &TFTPForm::PopupMenuLocalPopup);
+    connect(PopupMenuLocal, &QMenu::aboutToShow, this, reportingErrors([this] { PopupMenuLocalPopup(); }));
     LVL->setPopupMenu(PopupMenuLocal);
 
     PopupMenuRemote = new QMenu(this);
@@ -359,7 +360,7 @@ void TFTPForm::createPopupMenus()
     PopupMenuRemote->addSeparator();
     purDelete = addItem(PopupMenuRemote, acRemoteDelete, "purDelete", "Delete");
     purDelete->setToolTip(QStringLiteral("Delete selected file(s) or directory"));
-    connect(PopupMenuRemote, &QMenu::aboutToShow, this, &TFTPForm::PopupMenuRemotePopup);
+    connect(PopupMenuRemote, &QMenu::aboutToShow, this, reportingErrors([this] { PopupMenuRemotePopup(); }));
     LVR->setPopupMenu(PopupMenuRemote);
 }
 

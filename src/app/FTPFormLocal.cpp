@@ -2,6 +2,7 @@
 // (change directory, up, browse, make directory, delete, rename, rename in place).
 #include "app/FTPUnit.h"
 
+#include "app/ErrorReport.h"
 #include "app/GxCommon.h"
 #include "app/LocalFiles.h"
 #include "app/NameText.h"
@@ -39,16 +40,19 @@ QString renameFailure(const QString& newName)
 
 void TFTPForm::connectLocalPane()
 {
-    const auto unique = Qt::UniqueConnection;
-    connect(acLocalRefresh, &QAction::triggered, this, &TFTPForm::acLocalRefreshExecute, unique);
-    connect(acLocalChgDir, &QAction::triggered, this, &TFTPForm::acLocalChgDirExecute, unique);
-    connect(acLocalUp, &QAction::triggered, this, &TFTPForm::acLocalUpExecute, unique);
-    connect(acLocalBrowse, &QAction::triggered, this, &TFTPForm::acLocalBrowseExecute, unique);
-    connect(acLocalMakeDir, &QAction::triggered, this, &TFTPForm::acLocalMakeDirExecute, unique);
-    connect(acLocalDelete, &QAction::triggered, this, &TFTPForm::acLocalDeleteExecute, unique);
-    connect(acLocalRename, &QAction::triggered, this, &TFTPForm::acLocalRenameExecute, unique);
-    connect(LVL, &PaneView::paneDoubleClicked, this, &TFTPForm::LVLDblClick, unique);
-    connect(LVL, &PaneView::nameEdited, this, &TFTPForm::LVLEdited, unique);
+    if (m_localPaneConnected)
+        return;
+    m_localPaneConnected = true;
+    connect(acLocalRefresh, &QAction::triggered, this, reportingErrors([this] { acLocalRefreshExecute(); }));
+    connect(acLocalChgDir, &QAction::triggered, this, reportingErrors([this] { acLocalChgDirExecute(); }));
+    connect(acLocalUp, &QAction::triggered, this, reportingErrors([this] { acLocalUpExecute(); }));
+    connect(acLocalBrowse, &QAction::triggered, this, reportingErrors([this] { acLocalBrowseExecute(); }));
+    connect(acLocalMakeDir, &QAction::triggered, this, reportingErrors([this] { acLocalMakeDirExecute(); }));
+    connect(acLocalDelete, &QAction::triggered, this, reportingErrors([this] { acLocalDeleteExecute(); }));
+    connect(acLocalRename, &QAction::triggered, this, reportingErrors([this] { acLocalRenameExecute(); }));
+    connect(LVL, &PaneView::paneDoubleClicked, this, reportingErrors([this] { LVLDblClick(); }));
+    connect(LVL, &PaneView::nameEdited, this,
+            reportingErrors([this](int row, const QString& text) { LVLEdited(row, text); }));
 }
 
 std::string TFTPForm::localDirectory() const

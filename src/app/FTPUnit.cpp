@@ -6,6 +6,7 @@
 #include "app/ErrorReport.h"
 #include "app/PaneSort.h"
 #include "app/PaneView.h"
+#include "app/SettingsRescue.h"
 #include "app/SettingsRecord.h"
 #include "app/TextLines.h"
 #include "ftp/IdFTP.h"
@@ -119,7 +120,7 @@ void TFTPForm::createSession()
     IdFTP1->ProxySettings.ProxyType = TIdFtpProxyType::fpcmNone;
     IdFTP1->ProxySettings.Port = 0;
     IdFTP1->Passive = UsePassive->isChecked();
-    connect(UsePassive, &QCheckBox::toggled, this, &TFTPForm::UsePassiveClick);
+    connect(UsePassive, &QCheckBox::toggled, this, reportingErrors([this] { UsePassiveClick(); }));
 
     // Blocking network calls keep the window answering through this pump, also while busy.
     IdAntiFreeze1 = std::make_unique<TIdAntiFreeze>();
@@ -142,18 +143,16 @@ void TFTPForm::FormCreate(const QStringList& arguments)
     TempFolderPath = tempFolderPath();
     SortColumn[0] = SortColumn[1] = 2;
     SortAscending[0] = SortAscending[1] = 0;
+    rescueDamagedSettings();
     LoadSiteList();
     CurrentSite = 0;
     SetFileEnabled(true);
     SetOpsEnabled(false);
     IdFTP1->SetIntercept(IdLogEvent1.get());
     placeProgressBar();
-    try {
-        readSettings();
-    } catch (const std::exception& error) {
-        showErrorReport(error);
-        return;
-    }
+    // A settings value that cannot be read is reported and the designed geometry stays; the
+    // start goes on, so the site box still shows the sites the site commands act on.
+    runReportingErrors([this] { readSettings(); });
     if (SiteCount > 0) {
         if (!checkCommandLine(arguments))
             return;
@@ -271,19 +270,23 @@ void TFTPForm::applyPaneSizes()
 void TFTPForm::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    if (!m_paneSizesApplied) {
-        m_paneSizesApplied = true;
-        applyPaneSizes();
-    }
-    // Without a window manager the window may never be activated; being shown counts too.
-    activateOnce();
+    runReportingErrors([this] {
+        if (!m_paneSizesApplied) {
+            m_paneSizesApplied = true;
+            applyPaneSizes();
+        }
+        // Without a window manager the window may never be activated; being shown counts too.
+        activateOnce();
+    });
 }
 
 void TFTPForm::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        activateOnce();
+    runReportingErrors([&] {
+        if (event->type() == QEvent::ActivationChange && isActiveWindow())
+            activateOnce();
+    });
 }
 
 // Activation is acted on once per run: the first-site question would otherwise come back every
@@ -293,7 +296,7 @@ void TFTPForm::activateOnce()
     if (m_activatedOnce)
         return;
     m_activatedOnce = true;
-    QTimer::singleShot(0, this, &TFTPForm::FormActivate);
+    QTimer::singleShot(0, this, reportingErrors([this] { FormActivate(); }));
 }
 
 void TFTPForm::FormActivate()
@@ -338,16 +341,13 @@ void TFTPForm::FormClose()
 void TFTPForm::closeEvent(QCloseEvent* event)
 {
     bool mayClose = false;
-    try {
-        mayClose = FormCloseQuery();
-    } catch (const std::exception& error) {
-        showErrorReport(error);
-    }
+    runReportingErrors([&] { mayClose = FormCloseQuery(); });
     if (!mayClose) {
         event->ignore();
         return;
     }
-    FormClose();
+    // Settings that cannot be written are reported, but never keep the window open.
+    runReportingErrors([this] { FormClose(); });
     event->accept();
 }
 

@@ -391,6 +391,7 @@ private:
     bool m_activatedOnce = false;
     bool m_inFormActivate = false;
     bool m_paneSizesApplied = false;
+    bool m_localPaneConnected = false;
     int m_localPaneWidth = 373;
     int m_tracePaneHeight = 174;
     TSiteForm* m_siteEditor = nullptr;

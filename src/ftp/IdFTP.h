@@ -54,6 +54,11 @@ struct TIdPassiveAddress {
     int Port = 0;
 };
 
+// The address in the text of a 227 answer, "Entering Passive Mode (h1,h2,h3,h4,p1,p2)" with
+// or without the parentheses. Raises EConvertError for a port field that is not a number and
+// EIdException for a port outside 1..65535.
+TIdPassiveAddress ParsePassiveReply(const std::string& text);
+
 class TIdFTP;
 
 using TIdCheckListFormat =

@@ -134,12 +134,11 @@ private:
 
 // --- data connections ---
 
-TIdPassiveAddress TIdFTP::RequestPassive()
+TIdPassiveAddress ParsePassiveReply(const std::string& reply)
 {
-    SendCommand("PASV", TIdReplyCodes{227});
     // 227 Entering Passive Mode (127,0,0,1,195,80).   or, without parentheses,
     // 227 Entering Passive Mode 127,0,0,1,195,80
-    const std::string text(Trim(LastReply().Text().empty() ? std::string() : LastReply().Text().front()));
+    const std::string text(Trim(reply));
     std::string fields;
     const std::size_t open = text.find('(');
     const std::size_t close = text.find(')');
@@ -159,6 +158,12 @@ TIdPassiveAddress TIdFTP::RequestPassive()
                            + std::to_string(port) + ").");
     address.Port = static_cast<int>(port);
     return address;
+}
+
+TIdPassiveAddress TIdFTP::RequestPassive()
+{
+    SendCommand("PASV", TIdReplyCodes{227});
+    return ParsePassiveReply(LastReply().Text().empty() ? std::string() : LastReply().Text().front());
 }
 
 void TIdFTP::AnnouncePort(const TIdSocketHandle& binding)

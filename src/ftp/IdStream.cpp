@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "net/IdException.h"
+
 std::int64_t TIdMemoryStream::Read(void* buffer, std::int64_t count)
 {
     const std::int64_t available = std::max<std::int64_t>(0, Size() - m_position);
@@ -87,7 +89,7 @@ TIdFileStream::~TIdFileStream()
 
 void TIdFileStream::fail(const char* what) const
 {
-    throw std::runtime_error(std::string(what) + " \"" + m_path + "\". " + std::strerror(errno));
+    throw EIdException(std::string(what) + " \"" + m_path + "\". " + std::strerror(errno));
 }
 
 void TIdFileStream::requireOpen() const
@@ -136,8 +138,12 @@ void TIdFileStream::Close()
     if (m_fd < 0)
         return;
     Flush();
-    ::close(m_fd);
+    // A failed close can mean written data never reached the disk (a network file system
+    // reports write errors only here). The descriptor is gone either way.
+    const int result = ::close(m_fd);
     m_fd = -1;
+    if (result != 0 && errno != EINTR)
+        fail("Cannot close file");
 }
 
 void TIdFileStream::Write(const void* data, std::int64_t count)

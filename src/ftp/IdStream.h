@@ -40,7 +40,7 @@ private:
 };
 
 // A local file, read ahead and written behind in blocks so that small transfer chunks do not
-// each cost a system call. Errors raise std::runtime_error with the file name.
+// each cost a system call. Errors raise EIdException with the file name and the system's text.
 class TIdFileStream : public TIdStream {
 public:
     enum class Mode {
@@ -70,7 +70,7 @@ public:
     void Open();
     // Writes the buffered bytes to the file.
     void Flush();
-    // Flushes and closes the file; later calls raise.
+    // Flushes and closes the file, raising when either fails; later calls do nothing.
     void Close();
     const std::string& Path() const { return m_path; }
 

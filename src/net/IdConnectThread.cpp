@@ -1,4 +1,5 @@
-// The connect thread: one blocking connect, its error text, and the marks the waiting side reads.
+// The connect thread: one blocking connect on a descriptor of its own, its error text, and the
+// marks the waiting side reads.
 #include "net/IdConnectThread.h"
 
 #include <sys/socket.h>
@@ -6,21 +7,31 @@
 #include "net/IdException.h"
 #include "net/IdSocketHandle.h"
 
-TIdConnectThread::TIdConnectThread(TIdSocketHandle& binding)
-    : m_binding(binding), m_thread([this] { Execute(); })
+TIdConnectThread::TIdConnectThread(const TIdSocketHandle& binding)
+    : m_stack(*SocketStack),
+      m_socket(SocketStack->duplicateSocket(binding.Handle())),
+      m_peerIP(binding.PeerIP()),
+      m_peerPort(binding.PeerPort())
 {
+    if (m_socket == Id_INVALID_SOCKET)
+        SocketStack->CheckResult(Id_SOCKET_ERROR);
+    // Started last, when every member it reads is in place.
+    m_thread = std::thread([this] { Execute(); });
 }
 
 TIdConnectThread::~TIdConnectThread()
 {
     WaitFor();
+    m_stack.closeSocket(m_socket);
 }
 
 void TIdConnectThread::Execute()
 {
     try {
-        // 10009 and 10038 arise when the waiting side has closed the socket on a time-out.
-        SocketStack->CheckResult(m_binding.ConnectPeer(AF_INET), {Id_WSAEBADF, Id_WSAENOTSOCK});
+        // 10009 and 10038 would mean the descriptor was taken away; kept as the connect's
+        // tolerated outcomes of a socket closed on a time-out.
+        const int result = m_stack.connectSocket(m_socket, AF_INET, m_peerIP, m_peerPort);
+        m_stack.CheckResult(result, {Id_WSAEBADF, Id_WSAENOTSOCK});
     } catch (const std::exception& error) {
         m_errorText = error.what();
     }
@@ -30,6 +41,12 @@ void TIdConnectThread::Execute()
         m_terminated.store(true);
     }
     m_done.notify_all();
+}
+
+bool TIdConnectThread::Interrupt(std::chrono::milliseconds limit)
+{
+    m_stack.shutdownSocket(m_socket, SHUT_RDWR);
+    return WaitFinished(limit);
 }
 
 bool TIdConnectThread::WaitFinished(std::chrono::milliseconds limit)

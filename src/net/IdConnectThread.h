@@ -9,19 +9,28 @@
 #include <string>
 #include <thread>
 
+#include "net/IdStack.h"
+
 class TIdSocketHandle;
 
+// The thread owns everything it touches: its own descriptor of the handle's socket and a copy
+// of the peer address, taken on the calling thread before it starts. An event run by the pump
+// may close the handle meanwhile, and another socket may get the freed number; the thread
+// never acts on either. The descriptor is closed only once the thread has ended.
 class TIdConnectThread {
 public:
-    // Starts connecting the handle at once.
-    explicit TIdConnectThread(TIdSocketHandle& binding);
-    // Waits for the thread to end.
+    // Starts connecting the handle's socket at once (the handle must hold one).
+    explicit TIdConnectThread(const TIdSocketHandle& binding);
+    // Waits for the thread to end, then closes its descriptor.
     ~TIdConnectThread();
     TIdConnectThread(const TIdConnectThread&) = delete;
     TIdConnectThread& operator=(const TIdConnectThread&) = delete;
 
     bool Terminated() const { return m_terminated.load(); }
     void Terminate() { m_terminated.store(true); }
+    // Makes a connect in progress return, by shutting the thread's own socket down; answers
+    // whether the connect has returned within the given time.
+    bool Interrupt(std::chrono::milliseconds limit);
     // true once the connect call has returned (whatever its outcome).
     bool Finished() const { return m_finished.load(); }
     // Waits up to the given time for the connect to return; true when it has.
@@ -33,7 +42,10 @@ public:
 private:
     void Execute();
 
-    TIdSocketHandle& m_binding;
+    TIdStack& m_stack;
+    TIdStackSocketHandle m_socket;
+    std::string m_peerIP;
+    int m_peerPort;
     std::atomic<bool> m_terminated{false};
     std::atomic<bool> m_finished{false};
     std::string m_errorText;

@@ -94,16 +94,18 @@ void TIdIOHandlerSocket::ConnectWithTimeout(int timeout)
     int slice = kUnpumpedSlice;
     if (TIdAntiFreezeBase::PumpAllowed())
         slice = std::max(1, std::min(ActiveAntiFreeze->IdleTimeOut, kUnpumpedSlice));
+    const unsigned serial = m_binding->Serial();
     TIdConnectThread thread(*m_binding);
     try {
         if (waitForConnect(thread, timeout, slice)) {
             thread.WaitFor();
-            // An event run by the pump closed the socket: the connect was abandoned, whatever
-            // the connect call answered on the closed socket.
-            if (!m_binding->HandleAllocated())
+            // An event run by the pump closed the socket (and perhaps opened another): the
+            // connect was abandoned, whatever the connect call answered.
+            if (!m_binding->HandleAllocated() || m_binding->Serial() != serial)
                 throw EIdConnClosedGracefully();
             if (!thread.ErrorText().empty())
                 throw EIdConnectException(thread.ErrorText());
+            m_binding->ReadConnectedBinding();
             return;
         }
     } catch (...) {
@@ -133,14 +135,12 @@ bool TIdIOHandlerSocket::waitForConnect(TIdConnectThread& thread, int timeout, i
     return thread.Finished();
 }
 
-// Ends a connect still in progress: shutting the socket down makes the blocking call return;
-// repeated in case the thread had not entered it yet.
+// Ends a connect still in progress; repeated in case the thread had not entered the call yet.
 void TIdIOHandlerSocket::abortConnect(TIdConnectThread& thread)
 {
     thread.Terminate();
-    do {
-        SocketStack->shutdownSocket(m_binding->Handle(), SHUT_RDWR);
-    } while (!thread.WaitFinished(kShutdownRetry));
+    while (!thread.Interrupt(kShutdownRetry)) {
+    }
     thread.WaitFor();
 }
 

@@ -28,6 +28,7 @@ void TIdSocketHandle::AllocateHandle(int socketType, int protocol)
     ReleaseHandle();
     m_handle = SocketStack->NewSocket(socketType, protocol);
     m_open = true;
+    ++m_serial;
 }
 
 void TIdSocketHandle::BindLocal()
@@ -80,11 +81,15 @@ void TIdSocketHandle::SetPeerAddress(const std::string& address, int port)
 int TIdSocketHandle::ConnectPeer(int family)
 {
     const int result = SocketStack->connectSocket(m_handle, family, m_peerIP, m_peerPort);
-    if (result != Id_SOCKET_ERROR) {
-        readLocalBinding();
-        readPeerBinding();
-    }
+    if (result != Id_SOCKET_ERROR)
+        ReadConnectedBinding();
     return result;
+}
+
+void TIdSocketHandle::ReadConnectedBinding()
+{
+    readLocalBinding();
+    readPeerBinding();
 }
 
 void TIdSocketHandle::StartListen(int queueLength)
@@ -101,6 +106,7 @@ bool TIdSocketHandle::AcceptFrom(TIdStackSocketHandle listener)
         return false;
     m_handle = socket;
     m_open = true;
+    ++m_serial;
     readLocalBinding();
     readPeerBinding();
     return true;
@@ -197,6 +203,7 @@ void TIdSocketHandle::ReleaseHandle()
     if (!m_open)
         return;
     m_open = false;
+    ++m_serial;
     if (SocketStack) {
         SocketStack->shutdownSocket(m_handle, SHUT_WR);
         SocketStack->closeSocket(m_handle);

@@ -25,6 +25,8 @@ public:
     void SetPeerAddress(const std::string& address, int port);
     // Connects to the peer; answers the call's result (-1 on failure), which the caller checks.
     int ConnectPeer(int family);
+    // Reads the local and the peer binding of a socket connected elsewhere (the connect thread).
+    void ReadConnectedBinding();
     void StartListen(int queueLength);
     // Takes over a connection waiting on the listening socket; false when none was taken.
     bool AcceptFrom(TIdStackSocketHandle listener);
@@ -47,6 +49,9 @@ public:
     TIdStackSocketHandle Handle() const { return m_handle; }
     bool HandleAllocated() const { return m_handle != Id_INVALID_SOCKET; }
     bool IsOpen() const { return m_open; }
+    // Changes whenever the handle takes or gives up a socket: the same descriptor number
+    // with another serial is another socket.
+    unsigned Serial() const { return m_serial; }
     const std::string& PeerIP() const { return m_peerIP; }
     int PeerPort() const { return m_peerPort; }
 
@@ -63,6 +68,7 @@ private:
 
     TIdStackSocketHandle m_handle = Id_INVALID_SOCKET;
     bool m_open = false;
+    unsigned m_serial = 0;
     std::string m_peerIP;
     int m_peerPort = 0;
 };

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <string_view>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -24,6 +25,8 @@ namespace {
 
 // The Winsock number of the last failed socket call, per thread like WSAGetLastError.
 thread_local int tlsLastSocketError = 0;
+// The error CheckResult last read, per thread for the same reason.
+thread_local int tlsCheckedSocketError = 0;
 
 struct ErrorEntry {
     int errnoValue;
@@ -320,6 +323,11 @@ TIdStackSocketHandle TIdStack::createSocket(int family, int type, int protocol)
     return keepError(::socket(family, type | SOCK_CLOEXEC, protocol));
 }
 
+TIdStackSocketHandle TIdStack::duplicateSocket(TIdStackSocketHandle socket)
+{
+    return keepError(::fcntl(socket, F_DUPFD_CLOEXEC, 0));
+}
+
 int TIdStack::shutdownSocket(TIdStackSocketHandle socket, int how)
 {
     return keepError(::shutdown(socket, how));
@@ -456,6 +464,11 @@ int TIdStack::lastError() const
     return tlsLastSocketError;
 }
 
+int TIdStack::LastError() const
+{
+    return tlsCheckedSocketError;
+}
+
 std::string TIdStack::SocketErrorText(int error)
 {
     const char* text = "";
@@ -485,7 +498,7 @@ bool TIdStack::CheckResult(std::int64_t result, std::initializer_list<int> toler
     if (result != Id_SOCKET_ERROR)
         return false;
     const int error = lastError();
-    m_lastError.store(error, std::memory_order_relaxed);
+    tlsCheckedSocketError = error;
     if (std::find(tolerated.begin(), tolerated.end(), error) != tolerated.end())
         return true;
     RaiseSocketFailure(error);

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -105,6 +104,8 @@ public:
     int setSocketOption(TIdStackSocketHandle socket, int level, int option, const void* value, int length);
     int socketOption(TIdStackSocketHandle socket, int level, int option, void* value, int* length);
     TIdStackSocketHandle createSocket(int family, int type, int protocol);
+    // A second descriptor of the same socket (close-on-exec), for the connect thread.
+    TIdStackSocketHandle duplicateSocket(TIdStackSocketHandle socket);
     int shutdownSocket(TIdStackSocketHandle socket, int how);
     // getsockname / getpeername: raise EIdSocketError on failure.
     TIdSocketAddress socketName(TIdStackSocketHandle socket);
@@ -137,8 +138,9 @@ public:
 
     // The Winsock number of the last failed socket call on this thread.
     int lastError() const;
-    // The last error number CheckResult read.
-    int LastError() const { return m_lastError.load(std::memory_order_relaxed); }
+    // The last error number CheckResult read on the calling thread: a check on the connect
+    // thread never replaces the error the window thread is about to report.
+    int LastError() const;
 
     // "Socket Error # %d\r\n%s" filled with the number and its text (empty when unknown).
     static std::string SocketErrorText(int error);
@@ -159,8 +161,6 @@ public:
 
 private:
     bool waitReady(TIdStackSocketHandle socket, short events, int timeout);
-
-    std::atomic<int> m_lastError{0};
 };
 
 // The process-wide stack; alive while at least one network component exists.

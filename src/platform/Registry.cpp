@@ -250,6 +250,19 @@ void Registry::clearAll()
     m_settings->sync();
 }
 
+bool Registry::storeUnreadable() const
+{
+    // The settings object reads the sections of the file only when their keys are asked for,
+    // and only then finds a line it cannot read.
+    (void)m_settings->allKeys();
+    return m_settings->status() == QSettings::FormatError;
+}
+
+QString Registry::storeFileName() const
+{
+    return m_settings->fileName();
+}
+
 QString Registry::escapeKeyName(const std::string& name)
 {
     QString escaped;

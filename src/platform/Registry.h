@@ -70,6 +70,13 @@ public:
     // Removes every key and value of the store (for tests and a reset of the program).
     void clearAll();
 
+    // true when the settings file could not be read as settings (damaged, cut short, or not a
+    // settings file at all); what could be read of it is still offered. Reliable on the first
+    // registry of a run, and whenever the file changed since the last one read it.
+    bool storeUnreadable() const;
+    // The settings file's path.
+    QString storeFileName() const;
+
     // Key-name escaping: `/`, `\` and `%` become %2F, %5C and %25, so that any name is one
     // settings group and comes back unchanged.
     static QString escapeKeyName(const std::string& name);

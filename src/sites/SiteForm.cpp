@@ -3,6 +3,7 @@
 #include "sites/SiteForm.h"
 
 #include "platform/Dialogs.h"
+#include "platform/ErrorReport.h"
 #include "sites/SiteUnit.h"
 
 #include <QApplication>
@@ -96,18 +97,26 @@ TSiteForm::TSiteForm(QWidget* parent)
     applyTabOrder();
     resize(479, 309);
 
-    connect(BrowseButton, &QPushButton::clicked, this, &TSiteForm::BrowseButtonClick);
-    connect(SaveButton, &QPushButton::clicked, this, &TSiteForm::SaveButtonClick);
-    connect(CancelButton, &QPushButton::clicked, this, &TSiteForm::CancelButtonClick);
+    connect(BrowseButton, &QPushButton::clicked, this, reportingErrors([this] { BrowseButtonClick(); }));
+    connect(SaveButton, &QPushButton::clicked, this, reportingErrors([this] { SaveButtonClick(); }));
+    connect(CancelButton, &QPushButton::clicked, this, reportingErrors([this] { CancelButtonClick(); }));
     for (QLineEdit* edit : {sName, sHost, sUser, sPass, sRDir, sLDir})
-        connect(edit, &QLineEdit::textChanged, this, &TSiteForm::sAnyChange);
-    connect(sPasV, &QCheckBox::toggled, this, &TSiteForm::sAnyChange);
+        connect(edit, &QLineEdit::textChanged, this, reportingErrors([this] { sAnyChange(); }));
+    connect(sPasV, &QCheckBox::toggled, this, reportingErrors([this] { sAnyChange(); }));
     // The field is narrower than most paths: the whole path shows on hovering.
     connect(sLDir, &QLineEdit::textChanged, sLDir, &QLineEdit::setToolTip);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        if (old == sLDir)
-            sLDirExit(now);
-    });
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this,
+                           reportingErrors([this](QWidget* old, QWidget* now) {
+                               if (old == sLDir)
+                                   sLDirExit(now);
+                           }));
+}
+
+// Destroying the fields moves the focus, and the signal would reach a dialog that is no
+// longer a TSiteForm (QObject cuts its connections only after every derived part is gone).
+TSiteForm::~TSiteForm()
+{
+    disconnect(m_focusWatch);
 }
 
 QLineEdit* TSiteForm::addField(QGridLayout* grid, int row, const char* name,
@@ -294,7 +303,7 @@ void TSiteForm::sLDirExit(QWidget* now)
         return;
     // Checked once the focus change is over, so a click on Save / Exit is not checked twice.
     m_exitCheckPending = true;
-    QTimer::singleShot(0, this, &TSiteForm::checkLocalDirAfterExit);
+    QTimer::singleShot(0, this, reportingErrors([this] { checkLocalDirAfterExit(); }));
 }
 
 void TSiteForm::checkLocalDirAfterExit()
@@ -406,5 +415,5 @@ void TSiteForm::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
-    QDialog::keyPressEvent(event);
+    runReportingErrors([&] { QDialog::keyPressEvent(event); });
 }

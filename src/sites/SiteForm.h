@@ -19,6 +19,7 @@ class TSiteForm : public QDialog {
 
 public:
     explicit TSiteForm(QWidget* parent = nullptr);
+    ~TSiteForm() override;
 
     // The window's entry: sets SiteEditMode to `editMode` ('N' or 'E') and shows the editor
     // modally. Answers true when a site was saved (the dialog closed with OK). Edit mode does
@@ -75,4 +76,6 @@ private:
     void storeSite();
 
     bool m_exitCheckPending = false;
+    // The application-wide focus signal outlives the dialog: cut before the dialog's own parts go.
+    QMetaObject::Connection m_focusWatch;
 };

@@ -5,6 +5,9 @@
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
 
+#include <algorithm>
+#include <iterator>
+#include <optional>
 #include <random>
 
 std::vector<TSiteRecord> SiteList;
@@ -46,13 +49,23 @@ bool readPassive(const Registry& registry)
     }
 }
 
-TSiteRecord readSite(const std::string& name)
+constexpr const char* kSiteValues[] = {"Host", "User", "PW", "RDir", "LDir", "PASV"};
+
+// A key holding none of a site's values was not written as a site (a damaged settings file
+// yields such keys): it is no site, so the site box and the site commands never meet it.
+bool holdsSiteValues(const Registry& registry)
+{
+    return std::any_of(std::begin(kSiteValues), std::end(kSiteValues),
+                       [&](const char* value) { return registry.valueExists(value); });
+}
+
+std::optional<TSiteRecord> readSite(const std::string& name)
 {
     TSiteRecord site;
     site.Name = name;
     Registry registry;
-    if (!registry.openKey(Registry::siteKeyPath(name), false))
-        return site;
+    if (!registry.openKey(Registry::siteKeyPath(name), false) || !holdsSiteValues(registry))
+        return std::nullopt;
     site.Host = readStringOrEmpty(registry, "Host");
     site.User = readStringOrEmpty(registry, "User");
     site.Pass = readStringOrEmpty(registry, "PW");
@@ -100,8 +113,10 @@ void LoadSiteList()
         names = registry.keyNames();
         registry.closeKey();
     }
-    for (const std::string& name : names)
-        SiteList.push_back(readSite(name));
+    for (const std::string& name : names) {
+        if (std::optional<TSiteRecord> site = readSite(name))
+            SiteList.push_back(std::move(*site));
+    }
     SiteCount = static_cast<std::int32_t>(SiteList.size());
 }
 

@@ -33,7 +33,8 @@ inline constexpr std::string_view PasswordAlphabet =
 inline constexpr std::string_view PasswordKey = "Qe7TzpXw2Rb9NmKc";
 
 // Replaces SiteList and SiteCount with the sites in the registry, in the registry's order.
-// A value stored with the wrong type reads as empty (or false for "PASV").
+// A value stored with the wrong type reads as empty (or false for "PASV"); a key holding none
+// of a site's values is not a site.
 void LoadSiteList();
 // Writes every site, reloads, and points CurrentSite at the reloaded current site (0 when it
 // cannot be found again). A key that cannot be opened is reported and the rest still written.

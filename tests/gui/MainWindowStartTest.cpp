@@ -2,6 +2,7 @@
 #include "MainWindowSupport.h"
 
 #include "app/PaneSort.h"
+#include "net/IdException.h"
 #include "sites/SiteForm.h"
 
 #include <QAction>
@@ -10,10 +11,72 @@
 #include <QLineEdit>
 #include <QSplitter>
 #include <QTimer>
+#include <QToolButton>
+
+#include <filesystem>
+#include <random>
 
 namespace {
 
-using MainWindowStart = MainWindowFixture;
+class MainWindowStart : public MainWindowFixture {
+protected:
+    void TearDown() override
+    {
+        MainWindowFixture::TearDown();
+        std::error_code noFolder;
+        for (const auto& entry : std::filesystem::directory_iterator(settingsFolder(), noFolder)) {
+            if (entry.path().filename().string().find(".damaged-") != std::string::npos)
+                std::filesystem::remove(entry.path());
+        }
+    }
+
+    static std::filesystem::path settingsFile()
+    {
+        const Registry registry;
+        return registry.storeFileName().toStdString();
+    }
+    // Replaces the settings file behind the store's back, as another program or a crash would.
+    static void damageSettingsFile(const std::string& bytes)
+    {
+        const std::filesystem::path file = settingsFile();
+        std::filesystem::create_directories(file.parent_path());
+        writeWholeFile(file, bytes);
+    }
+    static std::filesystem::path settingsFolder() { return settingsFile().parent_path(); }
+    // The one copy of a damaged settings file.
+    static std::filesystem::path damagedCopy()
+    {
+        std::vector<std::filesystem::path> copies;
+        for (const auto& entry : std::filesystem::directory_iterator(settingsFolder())) {
+            if (entry.path().filename().string().rfind("Tarn.conf.damaged-", 0) == 0)
+                copies.push_back(entry.path());
+        }
+        EXPECT_EQ(copies.size(), 1u);
+        return copies.empty() ? std::filesystem::path() : copies.front();
+    }
+
+    void expectOneDamageMessage(int sitesKept) const
+    {
+        ASSERT_EQ(script->boxes.size(), 1u);
+        const QString text = script->boxes[0].text;
+        EXPECT_TRUE(text.contains(QString::fromStdString(damagedCopy().string()))) << text.toStdString();
+        EXPECT_TRUE(text.endsWith(QStringLiteral("Sites that could be read: %1.").arg(sitesKept))) << text.toStdString();
+        EXPECT_EQ(script->boxes[0].icon, MsgIcon::Warning);
+    }
+
+    // The site box lists exactly the sites the site commands act on.
+    static void expectSiteBoxShowsTheSites(const TFTPForm& form)
+    {
+        if (SiteCount == 0) {
+            ASSERT_EQ(form.tbSite->count(), 1);
+            EXPECT_EQ(form.tbSite->itemText(0), "- no sites. Create one - ");
+            return;
+        }
+        ASSERT_EQ(form.tbSite->count(), SiteCount);
+        for (int i = 0; i < SiteCount; ++i)
+            EXPECT_EQ(form.tbSite->itemText(i).toStdString(), SiteList[std::size_t(i)].Name);
+    }
+};
 
 const QStringList kUsageLines = {
     "==>FTP <UploadList>",
@@ -147,9 +210,9 @@ TEST_F(MainWindowStart, AStoredSiteIndexPastTheListFallsBackToTheFirstSite)
     EXPECT_TRUE(script->boxes.empty());
 }
 
-TEST_F(MainWindowStart, SettingsOfTheWrongTypeAreReportedAndStartUpStops)
+TEST_F(MainWindowStart, SettingsOfTheWrongTypeAreReportedAndTheSitesStillShow)
 {
-    storeSites({"one"});
+    storeSites({"one", "two"});
     {
         Registry registry;
         ASSERT_TRUE(registry.openKey(Registry::kProgramKey, false));
@@ -160,9 +223,61 @@ TEST_F(MainWindowStart, SettingsOfTheWrongTypeAreReportedAndStartUpStops)
     ASSERT_EQ(script->boxes.size(), 1u);
     EXPECT_EQ(script->boxes[0].text, "Invalid data type for 'TarnSettings'");
     EXPECT_EQ(script->boxes[0].icon, MsgIcon::Error);
-    EXPECT_EQ(form.tbSite->itemText(0), "- no sites. Create one - ");
-    EXPECT_EQ(form.LVL->rowCount(), 0);
+    expectSiteBoxShowsTheSites(form);
+    EXPECT_EQ(form.tbSite->currentText(), "one");
+    EXPECT_EQ(form.width(), 840) << "the designed geometry stays";
+    EXPECT_EQ(form.LVL->rowCount(), 4);
     EXPECT_TRUE(exitCodes.empty());
+}
+
+// A settings file that cannot be read as settings: its bytes are kept under a dated name, the
+// user is told in one message, and the sites that could be read are the ones shown.
+TEST_F(MainWindowStart, RandomBytesInTheSettingsFileAreKeptAsideAndReported)
+{
+    std::mt19937 random(7);
+    std::string garbage(4096, '\0');
+    for (char& c : garbage)
+        c = static_cast<char>(random());
+    damageSettingsFile(garbage);
+    TFTPForm& form = start();
+    expectOneDamageMessage(0);
+    EXPECT_EQ(readWholeFile(damagedCopy()), garbage);
+    EXPECT_EQ(SiteCount, 0);
+    expectSiteBoxShowsTheSites(form);
+    EXPECT_FALSE(Registry().storeUnreadable()) << "the store was rewritten readable";
+}
+
+TEST_F(MainWindowStart, ATruncatedSettingsFileKeepsTheSitesThatCanBeRead)
+{
+    storeSites({"one", "two"});
+    storeSettings({0x01, 0x00});
+    const std::string whole = readWholeFile(settingsFile());
+    const std::size_t secondSite = whole.find("[two]");
+    ASSERT_NE(secondSite, std::string::npos) << whole;
+    const std::string cut = whole.substr(0, whole.find("RDir=", secondSite) + 2);
+    damageSettingsFile(cut);
+    TFTPForm& form = start();
+    expectOneDamageMessage(2);
+    EXPECT_EQ(readWholeFile(damagedCopy()), cut);
+    expectSiteBoxShowsTheSites(form);
+    EXPECT_EQ(form.tbSite->itemText(1), "two");
+    EXPECT_EQ(form.tbSite->currentText(), "two") << "the settings record was readable";
+    EXPECT_EQ(SiteList[1].Host, "two.example.org");
+}
+
+// An error escaping a command handler never unwinds through Qt: it is shown, and the
+// window goes on.
+TEST_F(MainWindowStart, AnErrorInACommandIsShownAndTheWindowGoesOn)
+{
+    storeSites({"one"});
+    TFTPForm& form = start();
+    form.runSiteEditor = [](char) -> bool { throw EIdException("No space left on device"); };
+    EXPECT_NO_THROW(form.acCreateSite->trigger());
+    EXPECT_NO_THROW(form.tbCreateSite->click());
+    ASSERT_EQ(script->boxes.size(), 2u);
+    EXPECT_EQ(script->boxes[0].text, "No space left on device");
+    EXPECT_EQ(script->boxes[0].icon, MsgIcon::Error);
+    EXPECT_EQ(form.tbSite->count(), 1);
 }
 
 TEST_F(MainWindowStart, TwoArgumentsShowTheUsageAndEndWithoutWritingSettings)

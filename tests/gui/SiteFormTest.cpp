@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -353,6 +354,21 @@ TEST_F(SiteEditor, LongerStoredNameIsShownWholeAndKeptWhenAnotherFieldChanges)
         QTest::keyClicks(form.sName, "abcdefghijklmnopqrstuvwxyz");
         EXPECT_EQ(form.sName->text(), "abcdefghijklmnopqrst") << "a new name is held to 20";
     });
+}
+
+// Destroying the editor's fields moves the focus away from the local directory field; the
+// focus handler must not run on a dialog that is already going away.
+TEST_F(SiteEditor, ClosingTheProgramWhileTheLocalDirectoryHasTheFocus)
+{
+    auto editor = std::make_unique<TSiteForm>();
+    editor->show();
+    QApplication::setActiveWindow(editor.get());
+    editor->sLDir->setText("/no/such/folder");
+    editor->sLDir->setFocus();
+    ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == editor->sLDir; }));
+    editor.reset();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(script->boxes.empty()) << "no check ran for a dialog that is gone";
 }
 
 TEST_F(SiteEditor, EditWithoutACurrentSiteDoesNothing)

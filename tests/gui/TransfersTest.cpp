@@ -210,7 +210,7 @@ TEST_F(Transfers, AbortEndsADownloadWhoseDataHasStalled)
     EXPECT_TRUE(script->boxes.empty()) << script->boxTexts().join('|').toStdString();
 }
 
-TEST_F(Transfers, ALocalWriteFailureKeepsTheSessionAndItsCommands)
+TEST_F(Transfers, ALocalWriteFailureIsReportedWithItsCause)
 {
     writeWholeFile(serverRoot.path() / "data.txt", std::string(100000, 'd'));
     connectToRealServer();
@@ -218,12 +218,14 @@ TEST_F(Transfers, ALocalWriteFailureKeepsTheSessionAndItsCommands)
     script->answerText("/dev/full");
     window->acDownloadSaveAs->trigger();
     ASSERT_EQ(script->boxes.size(), 1u);
-    EXPECT_EQ(script->boxes[0].icon, MsgIcon::Error);
-    EXPECT_TRUE(window->IdFTP1->IsConnected());
-    EXPECT_TRUE(window->acRemoteRefresh->isEnabled());
-    EXPECT_EQ(failureLog(), "") << "a local failure is no network failure";
-    window->acRemoteRefresh->trigger();
-    EXPECT_EQ(remoteNames(), std::vector<std::string>{"data.txt"}) << "the session is in step";
+    EXPECT_TRUE(script->boxes[0].text.startsWith("Cannot write to file \"/dev/full\". No space left on device"))
+        << script->boxes[0].text.toStdString();
+    EXPECT_TRUE(script->boxes[0].text.endsWith("(Code=DLoad)"));
+    EXPECT_NE(failureLog().find("*DLoad*"), std::string::npos);
+    EXPECT_TRUE(window->statusPanel(1).startsWith("Transfer failed: Cannot write to file"))
+        << window->statusPanel(1).toStdString();
+    EXPECT_FALSE(window->acRemoteRefresh->isEnabled());
+    EXPECT_EQ(window->acConnect->text(), "Connect");
 }
 
 TEST_F(Transfers, ProgressFollowsTheWorkEventsAndEndsComplete)

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <thread>
 #include <vector>
 
 #include "NetTestSupport.h"
@@ -153,6 +154,25 @@ TEST(StackCheckResultTest, ToleratesListedErrorsAndRaisesOthers)
     EXPECT_EQ(SocketStack->LastError(), Id_WSAEADDRINUSE);
     EXPECT_THROW(SocketStack->CheckResult(result, {Id_WSAEINTR}), EIdSocketError);
     EXPECT_FALSE(SocketStack->CheckResult(0));
+}
+
+// The connect thread checks its own results: what it reads must never replace the error the
+// window thread is about to report.
+TEST(StackCheckResultTest, AnotherThreadsCheckLeavesThisThreadsLastError)
+{
+    StackHolder stack;
+    RawSocket occupant;
+    ASSERT_TRUE(occupant.bindLoopback(0));
+    RawSocket second;
+    const int result = SocketStack->bindSocket(second.fd(), AF_INET, "127.0.0.1", occupant.localPort());
+    ASSERT_TRUE(SocketStack->CheckResult(result, {Id_WSAEADDRINUSE}));
+    std::thread other([] {
+        const int refused = SocketStack->connectSocket(-1, AF_INET, "127.0.0.1", 1);
+        EXPECT_TRUE(SocketStack->CheckResult(refused, {Id_WSAEBADF}));
+        EXPECT_EQ(SocketStack->LastError(), Id_WSAEBADF);
+    });
+    other.join();
+    EXPECT_EQ(SocketStack->LastError(), Id_WSAEADDRINUSE);
 }
 
 TEST(StackSelectTest, SixtyFiveSocketsExceedTheSetSize)

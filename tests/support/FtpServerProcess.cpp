@@ -3,14 +3,11 @@
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <poll.h>
 #include <random>
 #include <stdexcept>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -64,47 +61,22 @@ std::uint16_t readPortLine(int fd, std::chrono::milliseconds deadline)
 
 FtpServerProcess::FtpServerProcess(const fs::path& root) : m_root(root)
 {
-    int toChild[2];
-    int fromChild[2];
-    if (pipe(toChild) != 0 || pipe(fromChild) != 0)
-        throw std::runtime_error("pipe failed");
-    m_pid = fork();
-    if (m_pid < 0)
-        throw std::runtime_error("fork failed");
-    if (m_pid == 0) {
-        dup2(toChild[0], STDIN_FILENO);
-        dup2(fromChild[1], STDOUT_FILENO);
-        close(toChild[1]);
-        close(fromChild[0]);
-        const std::string rootText = root.string();
-        execl(TARN_PYTHON, TARN_PYTHON, TARN_FTP_SERVER_SCRIPT, "--root", rootText.c_str(),
-              "--user", kUser, "--password", kPassword, static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(toChild[0]);
-    close(fromChild[1]);
-    m_stdinFd = toChild[1];
-    m_port = readPortLine(fromChild[0], std::chrono::seconds(20));
-    close(fromChild[0]);
-    if (m_port == 0) {
-        this->~FtpServerProcess();
+    Pipe input;
+    Pipe output;
+    m_server = std::make_unique<ChildProcess>(
+        std::vector<std::string>{TARN_PYTHON, TARN_FTP_SERVER_SCRIPT, "--root", root.string(),
+                                 "--user", kUser, "--password", kPassword},
+        input.readEnd.get(), output.writeEnd.get());
+    // Only the child holds these ends now: the port read ends if the server dies.
+    input.readEnd.reset();
+    output.writeEnd.reset();
+    m_input = std::move(input.writeEnd);
+    m_port = readPortLine(output.readEnd.get(), std::chrono::seconds(20));
+    if (m_port == 0)
         throw std::runtime_error("the FTP test server did not start (is python3-pyftpdlib installed?)");
-    }
 }
 
-FtpServerProcess::~FtpServerProcess()
-{
-    if (m_stdinFd >= 0) {
-        close(m_stdinFd);
-        m_stdinFd = -1;
-    }
-    if (m_pid > 0) {
-        kill(m_pid, SIGTERM);
-        int status = 0;
-        waitpid(m_pid, &status, 0);
-        m_pid = -1;
-    }
-}
+FtpServerProcess::~FtpServerProcess() = default;
 
 void writePatternFile(const fs::path& file, std::int64_t size, unsigned seed)
 {

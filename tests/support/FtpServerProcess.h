@@ -2,10 +2,12 @@
 // and stops it when the object goes away.
 #pragma once
 
+#include "support/ChildProcess.h"
+
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
-#include <sys/types.h>
 
 class TempDir {
 public:
@@ -36,8 +38,10 @@ public:
 
 private:
     std::filesystem::path m_root;
-    pid_t m_pid = -1;
-    int m_stdinFd = -1;
+    // Declared before the pipe to its input, so the input closes first (the server's cue to
+    // stop) and the process is stopped and reaped after it.
+    std::unique_ptr<ChildProcess> m_server;
+    UniqueFd m_input;
     std::uint16_t m_port = 0;
 };
 

@@ -139,9 +139,39 @@ TEST_F(FileStreamTest, MissingFileRaisesWithItsName)
     try {
         TIdFileStream in(path() + "-missing", TIdFileStream::Mode::OpenRead);
         FAIL() << "no exception";
-    } catch (const std::runtime_error& e) {
+    } catch (const EIdException& e) {
         EXPECT_NE(std::string(e.what()).find("-missing"), std::string::npos);
     }
+}
+
+// The descriptor the stream holds for `path`, found through /proc.
+int descriptorOf(const std::string& path)
+{
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error) == std::filesystem::path(path))
+            return std::stoi(entry.path().filename().string());
+    }
+    return -1;
+}
+
+// A close that fails (on a network file system: data that never reached the disk) must not
+// pass for a finished download.
+TEST_F(FileStreamTest, AFailedCloseRaisesWithTheSystemsText)
+{
+    TIdFileStream out(path(), TIdFileStream::Mode::Create);
+    out.Write("data", 4);
+    out.Flush();
+    const int fd = descriptorOf(std::filesystem::canonical(m_path).string());
+    ASSERT_GE(fd, 0);
+    ::close(fd);  // the close below now fails as a lost write would
+    try {
+        out.Close();
+        FAIL() << "the failed close passed unnoticed";
+    } catch (const EIdException& e) {
+        EXPECT_NE(std::string(e.what()).find("Bad file descriptor"), std::string::npos) << e.what();
+    }
+    EXPECT_NO_THROW(out.Close()) << "the descriptor is given up once";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The per-user registry: any key name comes back unchanged, keys are found whatever their
 // letter case, values keep their type, and a wrong binary value is refused.
 #include "platform/Registry.h"
+#include "support/ChildProcess.h"
 #include "support/FtpServerProcess.h"
 
 #include <QFile>
@@ -11,15 +12,22 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 namespace {
+
+// Set in a copy of this program started to write sites beside another one; it shares the
+// starter's store and names its sites with the variable's value.
+constexpr const char* kWriterVariable = "TARN_REGISTRY_WRITER";
+constexpr int kSitesPerWriter = 40;
 
 // The store must live in a temporary folder before the first settings object is made.
 struct TemporaryConfigHome {
     TemporaryConfigHome() : dir("tarn-unit-config")
     {
-        setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+        if (std::getenv(kWriterVariable) == nullptr)
+            setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
     }
     TempDir dir;
 };
@@ -229,4 +237,32 @@ TEST_F(RegistryTest, ClosingWritesTheStoreToDisk)
     QFile conf(file);
     ASSERT_TRUE(conf.open(QIODevice::ReadOnly)) << file.toStdString();
     EXPECT_TRUE(conf.readAll().contains("persisted.example"));
+}
+
+// One of two programs saving sites at once: one sync per site, as the site store does.
+TEST(RegistryWriterProcess, WritesItsSitesOneByOne)
+{
+    const char* prefix = std::getenv(kWriterVariable);
+    if (prefix == nullptr)
+        GTEST_SKIP() << "started only by TwoProgramsSavingAtOnceLoseNoSite";
+    for (int i = 0; i < kSitesPerWriter; ++i) {
+        Registry registry;
+        ASSERT_TRUE(registry.openKey(site(prefix + std::to_string(100 + i)), true));
+        registry.writeString("Host", "host");
+        registry.closeKey();
+    }
+}
+
+TEST_F(RegistryTest, TwoProgramsSavingAtOnceLoseNoSite)
+{
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    std::vector<std::unique_ptr<ChildProcess>> writers;
+    for (const char* prefix : {"a-", "b-"}) {
+        writers.push_back(std::make_unique<ChildProcess>(
+            std::vector<std::string>{self, "--gtest_filter=RegistryWriterProcess.*"}, -1, -1,
+            std::vector<std::string>{std::string(kWriterVariable) + "=" + prefix}));
+    }
+    for (const auto& writer : writers)
+        EXPECT_EQ(writer->waitForExit(), 0);
+    EXPECT_EQ(siteNames().size(), std::size_t(2 * kSitesPerWriter));
 }

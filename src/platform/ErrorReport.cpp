@@ -1,5 +1,5 @@
 // Shows an unhandled error's message.
-#include "app/ErrorReport.h"
+#include "platform/ErrorReport.h"
 
 #include "platform/Dialogs.h"
 

@@ -1,0 +1,89 @@
+// Keeping a damaged settings file aside and rewriting the store from what could be read of it.
+#include "app/SettingsRescue.h"
+
+#include "app/SettingsRecord.h"
+#include "platform/Dialogs.h"
+#include "platform/Registry.h"
+#include "sites/SiteUnit.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <optional>
+
+namespace {
+
+constexpr const char* kSettingsValue = "TarnSettings";
+
+// "Tarn.conf.damaged-20261209-013000"; a second damage within the same second gets its own copy.
+QString freeCopyName(const QString& file)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString name = file + QStringLiteral(".damaged-") + stamp;
+    for (int n = 2; QFile::exists(name); ++n)
+        name = file + QStringLiteral(".damaged-") + stamp + u'-' + QString::number(n);
+    return name;
+}
+
+// The window settings record, when the damaged file still holds a well-formed one.
+std::optional<TarnSettingsBytes> readableSettings(Registry& registry)
+{
+    TarnSettingsBytes bytes{};
+    try {
+        if (registry.openKey(Registry::kProgramKey, false) && registry.valueExists(kSettingsValue)
+            && registry.readBinaryData(kSettingsValue, bytes.data(), int(bytes.size())) > 0) {
+            registry.closeKey();
+            return bytes;
+        }
+    } catch (const ERegistryException&) {
+    }
+    registry.closeKey();
+    return std::nullopt;
+}
+
+void writeSettingsRecord(const TarnSettingsBytes& bytes)
+{
+    Registry registry;
+    if (!registry.openKey(Registry::kProgramKey, true))
+        return;
+    registry.writeBinaryData(kSettingsValue, bytes.data(), int(bytes.size()));
+    registry.closeKey();
+}
+
+// The store from now on holds only the sites and the settings that could be read.
+void rewriteReadableParts(Registry& registry)
+{
+    LoadSiteList();
+    const std::optional<TarnSettingsBytes> settings = readableSettings(registry);
+    registry.clearAll();
+    CurrentSite = 0;
+    SaveSiteList();
+    if (settings)
+        writeSettingsRecord(*settings);
+}
+
+} // namespace
+
+bool rescueDamagedSettings()
+{
+    Registry registry;
+    if (!registry.storeUnreadable())
+        return false;
+    const QString file = registry.storeFileName();
+    const QString copy = freeCopyName(file);
+    if (!QFile::copy(file, copy)) {
+        // Without a copy the file is left as it is: the user may still rescue it by hand.
+        dialogs().messageBox(QStringLiteral("The settings file %1 is damaged and could not be copied "
+                                            "aside. Sites that could not be read are not shown.")
+                                 .arg(file),
+                             MsgIcon::Warning, {MsgButton::Ok});
+        return true;
+    }
+    rewriteReadableParts(registry);
+    dialogs().messageBox(QStringLiteral("The settings file %1 was damaged. It has been kept as %2.\n"
+                                        "Sites that could be read: %3.")
+                             .arg(file, copy)
+                             .arg(SiteCount),
+                         MsgIcon::Warning, {MsgButton::Ok});
+    return true;
+}
