@@ -13,7 +13,7 @@
 
 namespace {
 
-struct ActionSpec {
+struct ActionInfo {
     QAction* TFTPForm::*member;
     const char* name;
     const char* category;
@@ -24,7 +24,7 @@ struct ActionSpec {
 };
 
 // The order is the order of the action list.
-const ActionSpec kActions[] = {
+const ActionInfo kActions[] = {
     {&TFTPForm::acCreateSite, "acCreateSite", "File", "Create new site", "Create a new site", 0, true},
     {&TFTPForm::acEditSite, "acEditSite", "File", "Edit current site", "Edit current site", 2, true},
     {&TFTPForm::acDeleteSite, "acDeleteSite", "File", "Delete site", "Delete current site", 1, true},
@@ -71,17 +71,17 @@ void setAll(const std::vector<QAction*>& actions, bool on)
 
 void TFTPForm::createActions()
 {
-    for (const ActionSpec& spec : kActions) {
+    for (const ActionInfo& info : kActions) {
         auto* action = new QAction(this);
-        action->setObjectName(QString::fromLatin1(spec.name));
-        action->setProperty(kCategory, QString::fromLatin1(spec.category));
-        if (spec.caption)
-            action->setText(QString::fromLatin1(spec.caption));
-        if (spec.hint)
-            action->setToolTip(QString::fromLatin1(spec.hint));
-        action->setIcon(actionImage(spec.image, style()));
-        action->setEnabled(spec.enabled);
-        this->*spec.member = action;
+        action->setObjectName(QString::fromLatin1(info.name));
+        action->setProperty(kCategory, QString::fromLatin1(info.category));
+        if (info.caption)
+            action->setText(QString::fromLatin1(info.caption));
+        if (info.hint)
+            action->setToolTip(QString::fromLatin1(info.hint));
+        action->setIcon(actionImage(info.image, style()));
+        action->setEnabled(info.enabled);
+        this->*info.member = action;
         ActionList1.push_back(action);
     }
     acQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
