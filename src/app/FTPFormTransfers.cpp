@@ -91,43 +91,42 @@ bool TFTPForm::UploadFile(const std::string& name)
     const std::string path = name.find(kPathDelimiter) != std::string::npos
                                  ? name
                                  : withDelimiter(localDirectory()) + name;
-    SetOpsEnabled(false);
-    OperationScope operation(*this);
-    try {
+    return runTransferCommand(QStringLiteral("R-Up"), [&] {
         IdFTP1->SetTransferType(TIdFTPTransferType::ftBinary);
         IdFTP1->Upload(path, lastPathComponent(path), false);
-    } catch (const EIdFTPTransferAborted&) {
-        // The user's abort, confirmed by the server: the session is in step, and a run of
-        // uploads goes on with the next file as it does after an aborted download.
-    } catch (const EIdException& error) {
-        reportTransferFailure(error, QStringLiteral("R-Up"));
-        return false;
-    } catch (...) {
-        endFailedTransfer();
-        throw;
-    }
-    // An abort confirmed by the server returns normally, also after a disconnect from the pump.
-    SetOpsEnabled(sessionConnected());
-    return true;
+    });
 }
 
 bool TFTPForm::DownloadFile(const std::string& remoteName, const std::string& localPath, int mode)
 {
     if (!sessionConnected())
         return false;
-    SetOpsEnabled(false);
-    OperationScope operation(*this);
-    try {
+    return runTransferCommand(QStringLiteral("DLoad"), [&] {
         IdFTP1->SetTransferType(TIdFTPTransferType::ftBinary);
         ExpectedSize = IdFTP1->QueryFileSize(remoteName);
         downloadAsChosen(remoteName, localPath, mode);
+    });
+}
+
+// The frame of both transfer commands: the commands off while it runs, a network failure
+// reported under `placeCode`, and the commands back on while the session lasts.
+bool TFTPForm::runTransferCommand(const QString& placeCode, const std::function<void()>& transfer)
+{
+    SetOpsEnabled(false);
+    OperationScope operation(*this);
+    try {
+        transfer();
+    } catch (const EIdFTPTransferAborted&) {
+        // The user's abort of an upload, confirmed by the server: the session is in step, and
+        // a run of uploads goes on with the next file as it does after an aborted download.
     } catch (const EIdException& error) {
-        reportTransferFailure(error, QStringLiteral("DLoad"));
+        reportTransferFailure(error, placeCode);
         return false;
     } catch (...) {
         endFailedTransfer();
         throw;
     }
+    // An abort confirmed by the server returns normally, also after a disconnect from the pump.
     SetOpsEnabled(sessionConnected());
     return true;
 }

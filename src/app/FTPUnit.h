@@ -369,6 +369,7 @@ private:
     void abortRunningTransfer();
     void reportTransferFailure(const EIdException& error, const QString& placeCode);
     void endFailedTransfer();
+    bool runTransferCommand(const QString& placeCode, const std::function<void()>& transfer);
 
     // Marks a session command as running for as long as it is on the stack, also while it
     // waits in the pump; the outermost one starts with no abort recorded.
