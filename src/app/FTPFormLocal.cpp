@@ -104,7 +104,7 @@ void TFTPForm::LVLDblClick()
         return;
     }
     // An upload needs an idle session: refused while disconnected or while a command runs.
-    if (!OpsEnabled || TransferActive || m_operationDepth > 0 || !uploadFromLocalPane) {
+    if (!OpsEnabled || sessionOperationRunning() || !uploadFromLocalPane) {
         if (sessionConnected())
             dialogs().beep();
         return;
@@ -147,10 +147,7 @@ void TFTPForm::acLocalMakeDirExecute()
 
 void TFTPForm::acLocalDeleteExecute()
 {
-    // Copies: the question lets events through, and the pane or LocDir may change meanwhile.
-    std::vector<PaneRow> rows;
-    for (int index : LVL->selectedRowIndexes())
-        rows.push_back(LVL->row(index));
+    const std::vector<PaneRow> rows = LVL->selectedRows();
     const std::string directory = withDelimiter(localDirectory());
     if (rows.empty() || !confirmed(deleteQuestion(rows)))
         return;

@@ -41,14 +41,6 @@ std::string TFTPForm::remoteDirectory() const
     return boxPath(RemDir);
 }
 
-std::vector<PaneRow> TFTPForm::selectedRemoteRows() const
-{
-    std::vector<PaneRow> rows;
-    for (const int index : LVR->selectedRowIndexes())
-        rows.push_back(LVR->row(index));
-    return rows;
-}
-
 bool TFTPForm::sessionOperationRunning() const
 {
     return m_operationDepth > 0 || TransferActive;
@@ -151,8 +143,7 @@ void TFTPForm::acRemoteMakeDirExecute()
 
 void TFTPForm::acRemoteDeleteExecute()
 {
-    // Copies: the question lets events through, and the pane may change meanwhile.
-    const std::vector<PaneRow> rows = selectedRemoteRows();
+    const std::vector<PaneRow> rows = LVR->selectedRows();
     if (!sessionConnected() || rows.empty() || !confirmed(deleteQuestion(rows)))
         return;
     OperationScope operation(*this);
@@ -197,7 +188,7 @@ bool TFTPForm::deleteRemoteRow(const PaneRow& row)
 
 void TFTPForm::acRemoteRenameExecute()
 {
-    const std::vector<PaneRow> rows = selectedRemoteRows();
+    const std::vector<PaneRow> rows = LVR->selectedRows();
     if (!sessionConnected() || rows.size() != 1 || rows.front().isDirectory())
         return;
     const std::string oldName = rows.front().name;

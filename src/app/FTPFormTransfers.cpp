@@ -155,9 +155,7 @@ void TFTPForm::downloadAsChosen(const std::string& remoteName, const std::string
 
 void TFTPForm::acUploadExecute()
 {
-    std::vector<PaneRow> rows;
-    for (const int index : LVL->selectedRowIndexes())
-        rows.push_back(LVL->row(index));
+    const std::vector<PaneRow> rows = LVL->selectedRows();
     if (!sessionConnected() || rows.empty())
         return;
     const std::string directory = withDelimiter(localDirectory());
@@ -170,7 +168,7 @@ void TFTPForm::acUploadExecute()
 
 void TFTPForm::acDownloadExecute()
 {
-    const std::vector<PaneRow> rows = selectedRemoteRows();
+    const std::vector<PaneRow> rows = LVR->selectedRows();
     if (!sessionConnected() || rows.empty() || !mayDownloadAll(rows))
         return;
     const std::string directory = withDelimiter(localDirectory());

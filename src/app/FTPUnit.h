@@ -355,7 +355,6 @@ private:
     void connectTrace();
     // Remote pane.
     void connectRemotePane();
-    std::vector<PaneRow> selectedRemoteRows() const;
     bool deleteRemoteRow(const PaneRow& row);
     // A command of the session is running (possibly paused in the pump under this call).
     bool sessionOperationRunning() const;

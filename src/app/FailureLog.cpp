@@ -1,6 +1,8 @@
 // The failure log's line format and its safe append.
 #include "app/FailureLog.h"
 
+#include "ftp/IdGlobal.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -11,22 +13,6 @@
 namespace {
 
 constexpr std::size_t kMaxDetails = 512;
-
-bool isBlankOrControl(char c)
-{
-    return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string trimmed(const std::string& text)
-{
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isBlankOrControl(text[begin]))
-        ++begin;
-    while (end > begin && isBlankOrControl(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
-}
 
 [[noreturn]] void refuse(const std::string& path, const std::string& reason)
 {
@@ -76,7 +62,7 @@ std::string failureDetails(const std::string& className, const std::string& modu
     for (char& c : text)
         if (c == '\n' || c == '\r')
             c = ' ';
-    return trimmed(text);
+    return std::string(Trim(text));
 }
 
 std::string failureLogLine(const std::tm& localTime, const std::string& placeCode,

@@ -97,6 +97,14 @@ std::vector<int> PaneView::selectedRowIndexes() const
     return rows;
 }
 
+std::vector<PaneRow> PaneView::selectedRows() const
+{
+    std::vector<PaneRow> rows;
+    for (const int index : selectedRowIndexes())
+        rows.push_back(row(index));
+    return rows;
+}
+
 int PaneView::selectedCount() const
 {
     return static_cast<int>(selectedRowIndexes().size());

@@ -33,6 +33,9 @@ public:
     // Selection, in list order (top to bottom).
     std::vector<int> selectedRowIndexes() const;
     int selectedCount() const;
+    // Copies of the selected rows in list order: a question or a command may let events
+    // through that change the pane while the caller still works on them.
+    std::vector<PaneRow> selectedRows() const;
     // The selected row nearest the top, or -1.
     int firstSelected() const;
     // Selects row `index` (whole row), adding to the selection unless `add` is false.
