@@ -94,6 +94,9 @@ void TFTPForm::connectActions()
     connect(acCreateSite, &QAction::triggered, this, reportingErrors([this] { acCreateSiteExecute(); }));
     connect(acEditSite, &QAction::triggered, this, reportingErrors([this] { acEditSiteExecute(); }));
     connect(acDeleteSite, &QAction::triggered, this, reportingErrors([this] { acDeleteSiteExecute(); }));
+    connect(acExportAllSites, &QAction::triggered, this, reportingErrors([this] { acExportAllSitesExecute(); }));
+    connect(acExportSite, &QAction::triggered, this, reportingErrors([this] { acExportSiteExecute(); }));
+    connect(acImportSite, &QAction::triggered, this, reportingErrors([this] { acImportSiteExecute(); }));
     connect(tbSite, &QComboBox::activated, this, reportingErrors([this](int index) { tbSiteChange(index); }));
     connect(LVL, &PaneView::paneClicked, this, reportingErrors([this] { LVLClick(); }));
     connect(LVR, &PaneView::paneClicked, this, reportingErrors([this] { LVRClick(); }));

@@ -1,20 +1,101 @@
-// The site box of the main window and the site commands: pick, create, edit, delete.
+// The site box of the main window and the site commands: pick, create, edit, delete, and
+// export and import of site files.
 #include "app/FTPUnit.h"
 
 #include "app/NameText.h"
+#include "app/PaneView.h"
 #include "platform/Dialogs.h"
+#include "sites/SiteFiles.h"
 #include "sites/SiteForm.h"
 #include "sites/SiteUnit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDate>
+#include <QFile>
 #include <QLineEdit>
+#include <QSaveFile>
+
+#include <optional>
 
 namespace {
 
 bool validSiteIndex(int index)
 {
     return index >= 0 && index < SiteCount;
+}
+
+const QString kSiteFileFilter = QStringLiteral("Site files (*.fst)");
+const QString kSiteFileSuffix = QStringLiteral("fst");
+
+void showSiteFileError(const QString& text, MsgButton button)
+{
+    dialogs().messageBox(text, MsgIcon::Error, {button});
+}
+
+void tellSaved(const QString& text)
+{
+    dialogs().beep();
+    dialogs().messageBox(text, MsgIcon::Information, {MsgButton::Ok});
+}
+
+// Written whole or not at all: a failed write leaves an earlier file of that name untouched.
+bool writeSiteFile(const QString& fileName, const std::vector<TSiteRecord>& sites)
+{
+    QSaveFile file(fileName);
+    const std::string text = siteFileText(sites);
+    if (file.open(QIODevice::WriteOnly)
+        && file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size())
+        && file.commit())
+        return true;
+    showSiteFileError(QStringLiteral("Site file ") + fileName + QStringLiteral(" could not be written: ") +
+                          file.errorString(),
+                      MsgButton::Abort);
+    return false;
+}
+
+void exportSites(const QString& title, const QString& proposedName,
+                 const std::vector<TSiteRecord>& sites, const QString& savedText)
+{
+    QString fileName = proposedName;
+    if (!dialogs().saveFileWithSuffix(title, kSiteFileFilter, kSiteFileSuffix, fileName))
+        return;
+    if (writeSiteFile(fileName, sites))
+        tellSaved(savedText + fileName);
+}
+
+// The file's sites, or nothing after telling the user why none can be imported.
+std::optional<std::vector<TSiteRecord>> sitesOfFile(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.exists()) {
+        showSiteFileError(QStringLiteral("File ") + fileName + QStringLiteral(" does not exist"),
+                          MsgButton::Cancel);
+        return std::nullopt;
+    }
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        showSiteFileError(QStringLiteral("File ") + fileName + QStringLiteral(" could not be read: ") +
+                              file.errorString(),
+                          MsgButton::Abort);
+        return std::nullopt;
+    }
+    SiteFileContents contents = readSiteFile(std::string_view(bytes.constData(), bytes.size()));
+    switch (contents.fault) {
+    case SiteFileFault::LineCount:
+        showSiteFileError(QStringLiteral("Invalid site file ") + fileName +
+                              QStringLiteral("  Incorrect number of lines."),
+                          MsgButton::Abort);
+        return std::nullopt;
+    case SiteFileFault::BadBlock:
+        showSiteFileError(QStringLiteral("Invalid parameter list in ") + fileName, MsgButton::Abort);
+        return std::nullopt;
+    case SiteFileFault::None:
+        break;
+    }
+    return std::move(contents.sites);
 }
 
 } // namespace
@@ -89,4 +170,43 @@ void TFTPForm::acCreateSiteExecute()
 void TFTPForm::acEditSiteExecute()
 {
     editSite('E');
+}
+
+void TFTPForm::acExportAllSitesExecute()
+{
+    exportSites(QStringLiteral("Save all sites.  Specify file name."),
+                QDate::currentDate().toString(QStringLiteral("yyMMdd")) + QStringLiteral(" Tarn-All_sites"),
+                SiteList, QStringLiteral("Site list saved as "));
+}
+
+void TFTPForm::acExportSiteExecute()
+{
+    if (!validSiteIndex(CurrentSite))
+        return;
+    const TSiteRecord& site = SiteList[static_cast<std::size_t>(CurrentSite)];
+    exportSites(QStringLiteral("Save current site. Specify file name."), nameText(site.Name), {site},
+                QStringLiteral("Site saved as "));
+}
+
+void TFTPForm::acImportSiteExecute()
+{
+    QString fileName = QStringLiteral(" Tarn-All_sites");
+    if (!dialogs().openFileWithSuffix(QStringLiteral("Select Site file to import"), kSiteFileFilter,
+                                      kSiteFileSuffix, fileName))
+        return;
+    std::optional<std::vector<TSiteRecord>> imported = sitesOfFile(fileName);
+    if (!imported)
+        return;
+    const int count = static_cast<int>(imported->size());
+    // Appended after the stored sites, so a block named like a stored site replaces its values.
+    SiteList.insert(SiteList.end(), imported->begin(), imported->end());
+    SiteCount = static_cast<std::int32_t>(SiteList.size());
+    SaveSiteList();
+    CurrentSite = 0;
+    LVL->clearRows();
+    FillSiteBox();
+    if (SiteCount > 0)
+        ListLocalDirectory();
+    tellSaved(QStringLiteral("%1 new site(s) found and saved in Site List.").arg(count) +
+              QLatin1Char('\r') + QStringLiteral("Current site set to first in list"));
 }

@@ -91,6 +91,9 @@ public:
     void acCreateSiteExecute();
     void acEditSiteExecute();
     void acDeleteSiteExecute();
+    void acExportAllSitesExecute();
+    void acExportSiteExecute();
+    void acImportSiteExecute();
     // The site editor, created hidden at start-up (or on first use) and shown modally.
     TSiteForm* siteEditor();
     // Shows the editor in mode 'N' or 'E'; answers whether a site was saved. Tests may

@@ -40,6 +40,23 @@ public:
     virtual bool chooseFolder(const QString& caption, QString& folder) = 0;
 
     virtual void beep() = 0;
+
+    // The file dialogs with a default extension: a name chosen without one gets "." + suffix
+    // (and the save dialog's overwrite question is about that full name).
+    bool openFileWithSuffix(const QString& title, const QString& filter, const QString& suffix,
+                            QString& fileName);
+    bool saveFileWithSuffix(const QString& title, const QString& filter, const QString& suffix,
+                            QString& fileName);
+
+protected:
+    // The default extension of the file dialog now being shown; empty for none.
+    const QString& defaultSuffix() const { return m_defaultSuffix; }
+
+private:
+    template <typename Show>
+    bool withDefaultSuffix(const QString& suffix, QString& fileName, Show show);
+
+    QString m_defaultSuffix;
 };
 
 // The implementation every window routine uses; the Qt one unless a test installed another.

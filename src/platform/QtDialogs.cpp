@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -41,6 +42,21 @@ QMessageBox::Icon toQtIcon(MsgIcon icon)
 }
 
 // The file and folder dialogs answer an empty path when the user cancelled.
+// The dialog object rather than the static helpers, so that it can add a default extension
+// before it asks about overwriting.
+QString chosenFile(const QString& title, const QString& filter, const QString& fileName,
+                   const QString& suffix, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(QApplication::activeWindow(), title, fileName, filter);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 bool takeChosenPath(const QString& chosen, QString& path)
 {
     if (chosen.isEmpty())
@@ -50,6 +66,33 @@ bool takeChosenPath(const QString& chosen, QString& path)
 }
 
 } // namespace
+
+template <typename Show>
+bool Dialogs::withDefaultSuffix(const QString& suffix, QString& fileName, Show show)
+{
+    struct ClearOnExit {
+        QString& suffix;
+        ~ClearOnExit() { suffix.clear(); }
+    } clear{m_defaultSuffix};
+    m_defaultSuffix = suffix;
+    const bool chosen = show();
+    // A dialog that does not add the extension itself (a scripted one) still gets it added.
+    if (chosen && !suffix.isEmpty() && QFileInfo(fileName).suffix().isEmpty())
+        fileName += QLatin1Char('.') + suffix;
+    return chosen;
+}
+
+bool Dialogs::openFileWithSuffix(const QString& title, const QString& filter,
+                                 const QString& suffix, QString& fileName)
+{
+    return withDefaultSuffix(suffix, fileName, [&] { return openFileName(title, filter, fileName); });
+}
+
+bool Dialogs::saveFileWithSuffix(const QString& title, const QString& filter,
+                                 const QString& suffix, QString& fileName)
+{
+    return withDefaultSuffix(suffix, fileName, [&] { return saveFileName(title, filter, fileName); });
+}
 
 Dialogs& dialogs()
 {
@@ -106,7 +149,7 @@ QString QtDialogs::inputBox(const QString& caption, const QString& prompt,
 bool QtDialogs::openFileName(const QString& title, const QString& filter, QString& fileName)
 {
     const QString chosen =
-        QFileDialog::getOpenFileName(QApplication::activeWindow(), title, fileName, filter);
+        chosenFile(title, filter, fileName, defaultSuffix(), QFileDialog::AcceptOpen);
     return takeChosenPath(chosen, fileName);
 }
 
@@ -114,7 +157,7 @@ bool QtDialogs::saveFileName(const QString& title, const QString& filter, QStrin
 {
     // QFileDialog asks before overwriting unless told not to.
     const QString chosen =
-        QFileDialog::getSaveFileName(QApplication::activeWindow(), title, fileName, filter);
+        chosenFile(title, filter, fileName, defaultSuffix(), QFileDialog::AcceptSave);
     return takeChosenPath(chosen, fileName);
 }
 

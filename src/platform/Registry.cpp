@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -33,6 +35,73 @@ QString toText(const std::string& bytes)
 std::string toBytes(const QString& text)
 {
     return text.toUtf8().toStdString();
+}
+
+// The length of the valid UTF-8 sequence that starts at `i`, or 0 when none starts there
+// (a stray continuation byte, a cut sequence, an overlong form, a surrogate, or past U+10FFFF).
+std::size_t validUtf8Length(std::string_view bytes, std::size_t i)
+{
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    const unsigned char lead = at(i);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = 0;
+    char32_t code = 0;
+    char32_t smallest = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, code = lead & 0x1F, smallest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, code = lead & 0x0F, smallest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, code = lead & 0x07, smallest = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + length > bytes.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((at(i + k) & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (at(i + k) & 0x3F);
+    }
+    if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+bool isValidUtf8(std::string_view bytes)
+{
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = validUtf8Length(bytes, i);
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+// A string value that is not valid UTF-8 is stored as its bytes inside a one-entry map: it
+// reads back byte for byte and stays apart from binary values.
+constexpr const char* kRawBytesEntry = "bytes";
+
+QVariant storedString(const std::string& value)
+{
+    if (isValidUtf8(value))
+        return toText(value);
+    return QVariantMap{{QString::fromLatin1(kRawBytesEntry), QByteArray::fromStdString(value)}};
+}
+
+bool holdsRawBytes(const QVariant& value)
+{
+    return value.typeId() == QMetaType::QVariantMap
+           && value.toMap().value(QString::fromLatin1(kRawBytesEntry)).typeId()
+                  == QMetaType::QByteArray;
+}
+
+bool isHexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
 }
 
 bool isBinary(const QVariant& value)
@@ -127,16 +196,19 @@ std::vector<std::string> Registry::keyNames() const
     if (!m_group.isEmpty())
         m_settings->endGroup();
 
-    std::vector<QString> names;
-    for (const QString& group : groups)
-        names.push_back(toText(unescapeKeyName(group)));
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int noCase = QString::compare(a, b, Qt::CaseInsensitive);
-        return noCase != 0 ? noCase < 0 : a < b;
+    // Sorted by their text, handed out as their bytes (which the text may not hold whole).
+    std::vector<std::pair<QString, std::string>> names;
+    for (const QString& group : groups) {
+        std::string bytes = unescapeKeyName(group);
+        names.emplace_back(toText(bytes), std::move(bytes));
+    }
+    std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) {
+        const int noCase = QString::compare(a.first, b.first, Qt::CaseInsensitive);
+        return noCase != 0 ? noCase < 0 : a.first != b.first ? a.first < b.first : a.second < b.second;
     });
     std::vector<std::string> result;
-    for (const QString& name : names)
-        result.push_back(toBytes(name));
+    for (auto& name : names)
+        result.push_back(std::move(name.second));
     return result;
 }
 
@@ -163,6 +235,8 @@ std::string Registry::readString(const std::string& name) const
         return {};
     if (isBinary(value))
         invalidType(name);
+    if (holdsRawBytes(value))
+        return value.toMap().value(QString::fromLatin1(kRawBytesEntry)).toByteArray().toStdString();
     // The INI reader turns an unquoted text with commas into a list; join it back.
     if (value.typeId() == QMetaType::QStringList)
         return toBytes(value.toStringList().join(','));
@@ -197,7 +271,7 @@ int Registry::readBinaryData(const std::string& name, void* buffer, int size) co
 
 void Registry::writeString(const std::string& name, const std::string& value)
 {
-    m_settings->setValue(valueKey(name), toText(value));
+    m_settings->setValue(valueKey(name), storedString(value));
 }
 
 void Registry::writeInteger(const std::string& name, std::int32_t value)
@@ -266,30 +340,40 @@ QString Registry::storeFileName() const
 QString Registry::escapeKeyName(const std::string& name)
 {
     QString escaped;
-    for (const QChar c : toText(name)) {
-        if (c == '%')
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t length = validUtf8Length(name, i);
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if (length == 0)  // a byte that is no character keeps its value as %XX
+            escaped += QString::asprintf("%%%02X", byte);
+        else if (byte == '%')
             escaped += "%25";
-        else if (c == '/')
+        else if (byte == '/')
             escaped += "%2F";
-        else if (c == '\\')
+        else if (byte == '\\')
             escaped += "%5C";
         else
-            escaped += c;
+            escaped += QString::fromUtf8(name.data() + i, static_cast<qsizetype>(length));
+        i += std::max<std::size_t>(length, 1);
     }
     return escaped;
 }
 
 std::string Registry::unescapeKeyName(const QString& escaped)
 {
-    QString name;
+    std::string name;
     for (qsizetype i = 0; i < escaped.size(); ++i) {
-        const QString code = escaped.mid(i + 1, 2).toUpper();
-        if (escaped[i] == '%' && (code == "25" || code == "2F" || code == "5C")) {
-            name += QChar(code.toInt(nullptr, 16));
-            i += 2;
-        } else {
-            name += escaped[i];
+        if (escaped[i] == '%' && i + 2 < escaped.size()
+            && isHexDigit(escaped[i + 1]) && isHexDigit(escaped[i + 2])) {
+            const int code = escaped.mid(i + 1, 2).toInt(nullptr, 16);
+            if (code == '%' || code == '/' || code == '\\' || code >= 0x80) {
+                name += static_cast<char>(code);
+                i += 2;
+                continue;
+            }
         }
+        const qsizetype units = escaped[i].isHighSurrogate() && i + 1 < escaped.size() ? 2 : 1;
+        name += escaped.mid(i, units).toUtf8().toStdString();
+        i += units - 1;
     }
-    return toBytes(name);
+    return name;
 }

@@ -22,7 +22,8 @@ public:
 // `Software\Kalmor\Tarn` is the root of the store; below it each subkey is one level whose name
 // is everything after the program key and its separator, so a site name may hold any character
 // (a `\` included). Key names compare without regard to case: opening an existing key under
-// another spelling opens the stored one. Strings are stored as UTF-8 text, integers as numbers,
+// another spelling opens the stored one. Strings are stored as UTF-8 text (one that is not valid
+// UTF-8 keeps its bytes in a form of its own), integers as numbers,
 // binary values as byte arrays (so they can be told apart from strings).
 class Registry {
 public:
@@ -77,8 +78,9 @@ public:
     // The settings file's path.
     QString storeFileName() const;
 
-    // Key-name escaping: `/`, `\` and `%` become %2F, %5C and %25, so that any name is one
-    // settings group and comes back unchanged.
+    // Key-name escaping: `/`, `\` and `%` become %2F, %5C and %25, and each byte that is not
+    // part of a valid UTF-8 character becomes %XX, so that any name is one settings group and
+    // comes back byte for byte.
     static QString escapeKeyName(const std::string& name);
     static std::string unescapeKeyName(const QString& escaped);
 

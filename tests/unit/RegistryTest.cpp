@@ -90,7 +90,14 @@ INSTANTIATE_TEST_SUITE_P(
                     std::pair{"at_sign", std::string("@ByteArray(x)")},
                     std::pair{"general_section", std::string("General")},
                     std::pair{"settings_value_name", std::string("TarnSettings")},
-                    std::pair{"non_ascii", std::string("S\xC3\xA9jour \xE2\x82\xAC")}),
+                    std::pair{"non_ascii", std::string("S\xC3\xA9jour \xE2\x82\xAC")},
+                    // Names (and so the host values written beside them) that are not UTF-8.
+                    std::pair{"latin1", std::string("S\xE9jour \xA4")},
+                    std::pair{"stray_continuation", std::string("\x80x\xBF")},
+                    std::pair{"cut_sequence", std::string("ab\xE2\x82")},
+                    std::pair{"overlong_slash", std::string("a\xC0\xAF" "b")},
+                    std::pair{"surrogate", std::string("\xED\xA0\x80")},
+                    std::pair{"raw_byte_lookalike", std::string("%E9%C3%A9")}),
     [](const auto& info) { return std::string(info.param.first); });
 
 TEST(RegistryEscaping, SeparatorsAndPercentNeverReachTheStore)
