@@ -4,7 +4,9 @@
 #include "app/FTPUnit.h"
 #include "app/ProgramOptions.h"
 #include "app/TarnApplication.h"
+#include "app/TerminationSignal.h"
 
+#include <QAction>
 #include <QFile>
 
 #include <iostream>
@@ -44,6 +46,7 @@ int main(int argc, char* argv[])
     TarnApplication application(argc, argv);
     nameApplication(application);
     TFTPForm window(application.arguments());
+    onTerminationSignal(&window, [&window] { window.acQuit->trigger(); });
     window.siteEditor();
     window.show();
     return application.exec();

@@ -383,9 +383,17 @@ TEST_F(TarnProgramTest, AListOnTheCommandLineRunsInTheWindowAndStaysOpen)
     while (!allArrived() && tarn.running() && std::chrono::steady_clock::now() < end)
         tarn.readOutputs(20ms);
     EXPECT_TRUE(allArrived());
-    EXPECT_TRUE(tarn.running());
+    ASSERT_TRUE(tarn.running());
     EXPECT_TRUE(failureLog().empty()) << failureLog();
-    tarn.terminate();
+    // SIGTERM quits as the Quit command does; a box still open would keep the program running.
+    const Finished quit = tarn.terminate();
+    EXPECT_EQ(quit.status, 0) << quit.err;
+    Registry registry;
+    ASSERT_TRUE(registry.openKey(Registry::kProgramKey, false));
+    std::uint8_t record[18] = {};
+    EXPECT_EQ(registry.readBinaryData("TarnSettings", record, 18), 18);
+    registry.closeKey();
+    EXPECT_EQ(record[0], 1) << "the window closed with the last site of the list selected";
 }
 
 } // namespace
