@@ -3,6 +3,8 @@
 // ways a run stops, each ending with the window back to its usual ways.
 #include "ConnectedWindowSupport.h"
 
+#include "app/PaneSort.h"
+
 #include <QComboBox>
 
 #include <netinet/in.h>
@@ -102,6 +104,7 @@ TEST_F(UploadRunTest, ThreeLinesForTwoSitesShareOneConnectionPerSiteAndStayConne
     writePatternFile(localDir.path() / "two.bin", 5000, 2);
     writePatternFile(localDir.path() / "three.bin", 70000, 3);
     storeTwoSites(hostOf(realServer()), hostOf(secondServer()));
+    storeSettings({0, 0, 134, 0, 213, 0, 70, 2, 72, 3, 117, 1, 174, 0, 1, 3, 1, 1});
     runList({"SITE=A  FILE=" + localPath("one.bin"), "site=A file=   " + localPath("two.bin"),
              "Site=B  File=" + localPath("three.bin")});
 
@@ -131,6 +134,11 @@ TEST_F(UploadRunTest, ThreeLinesForTwoSitesShareOneConnectionPerSiteAndStayConne
     EXPECT_EQ(window->tbSite->currentIndex(), 1);
     EXPECT_EQ(window->RemDir->text(), "/in");
     EXPECT_EQ(remoteNames(), std::vector<std::string>{"three.bin"});
+    // The run sorts both panes by date, newest first, whatever the settings said.
+    EXPECT_EQ(SortColumn[0], 2);
+    EXPECT_EQ(SortColumn[1], 2);
+    EXPECT_EQ(SortAscending[0], 0);
+    EXPECT_EQ(SortAscending[1], 0);
     expectRunEndedAsUsual();
 }
 
@@ -152,43 +160,6 @@ TEST_F(UploadRunTest, AnUnknownSiteOnTheSecondLineStopsTheRunBeforeAnythingMoves
     EXPECT_FALSE(window->IdFTP1->IsConnected());
     EXPECT_TRUE(runTrace().isEmpty());
     expectRunEndedAsUsual();
-}
-
-TEST_F(UploadRunTest, LinesAreCheckedAsTheListFileWritesThem)
-{
-    writeFile("gamma.txt", 5);
-    storeSites({"Main"});
-    start();
-    struct Case {
-        std::string line;
-        bool accepted;
-        QString reason;
-        std::string fileName;
-    };
-    const std::string gamma = localPath("gamma.txt");
-    const std::vector<Case> cases = {
-        {"site=Main file=" + gamma, true, {}, gamma},
-        {"SITE=Main FILE=    " + gamma, true, {}, gamma},
-        {"site=main file=" + gamma, false, "Site name not defined", gamma},
-        {"FILE=" + gamma + " SITE=Main", false, "Format must be \"Site=sitename File=Filename\"", ""},
-        {"SITE=Main FILE=" + localPath("missing.txt"), false, "File does not exist", localPath("missing.txt")},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        script->clear();
-        std::string fileName;
-        int siteIndex = -2;
-        EXPECT_EQ(window->ParseUploadLine(c.line, fileName, siteIndex), c.accepted);
-        EXPECT_EQ(fileName, c.fileName);
-        if (c.accepted) {
-            EXPECT_EQ(siteIndex, 0);
-            EXPECT_TRUE(script->boxes.empty());
-            continue;
-        }
-        ASSERT_EQ(script->boxes.size(), 1u);
-        EXPECT_TRUE(script->boxes[0].text.contains("\r" + c.reason + "\r")) << script->boxes[0].text.toStdString();
-        EXPECT_EQ(script->beeps, 1);
-    }
 }
 
 TEST_F(UploadRunTest, AnUnreachableSiteAbandonsTheRunAndLaterConnectionsListAndTraceAgain)
