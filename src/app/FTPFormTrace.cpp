@@ -73,6 +73,8 @@ void TFTPForm::AddTraceLine(int size, bool bold, const QColor& colour, const QSt
 {
     TraceFollower follower(RTFLog);
     appendTraceLine(RTFLog, size, bold, colour, text);
+    if (traceLineEcho)
+        traceLineEcho(text);
 }
 
 void TFTPForm::TraceData(const QColor& colour, const QString& prefix, const std::string& data)

@@ -8,7 +8,7 @@
 #include "app/PaneView.h"
 #include "app/SettingsRescue.h"
 #include "app/SettingsRecord.h"
-#include "app/TextLines.h"
+#include "app/UploadList.h"
 #include "ftp/IdFTP.h"
 #include "net/IdAntiFreeze.h"
 #include "net/IdLogEvent.h"
@@ -77,7 +77,8 @@ std::function<void(int)>& TFTPForm::exitProgramHook()
     return hook;
 }
 
-TFTPForm::TFTPForm(const QStringList& arguments, QWidget* parent) : QMainWindow(parent)
+TFTPForm::TFTPForm(const QStringList& arguments, QWidget* parent, StartMode mode)
+    : QMainWindow(parent), m_startMode(mode)
 {
     setObjectName(QStringLiteral("FTPForm"));
     setWindowTitle(QStringLiteral("FTP client: by Kal Mor Software."));
@@ -143,7 +144,8 @@ void TFTPForm::FormCreate(const QStringList& arguments)
     TempFolderPath = tempFolderPath();
     SortColumn[0] = SortColumn[1] = 2;
     SortAscending[0] = SortAscending[1] = 0;
-    rescueDamagedSettings();
+    if (m_startMode == StartMode::Window)
+        rescueDamagedSettings();
     LoadSiteList();
     CurrentSite = 0;
     SetFileEnabled(true);
@@ -188,7 +190,7 @@ bool TFTPForm::checkCommandLine(const QStringList& arguments)
             CommandLineError(QStringLiteral("File ") + arguments[1] + QStringLiteral(" cannot be read"));
             return false;
         }
-        UploadList = splitTextLines(file.readAll().toStdString());
+        UploadList = uploadListLines(file.readAll().toStdString());
     }
     return true;
 }
@@ -311,13 +313,6 @@ void TFTPForm::FormActivate()
         AutoUploadRun();
     }
     m_inFormActivate = false;
-}
-
-void TFTPForm::AutoUploadRun()
-{
-    // The unattended run arrives with the upload-list work; the list is discarded so that it
-    // can never run twice.
-    UploadList.reset();
 }
 
 bool TFTPForm::FormCloseQuery()

@@ -48,8 +48,11 @@ class TFTPForm : public QMainWindow {
     Q_OBJECT
 
 public:
+    // A headless window is never shown and leaves a damaged settings store as it found it.
+    enum class StartMode { Window, Headless };
     // `arguments` is the command line with the program path first; FormCreate runs here.
-    explicit TFTPForm(const QStringList& arguments, QWidget* parent = nullptr);
+    explicit TFTPForm(const QStringList& arguments, QWidget* parent = nullptr,
+                      StartMode mode = StartMode::Window);
     ~TFTPForm() override;
 
     // Ends the program at once with the given exit code (std::exit by default). Tests replace
@@ -82,8 +85,18 @@ public:
     void CommandLineError(const QString& detail);
     void acQuitExecute();
     void acResetExecute();
-    // The unattended run of UploadList, started by FormActivate.
-    void AutoUploadRun();
+
+    // --- Unattended upload (FTPFormUpload.cpp) ------------------------------------------
+    // How a run of UploadList ended: every file uploaded (or nothing to do), a bad line, a
+    // site that could not be connected, or a failed upload.
+    enum class UploadRunResult { Completed, BadList, NotConnected, UploadFailed };
+    // The unattended run of UploadList, started by FormActivate; it discards the list.
+    UploadRunResult AutoUploadRun();
+    // Splits and checks one list line; a bad line is reported with UploadLineError.
+    bool ParseUploadLine(const std::string& line, std::string& fileName, int& siteIndex);
+    void UploadLineError(const std::string& line, const QString& reason);
+    // Told every line AddTraceLine adds (the headless run prints them).
+    std::function<void(const QString& text)> traceLineEcho;
 
     // --- Site box ---------------------------------------------------------------------
     void FillSiteBox();
@@ -361,6 +374,9 @@ private:
     bool deleteRemoteRow(const PaneRow& row);
     // A command of the session is running (possibly paused in the pump under this call).
     bool sessionOperationRunning() const;
+    // Unattended upload.
+    UploadRunResult uploadListLine(const std::string& line, int n);
+    void selectUploadSite(int siteIndex);
     // Transfers.
     void connectTransfers();
     // The local directory + the remote name, or none after an error box when the server's
@@ -391,6 +407,7 @@ private:
     };
 
     bool m_programEnded = false;
+    StartMode m_startMode = StartMode::Window;
     bool m_activatedOnce = false;
     bool m_inFormActivate = false;
     bool m_paneSizesApplied = false;

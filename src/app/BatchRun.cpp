@@ -1,0 +1,101 @@
+// The headless run: the window is built but never shown, so nothing writes its settings at
+// the end, and the run's outcome becomes the exit status.
+#include "app/BatchRun.h"
+
+#include "app/ErrorReport.h"
+#include "app/FTPUnit.h"
+#include "app/ProgramOptions.h"
+#include "ftp/IdFTP.h"
+#include "platform/StandardErrorDialogs.h"
+#include "sites/SiteUnit.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+
+#include <cstdio>
+
+namespace {
+
+int exitStatusOf(TFTPForm::UploadRunResult result)
+{
+    switch (result) {
+    case TFTPForm::UploadRunResult::Completed: return kBatchUploaded;
+    case TFTPForm::UploadRunResult::BadList: return kBatchBadList;
+    case TFTPForm::UploadRunResult::NotConnected: return kBatchNotConnected;
+    case TFTPForm::UploadRunResult::UploadFailed: return kBatchUploadFailed;
+    }
+    return kBatchUploadFailed;
+}
+
+// QUIT to the last site; the window's close path, which stores the settings, never runs.
+void endSessionQuietly(TFTPForm& window)
+{
+    try {
+        if (window.IdFTP1->IsConnected())
+            window.IdFTP1->CloseSession();
+    } catch (...) {
+        try {
+            if (window.IdFTP1->IsConnected())
+                window.IdFTP1->CloseConnection();
+        } catch (...) {
+        }
+    }
+}
+
+// Restores the program's exit hook when the run ends.
+class ExitHookScope {
+public:
+    ExitHookScope() : m_saved(TFTPForm::exitProgramHook())
+    {
+        // A list that cannot be read ends the window's start; the run then answers 1.
+        TFTPForm::exitProgramHook() = [](int) {};
+    }
+    ~ExitHookScope() { TFTPForm::exitProgramHook() = m_saved; }
+    ExitHookScope(const ExitHookScope&) = delete;
+    ExitHookScope& operator=(const ExitHookScope&) = delete;
+
+private:
+    std::function<void(int)> m_saved;
+};
+
+// Standard error carries the run's messages, one line each, for whoever reads a cron mail:
+// the toolkit's own notes (no runtime folder, an offscreen window's size hints) stay out.
+void keepToolkitNotesOut(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+} // namespace
+
+void prepareHeadlessPlatform()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(keepToolkitNotesOut);
+}
+
+int runBatch(const QString& listPath, std::ostream& progress, std::ostream& messages)
+{
+    installDialogs(std::make_unique<StandardErrorDialogs>(messages));
+    ExitHookScope exitHook;
+    TFTPForm window({QCoreApplication::applicationFilePath(), listPath}, nullptr,
+                    TFTPForm::StartMode::Headless);
+    if (window.programEnded())
+        return kBatchBadList;
+    if (SiteCount == 0) {
+        dialogs().messageBox(QStringLiteral("No sites defined. Create a site in the window first."),
+                             MsgIcon::Error, {MsgButton::Abort});
+        return kBatchBadList;
+    }
+    window.traceLineEcho = [&progress](const QString& line) {
+        progress << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss "))
+                        .toStdString()
+                 << line.toLocal8Bit().toStdString() << std::endl;
+    };
+    int status = kBatchUploadFailed;
+    runReportingErrors([&] { status = exitStatusOf(window.AutoUploadRun()); });
+    endSessionQuietly(window);
+    window.traceLineEcho = nullptr;
+    return status;
+}

@@ -1,0 +1,28 @@
+// Dialogs for a run without a window: every box becomes one line on a stream (standard error
+// by default) and is answered as if it had been closed; every question is cancelled, so the
+// run never waits for anyone.
+#pragma once
+
+#include "platform/Dialogs.h"
+
+#include <ostream>
+
+class StandardErrorDialogs : public Dialogs {
+public:
+    explicit StandardErrorDialogs(std::ostream& out);
+
+    MsgButton messageBox(const QString& text, MsgIcon icon,
+                         const std::vector<MsgButton>& buttons) override;
+    bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
+    QString inputBox(const QString& caption, const QString& prompt,
+                     const QString& defaultValue) override;
+    bool openFileName(const QString& title, const QString& filter, QString& fileName) override;
+    bool saveFileName(const QString& title, const QString& filter, QString& fileName) override;
+    bool chooseFolder(const QString& caption, QString& folder) override;
+    void beep() override {}
+
+private:
+    void writeLine(const QString& text);
+
+    std::ostream& m_out;
+};

@@ -1,0 +1,399 @@
+// The tarn program itself, started as a user or a cron job starts it: --help and --version,
+// an upload list run with the window (offscreen) and headless with --batch and no display,
+// its exit statuses, and the settings store left as it was.
+#include "platform/Registry.h"
+#include "sites/SiteUnit.h"
+#include "support/FtpServerProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <netinet/in.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <sstream>
+#include <tuple>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// Every test program shares one settings folder: the settings library fixes its folder at
+// first use, so the folder is chosen before any test runs and the tests empty it in turn.
+class SettingsHome : public testing::Environment {
+public:
+    void SetUp() override { setenv("XDG_CONFIG_HOME", m_folder.path().c_str(), 1); }
+    static fs::path settingsFile() { return fs::path(std::getenv("XDG_CONFIG_HOME")) / "Kalmor" / "Tarn.conf"; }
+
+private:
+    TempDir m_folder{"tarn-program-config"};
+};
+[[maybe_unused]] testing::Environment* const kSettingsHome = testing::AddGlobalTestEnvironment(new SettingsHome);
+
+struct Finished {
+    int status = -1;        // exit status, -1 when a signal ended the program
+    std::string out;
+    std::string err;
+};
+
+// The tarn program running with its output read through pipes; killed and reaped on every
+// path that leaves it running.
+class TarnProcess {
+public:
+    TarnProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& environment)
+    {
+        Pipe out;
+        Pipe err;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out.writeEnd.get(), STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, err.writeEnd.get(), STDERR_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        std::vector<std::string> argv = {TARN_PROGRAM};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        std::vector<std::string> envp = environment;
+        std::vector<char*> argPointers = pointers(argv);
+        std::vector<char*> envPointers = pointers(envp);
+        const int error = posix_spawn(&m_pid, TARN_PROGRAM, &actions, nullptr, argPointers.data(),
+                                      envPointers.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (error != 0)
+            throw std::runtime_error(std::string("cannot start tarn: ") + std::strerror(error));
+        m_out = std::move(out.readEnd);
+        m_err = std::move(err.readEnd);
+    }
+    ~TarnProcess()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            reap();
+        }
+    }
+    TarnProcess(const TarnProcess&) = delete;
+    TarnProcess& operator=(const TarnProcess&) = delete;
+
+    // Reads both outputs until the program closes them or `deadline` passes.
+    void readOutputs(std::chrono::milliseconds deadline)
+    {
+        const auto end = std::chrono::steady_clock::now() + deadline;
+        while ((m_out.get() >= 0 || m_err.get() >= 0) && std::chrono::steady_clock::now() < end) {
+            pollfd fds[2] = {{m_out.get(), POLLIN, 0}, {m_err.get(), POLLIN, 0}};
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            if (::poll(fds, 2, static_cast<int>(std::max<long>(1, left.count()))) <= 0)
+                continue;
+            drain(fds[0], m_out, m_finished.out);
+            drain(fds[1], m_err, m_finished.err);
+        }
+    }
+
+    // Waits for the program to end by itself within `deadline`; a program still running then
+    // is killed and the test fails.
+    Finished finish(std::chrono::milliseconds deadline = 60s)
+    {
+        readOutputs(deadline);
+        EXPECT_LT(m_out.get(), 0) << "tarn did not end in time";
+        if (m_pid > 0) {
+            if (m_out.get() >= 0)
+                ::kill(m_pid, SIGKILL);
+            reap();
+        }
+        return m_finished;
+    }
+
+    bool running()
+    {
+        if (m_pid <= 0)
+            return false;
+        int status = 0;
+        if (::waitpid(m_pid, &status, WNOHANG) == 0)
+            return true;
+        m_finished.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        m_pid = -1;
+        return false;
+    }
+
+    Finished terminate()
+    {
+        if (m_pid > 0)
+            ::kill(m_pid, SIGTERM);
+        return finish(20s);
+    }
+
+private:
+    static std::vector<char*> pointers(std::vector<std::string>& texts)
+    {
+        std::vector<char*> result;
+        for (std::string& text : texts)
+            result.push_back(text.data());
+        result.push_back(nullptr);
+        return result;
+    }
+
+    static void drain(const pollfd& fd, UniqueFd& end, std::string& into)
+    {
+        if (fd.fd < 0 || (fd.revents & (POLLIN | POLLHUP | POLLERR)) == 0)
+            return;
+        char buffer[4096];
+        const ssize_t n = ::read(fd.fd, buffer, sizeof(buffer));
+        if (n > 0)
+            into.append(buffer, static_cast<std::size_t>(n));
+        else
+            end.reset();
+    }
+
+    void reap()
+    {
+        int status = 0;
+        while (::waitpid(m_pid, &status, 0) == -1 && errno == EINTR) {
+        }
+        m_finished.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        m_pid = -1;
+    }
+
+    pid_t m_pid = -1;
+    UniqueFd m_out;
+    UniqueFd m_err;
+    Finished m_finished;
+};
+
+// This process's environment without the variables named, plus `added`.
+std::vector<std::string> environmentWithout(const std::vector<std::string>& removed,
+                                            const std::vector<std::string>& added = {})
+{
+    std::vector<std::string> result = added;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string variable = *entry;
+        const std::string name = variable.substr(0, variable.find('='));
+        if (std::find(removed.begin(), removed.end(), name) == removed.end())
+            result.push_back(variable);
+    }
+    return result;
+}
+
+std::uint16_t closedPort()
+{
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return 0;
+    return ntohs(address.sin_port);
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line);
+    return result;
+}
+
+class TarnProgramTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        Registry().clearAll();
+        writePatternFile(localDir.path() / "one.bin", 200000, 1);
+        writePatternFile(localDir.path() / "two.bin", 3000, 2);
+        writePatternFile(localDir.path() / "three.bin", 50000, 3);
+        fs::create_directory(rootB.path() / "in");
+    }
+    void TearDown() override { Registry().clearAll(); }
+
+    // Sites "A" (server A's root) and "B" (server B's folder "/in"), stored as the window
+    // stores them, with a window settings record beside them.
+    void storeSites(const std::string& hostA, const std::string& hostB)
+    {
+        SiteList.clear();
+        for (const auto& [name, host, dir] : {std::tuple{"A", hostA, ""}, std::tuple{"B", hostB, "/in"}}) {
+            TSiteRecord site;
+            site.Name = name;
+            site.Host = host;
+            site.User = FtpServerProcess::kUser;
+            site.Pass = EncodePassword(FtpServerProcess::kPassword);
+            site.RDir = dir;
+            site.LDir = localDir.path().string() + "/";
+            site.Passive = true;
+            SiteList.push_back(site);
+        }
+        SiteCount = 2;
+        CurrentSite = 0;
+        SaveSiteList();
+        Registry registry;
+        ASSERT_TRUE(registry.openKey(Registry::kProgramKey, true));
+        const std::uint8_t record[18] = {0, 0, 134, 0, 213, 0, 70, 2, 72, 3, 117, 1, 174, 0, 2, 2, 0, 0};
+        registry.writeBinaryData("TarnSettings", record, 18);
+        registry.closeKey();
+    }
+
+    std::string host(FtpServerProcess& server) { return "127.0.0.1:" + std::to_string(server.port()); }
+    std::string local(const std::string& name) { return (localDir.path() / name).string(); }
+
+    std::string writeList(const std::string& text)
+    {
+        const fs::path path = listDir.path() / "uploads.txt";
+        writeWholeFile(path, text);
+        return path.string();
+    }
+
+    std::string goodList()
+    {
+        return writeList("SITE=A  FILE=" + local("one.bin") + "\r\nsite=A file=  " + local("two.bin")
+                         + "\r\nSITE=B  FILE=" + local("three.bin") + "\r\n");
+    }
+
+    bool allArrived()
+    {
+        std::error_code ignored;
+        return fs::exists(rootA.path() / "one.bin", ignored) && readWholeFile(rootA.path() / "one.bin") == readWholeFile(local("one.bin"))
+               && fs::exists(rootA.path() / "two.bin", ignored) && readWholeFile(rootA.path() / "two.bin") == readWholeFile(local("two.bin"))
+               && fs::exists(rootB.path() / "in" / "three.bin", ignored)
+               && readWholeFile(rootB.path() / "in" / "three.bin") == readWholeFile(local("three.bin"));
+    }
+
+    // A headless run: no display of any kind in the program's environment.
+    Finished runBatch(const std::string& list)
+    {
+        TarnProcess tarn({"--batch", list},
+                         environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "TMPDIR"},
+                                            {"TMPDIR=" + tempDir.path().string()}));
+        return tarn.finish();
+    }
+
+    std::string failureLog()
+    {
+        const fs::path path = tempDir.path() / "FTP-log.txt";
+        return fs::exists(path) ? readWholeFile(path) : std::string();
+    }
+
+    TempDir rootA{"tarn-program-a"};
+    TempDir rootB{"tarn-program-b"};
+    TempDir localDir{"tarn-program-local"};
+    TempDir listDir{"tarn-program-list"};
+    TempDir tempDir{"tarn-program-temp"};
+};
+
+TEST_F(TarnProgramTest, HelpAndVersionAnswerWithoutADisplay)
+{
+    const auto environment = environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+    const Finished help = TarnProcess({"--help"}, environment).finish();
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: tarn [UPLOADLIST]"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("--batch UPLOADLIST"), std::string::npos);
+    EXPECT_NE(help.out.find("SITE=sitename  FILE=file path+name"), std::string::npos);
+    const Finished version = TarnProcess({"--version"}, environment).finish();
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "Tarn 1.7\n");
+    const Finished usage = TarnProcess({"--batch"}, environment).finish();
+    EXPECT_EQ(usage.status, 1);
+    EXPECT_NE(usage.err.find("--batch takes exactly one argument"), std::string::npos) << usage.err;
+}
+
+TEST_F(TarnProgramTest, BatchUploadsAGoodListWithNoDisplayAndLeavesTheSettingsAlone)
+{
+    FtpServerProcess serverA(rootA.path());
+    FtpServerProcess serverB(rootB.path());
+    storeSites(host(serverA), host(serverB));
+    const std::string settingsBefore = readWholeFile(SettingsHome::settingsFile());
+
+    const Finished run = runBatch(goodList());
+
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(allArrived());
+    const std::vector<std::string> out = lines(run.out);
+    const auto has = [&](const std::string& text) {
+        return std::any_of(out.begin(), out.end(), [&](const std::string& line) {
+            return line.size() > 20 && line[4] == '-' && line.find(text) != std::string::npos;
+        });
+    };
+    EXPECT_TRUE(has("Auto-Upload starting.")) << run.out;
+    EXPECT_TRUE(has("Upload 1.  Site=A  File=" + local("one.bin")));
+    EXPECT_TRUE(has("Upload 3.  Site=B  File=" + local("three.bin")));
+    EXPECT_TRUE(has("FILE(S) UPLOADED SUCCESSFULLY"));
+    EXPECT_EQ(run.out.find("->> "), std::string::npos);
+    EXPECT_EQ(readWholeFile(SettingsHome::settingsFile()), settingsBefore);
+}
+
+TEST_F(TarnProgramTest, BatchFailuresEndWithTheirStatusAndOneLineOnStandardError)
+{
+    FtpServerProcess serverA(rootA.path());
+    storeSites(host(serverA), "127.0.0.1:" + std::to_string(closedPort()));
+    fs::create_directory(rootA.path() / "two.bin");   // the server refuses to store over a folder
+    const std::string settingsBefore = readWholeFile(SettingsHome::settingsFile());
+    struct Case {
+        const char* what;
+        std::string list;
+        int status;
+        std::string message;
+        const char* logged;
+    };
+    const std::vector<Case> cases = {
+        {"unknown site", "SITE=A FILE=" + local("one.bin") + "\nSITE=Z FILE=" + local("one.bin") + "\n", 1,
+         "Invalid input line: \"SITE=Z FILE=" + local("one.bin") + "\" Site name not defined Cannot upload.", nullptr},
+        {"missing list", "", 1, "Invalid Command Line. File ", nullptr},
+        {"unreachable site", "SITE=B FILE=" + local("one.bin") + "\n", 2,
+         "Connection failed.  Check you are connected to the Internet", "*CF*"},
+        {"refused upload", "SITE=A FILE=" + local("two.bin") + "\n", 3,
+         "Upload of SITE=A FILE=" + local("two.bin") + " failed", "*R-Up*"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(tempDir.path() / "FTP-log.txt");
+        const std::string list = c.list.empty() ? (listDir.path() / "absent.txt").string() : writeList(c.list);
+        const Finished run = runBatch(list);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        if (c.status == 1) {
+            EXPECT_EQ(lines(run.err).size(), 1u) << run.err;
+        }
+        if (c.logged) {
+            EXPECT_NE(failureLog().find(c.logged), std::string::npos) << failureLog();
+        }
+        EXPECT_FALSE(fs::exists(rootA.path() / "one.bin"));
+        EXPECT_EQ(readWholeFile(SettingsHome::settingsFile()), settingsBefore);
+    }
+}
+
+TEST_F(TarnProgramTest, AListOnTheCommandLineRunsInTheWindowAndStaysOpen)
+{
+    FtpServerProcess serverA(rootA.path());
+    FtpServerProcess serverB(rootB.path());
+    storeSites(host(serverA), host(serverB));
+    TarnProcess tarn({goodList()}, environmentWithout({"QT_QPA_PLATFORM", "TMPDIR"},
+                                                     {"QT_QPA_PLATFORM=offscreen", "TMPDIR=" + tempDir.path().string()}));
+    // Any box would stop the run before the last file, and the program stays open after it.
+    const auto end = std::chrono::steady_clock::now() + 60s;
+    while (!allArrived() && tarn.running() && std::chrono::steady_clock::now() < end)
+        tarn.readOutputs(20ms);
+    EXPECT_TRUE(allArrived());
+    ASSERT_TRUE(tarn.running());
+    EXPECT_TRUE(failureLog().empty()) << failureLog();
+    // SIGTERM quits as the Quit command does; a box still open would keep the program running.
+    const Finished quit = tarn.terminate();
+    EXPECT_EQ(quit.status, 0) << quit.err;
+    Registry registry;
+    ASSERT_TRUE(registry.openKey(Registry::kProgramKey, false));
+    std::uint8_t record[18] = {};
+    EXPECT_EQ(registry.readBinaryData("TarnSettings", record, 18), 18);
+    registry.closeKey();
+    EXPECT_EQ(record[0], 1) << "the window closed with the last site of the list selected";
+}
+
+} // namespace
