@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHelpContentWidget>
+#include <QHelpContentModel>
 #include <QHelpEngine>
 #include <QHelpIndexWidget>
 #include <QHelpLink>
@@ -92,9 +93,11 @@ THelpPage::THelpPage(QHelpEngine& engine, QWidget* parent) : QTextBrowser(parent
 
 QVariant THelpPage::loadResource(int type, const QUrl& name)
 {
-    if (name.scheme() != QLatin1String("qthelp"))
+    // Pictures and the style sheet are named relative to the page that shows them.
+    const QUrl url = name.isRelative() ? source().resolved(name) : name;
+    if (url.scheme() != QLatin1String("qthelp"))
         return QTextBrowser::loadResource(type, name);
-    const QByteArray data = m_engine.fileData(name);
+    const QByteArray data = m_engine.fileData(url);
     if (type == QTextDocument::HtmlResource || type == QTextDocument::StyleSheetResource)
         return QString::fromUtf8(data);
     return data;
@@ -136,6 +139,14 @@ void THelpViewer::buildLayout()
     m_tabs->addTab(createIndexTab(), QStringLiteral("Index"));
     m_tabs->addTab(createSearchTab(), QStringLiteral("Search"));
     connect(contents, &QHelpContentWidget::linkActivated, this, &THelpViewer::showPage);
+    // The contents are built in the background; open them a level deep once they are there.
+    connect(m_engine->contentModel(), &QHelpContentModel::contentsCreated, contents,
+            [contents] { contents->expandToDepth(0); });
+    connect(m_page, &QTextBrowser::sourceChanged, contents, [contents](const QUrl& url) {
+        const QModelIndex shown = contents->indexOf(url);
+        if (shown.isValid())
+            contents->setCurrentIndex(shown);
+    });
 
     auto* back = new QToolButton(this);
     back->setText(QStringLiteral("Back"));

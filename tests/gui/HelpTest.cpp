@@ -325,3 +325,15 @@ TEST_F(AboutFixture, VisitWebOpensTheMakersSiteWithoutABrowser)
     EXPECT_EQ(opened[0], TAboutForm::makerSite());
     EXPECT_EQ(opened[0].scheme(), QStringLiteral("https"));
 }
+
+TEST_F(HelpFixture, PagesShowTheirPicturesAndStyleSheet)
+{
+    window->acHelpContents->trigger();
+    ASSERT_EQ(shownPage(), QStringLiteral("index.html"));
+    const QByteArray picture =
+        viewer()->page()->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("images/mainwindow.png"))).toByteArray();
+    EXPECT_TRUE(picture.startsWith("\x89PNG"));
+    const QString style =
+        viewer()->page()->loadResource(QTextDocument::StyleSheetResource, QUrl(QStringLiteral("tarn.css"))).toString();
+    EXPECT_TRUE(style.contains(QStringLiteral("h1")));
+}
