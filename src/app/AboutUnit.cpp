@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -24,6 +25,19 @@ QLabel* makeLabel(QWidget* parent, const char* name, int left, int top, int pixe
     label->setFont(font);
     label->move(left, top);
     return label;
+}
+
+// The caption must fit the fixed button: the font shrinks until it does.
+void fitCaption(QPushButton* button)
+{
+    constexpr int kMargin = 12;
+    QFont font = button->font();
+    for (int pixels = 12; pixels > 8; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetrics(font).horizontalAdvance(button->text()) + kMargin <= button->width())
+            break;
+    }
+    button->setFont(font);
 }
 
 } // namespace
@@ -75,6 +89,7 @@ void TAboutForm::buildLayout()
     palette.setColor(QPalette::ButtonText, Qt::blue);
     VisitWeb->setPalette(palette);
     VisitWeb->setAutoDefault(false);
+    fitCaption(VisitWeb);
 }
 
 // Runs once, when the box is created; showing the box again changes nothing.

@@ -23,8 +23,8 @@
 
 namespace {
 
-constexpr int kViewerWidth = 860;
-constexpr int kViewerHeight = 600;
+constexpr int kViewerWidth = 1120;
+constexpr int kViewerHeight = 720;
 constexpr int kNavigationWidth = 240;
 
 QString contextIdentifier(int context)
@@ -139,14 +139,18 @@ void THelpViewer::buildLayout()
     m_tabs->addTab(createIndexTab(), QStringLiteral("Index"));
     m_tabs->addTab(createSearchTab(), QStringLiteral("Search"));
     connect(contents, &QHelpContentWidget::linkActivated, this, &THelpViewer::showPage);
-    // The contents are built in the background; open them a level deep once they are there.
-    connect(m_engine->contentModel(), &QHelpContentModel::contentsCreated, contents,
-            [contents] { contents->expandToDepth(0); });
-    connect(m_page, &QTextBrowser::sourceChanged, contents, [contents](const QUrl& url) {
-        const QModelIndex shown = contents->indexOf(url);
+    // The contents are built in the background; open them fully once they are there.
+    const auto markShownPage = [this, contents] {
+        const QModelIndex shown = contents->indexOf(m_page->source());
         if (shown.isValid())
             contents->setCurrentIndex(shown);
-    });
+    };
+    connect(m_engine->contentModel(), &QHelpContentModel::contentsCreated, contents,
+            [contents, markShownPage] {
+                contents->expandAll();
+                markShownPage();
+            });
+    connect(m_page, &QTextBrowser::sourceChanged, contents, markShownPage);
 
     auto* back = new QToolButton(this);
     back->setText(QStringLiteral("Back"));

@@ -337,3 +337,11 @@ TEST_F(HelpFixture, PagesShowTheirPicturesAndStyleSheet)
         viewer()->page()->loadResource(QTextDocument::StyleSheetResource, QUrl(QStringLiteral("tarn.css"))).toString();
     EXPECT_TRUE(style.contains(QStringLiteral("h1")));
 }
+
+TEST_F(AboutFixture, TheWebButtonCaptionFitsTheButton)
+{
+    TAboutForm* box = openAbout();
+    ASSERT_NE(box, nullptr);
+    const QFontMetrics metrics(box->VisitWeb->font());
+    EXPECT_LT(metrics.horizontalAdvance(box->VisitWeb->text()), box->VisitWeb->width());
+}
