@@ -39,7 +39,8 @@ TUseHTMLHelp::TUseHTMLHelp(std::function<QString()> helpFile, QWidget* owner)
 TUseHTMLHelp::~TUseHTMLHelp()
 {
     qApp->removeEventFilter(this);
-    delete m_viewer.data();
+    if (m_viewer)
+        m_viewer->deleteLater();
 }
 
 bool TUseHTMLHelp::HelpHook(HelpRequest command, const QVariant& data, bool& callDefault)

@@ -345,3 +345,22 @@ TEST_F(AboutFixture, TheWebButtonCaptionFitsTheButton)
     const QFontMetrics metrics(box->VisitWeb->font());
     EXPECT_LT(metrics.horizontalAdvance(box->VisitWeb->text()), box->VisitWeb->width());
 }
+
+TEST_F(HelpFixture, TheHookHandlesEveryKindOfRequestItself)
+{
+    TUseHTMLHelp& hook = *window->UseHTMLHelp1;
+    bool callDefault = true;
+    EXPECT_TRUE(hook.HelpHook(HelpRequest::ContextPopup, 160, callDefault));
+    EXPECT_FALSE(callDefault);
+    EXPECT_EQ(shownPage(), QStringLiteral("trace.html"));
+
+    hook.HelpHook(HelpRequest::Keyword, QStringLiteral("resume"), callDefault);
+    EXPECT_EQ(viewer()->currentTab(), THelpViewer::Tab::Index);
+    EXPECT_EQ(viewer()->findChild<QLineEdit*>(QStringLiteral("HelpIndexFilter"))->text(), QStringLiteral("resume"));
+
+    hook.HelpHook(static_cast<HelpRequest>(0x4711), 0, callDefault);
+    EXPECT_EQ(shownPage(), QStringLiteral("index.html"));
+
+    hook.HelpHook(HelpRequest::Quit, 0, callDefault);
+    EXPECT_FALSE(viewer()->isVisible());
+}
