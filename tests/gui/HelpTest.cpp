@@ -250,6 +250,14 @@ TEST_F(HelpFixture, FullTextSearchFindsAWordThatIsOnlyInThePageText)
         pages << result.url().fileName();
     EXPECT_TRUE(pages.contains(QStringLiteral("batch.html"))) << pages.join(' ').toStdString();
     EXPECT_FALSE(pages.contains(QStringLiteral("panes.html")));
+
+    // "Using this help" promises that a trailing * stands for any ending.
+    search->search(QStringLiteral("restart*"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return searched.count() > 1; }, kDeadline));
+    pages.clear();
+    for (const QHelpSearchResult& result : search->searchResults(0, search->searchResultCount()))
+        pages << result.url().fileName();
+    EXPECT_TRUE(pages.contains(QStringLiteral("transfers.html"))) << pages.join(' ').toStdString();
 }
 
 // --- Where the collection is found ----------------------------------------------------------
