@@ -100,6 +100,7 @@ void TFTPForm::connectActions()
     connect(tbSite, &QComboBox::activated, this, reportingErrors([this](int index) { tbSiteChange(index); }));
     connect(LVL, &PaneView::paneClicked, this, reportingErrors([this] { LVLClick(); }));
     connect(LVR, &PaneView::paneClicked, this, reportingErrors([this] { LVRClick(); }));
+    connectHelp();
 }
 
 std::vector<QAction*> TFTPForm::actionsOfCategory(const QString& category) const

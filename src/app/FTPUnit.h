@@ -38,6 +38,8 @@ class QToolBar;
 class QToolButton;
 class PaneView;
 class TSiteForm;
+class TAboutForm;
+class TUseHTMLHelp;
 class TIdAntiFreeze;
 class TIdFTP;
 class TIdLogEvent;
@@ -177,6 +179,16 @@ public:
     // Status bar panels 0 to 3 (panel 0 carries the progress bar and no text).
     void setStatusPanel(int index, const QString& text);
     QString statusPanel(int index) const;
+
+    // --- Help and About (FTPFormHelp.cpp) -----------------------------------------------
+    void acHelpContentsExecute();
+    void acHelpIndexExecute();
+    void acHelpTopicSearchExecute();
+    void acHelpOnHelpExecute();
+    void mHelpAboutClick();
+    // The application's help hook, and the About box once it has been asked for.
+    TUseHTMLHelp* UseHTMLHelp1 = nullptr;
+    TAboutForm* AboutForm = nullptr;
 
     // --- Widgets ------------------------------------------------------------------------
     QToolBar* ToolBar1 = nullptr;
@@ -340,6 +352,8 @@ private:
     void createStatusBar();
     void createSession();
     void connectActions();
+    // The Help menu, the About item and the help contexts of the window's parts.
+    void connectHelp();
     void bindButton(QAbstractButton* button, QAction* action, bool takeCaption);
     void placeProgressBar();
     bool checkCommandLine(const QStringList& arguments);

@@ -12,6 +12,9 @@ int main(int argc, char* argv[])
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     TempDir configHome("tarn-gui-config");
     setenv("XDG_CONFIG_HOME", configHome.path().c_str(), 1);
+    // The help viewer keeps its working copy of the help collection in the cache folder.
+    TempDir cacheHome("tarn-gui-cache");
+    setenv("XDG_CACHE_HOME", cacheHome.path().c_str(), 1);
     QApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
