@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""A pyftpdlib server on 127.0.0.1 for tests and benchmarks.
+"""A pyftpdlib server on 127.0.0.1 (or ::1 with --host ::1) for tests and benchmarks.
 
 Prints "PORT <n>" once listening and stops when its standard input closes, so a test
 process that dies never leaves a server behind.
@@ -21,6 +21,7 @@ def main():
     parser.add_argument("--user", default="tarn")
     parser.add_argument("--password", default="secret")
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--host", default="127.0.0.1", choices=["127.0.0.1", "::1"])
     parser.add_argument("--anonymous", action="store_true")
     args = parser.parse_args()
 
@@ -42,7 +43,7 @@ def main():
     Handler.dtp_handler.ac_in_buffer_size = 262144
     Handler.dtp_handler.ac_out_buffer_size = 262144
 
-    server = FTPServer(("127.0.0.1", args.port), Handler)
+    server = FTPServer((args.host, args.port), Handler)
     server.max_cons = 64
     port = server.socket.getsockname()[1]
     sys.stdout.write("PORT %d\n" % port)

@@ -16,6 +16,8 @@
 
 namespace {
 
+const QColor kTraceBlue(0, 0, 255);
+
 bool startsWith(const std::string& text, const std::string& prefix)
 {
     return text.compare(0, prefix.size(), prefix) == 0;
@@ -55,7 +57,12 @@ void TFTPForm::ListRemoteDirectory()
         IdFTP1->SetTransferType(TIdFTPTransferType::ftASCII);
         setBoxPath(RemDir, IdFTP1->QueryCurrentDirectory());
         IdFTP1->ListDirectory();
-        LVR->setRows(remoteRowsOf(IdFTP1->ParsedListing()));
+        const TIdFTPListItems& listing = IdFTP1->ParsedListing();
+        LVR->setRows(remoteRowsOf(listing));
+        if (listing.SkippedLines() > 0)
+            AddTraceLine(8, false, kTraceBlue,
+                         QStringLiteral("Listing: %1 line(s) could not be read and were skipped")
+                             .arg(listing.SkippedLines()));
         SetOpsEnabled(true);
         LVR->sortIfSorted();
     } catch (const EIdException& error) {

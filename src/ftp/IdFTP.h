@@ -59,6 +59,10 @@ struct TIdPassiveAddress {
 // EIdException for a port outside 1..65535.
 TIdPassiveAddress ParsePassiveReply(const std::string& text);
 
+// The port in the text of a 229 answer, "Entering Extended Passive Mode (|||6446|)".
+// Raises EIdException when it names none.
+int ParseExtendedPassiveReply(const std::string& text);
+
 class TIdFTP;
 
 using TIdCheckListFormat =
@@ -98,6 +102,14 @@ public:
     void SetOnParseCustomListFormat(TIdOnParseCustomListFormat handler);
 
     const std::string& SystemType() const { return m_systemType; }
+    // The features the server named in its answer to FEAT after login ("UTF8", "MDTM",
+    // "REST STREAM"), empty when it has none or refused FEAT.
+    const std::vector<std::string>& Features() const { return m_features; }
+    // Whether a feature of that name (its first word, any letter case) was named.
+    bool HasFeature(const std::string& name) const;
+    // Whether passive data connections use EPSV: on IPv6, or on IPv4 after the server
+    // refused PASV with a 5xx reply (kept for the session).
+    bool UsesExtendedPassive() const;
     const TIdRFCReply& LoginReply() const { return m_loginReply; }
     const std::vector<std::string>& ListingLines() const { return m_listingLines; }
     // The data connection while a transfer runs, else null.
@@ -186,6 +198,9 @@ private:
     // Refuses an argument with CR, LF or NUL before anything is sent (EIdException).
     static void checkArgument(const std::string& argument, const char* what);
     void userLogin(const std::string& user, const std::string& password);
+    void askFeatures();
+    int requestExtendedPassive();
+    int passivePort();
     void proxyLogin();
     void checkLoginArguments() const;
     void receivePassive(const std::string& command, TIdStream& stream, bool resume);
@@ -215,9 +230,14 @@ private:
     TIdFTPTransferType m_transferType = TIdFTPTransferType::ftBinary;
     bool m_resumeAvailable = false;
     std::vector<std::string> m_listingLines;
+    // Whether the last listing was LIST (true) or NLST.
+    bool m_listingDetails = true;
     TIdRFCReply m_loginReply;
     bool m_resumeKnown = false;
     std::string m_systemType;
+    std::vector<std::string> m_features;
+    // The server refused PASV with a 5xx reply in this session and answered EPSV instead.
+    bool m_useExtendedPassive = false;
     std::unique_ptr<TIdTCPConnection> m_dataLink;
     std::unique_ptr<TIdFTPListItems> m_listing;
     TransferPhase m_phase = TransferPhase::Idle;

@@ -160,14 +160,67 @@ TIdPassiveAddress ParsePassiveReply(const std::string& reply)
     return address;
 }
 
+int ParseExtendedPassiveReply(const std::string& reply)
+{
+    // 229 Entering Extended Passive Mode (|||6446|)   (RFC 2428: any delimiter, the
+    // network and address fields empty)
+    const std::size_t open = reply.find('(');
+    const std::size_t close = reply.find(')', open == std::string::npos ? 0 : open);
+    const std::string fields = open != std::string::npos && close != std::string::npos
+                                 ? reply.substr(open + 1, close - open - 1)
+                                 : std::string();
+    const bool framed = fields.size() >= 5 && fields[0] == fields[1] && fields[1] == fields[2]
+                     && fields.back() == fields[0];
+    const auto port = framed ? ParseInteger(std::string_view(fields).substr(3, fields.size() - 4))
+                             : std::nullopt;
+    if (!port || *port < 1 || *port > 65535)
+        throw EIdException("The server's extended passive mode answer names no usable port ("
+                           + std::string(Trim(reply)) + ").");
+    return static_cast<int>(*port);
+}
+
 TIdPassiveAddress TIdFTP::RequestPassive()
 {
     SendCommand("PASV", TIdReplyCodes{227});
     return ParsePassiveReply(LastReply().Text().empty() ? std::string() : LastReply().Text().front());
 }
 
+int TIdFTP::requestExtendedPassive()
+{
+    SendCommand("EPSV", TIdReplyCodes{229});
+    return ParseExtendedPassiveReply(LastReply().Text().empty() ? std::string() : LastReply().Text().front());
+}
+
+bool TIdFTP::UsesExtendedPassive() const
+{
+    return m_useExtendedPassive || peerAddress().find(':') != std::string::npos;
+}
+
+// PASV where it works, as always on IPv4; EPSV on IPv6, and on IPv4 once the server refused
+// PASV with a permanent error (a firewall or NAT that only passes EPSV). Only the port is
+// used: the data connection goes to the command connection's peer either way.
+int TIdFTP::passivePort()
+{
+    if (UsesExtendedPassive())
+        return requestExtendedPassive();
+    try {
+        return RequestPassive().Port;
+    } catch (const EIdProtocolReplyError& error) {
+        if (error.ReplyErrorCode() < 500 || error.ReplyErrorCode() > 599)
+            throw;
+    }
+    const int port = requestExtendedPassive();
+    m_useExtendedPassive = true;
+    return port;
+}
+
 void TIdFTP::AnnouncePort(const TIdSocketHandle& binding)
 {
+    if (binding.IP.find(':') != std::string::npos) {
+        // RFC 2428: "EPRT |2|::1|50123|", the address family 2 for IPv6.
+        SendCommand("EPRT |2|" + binding.IP + "|" + std::to_string(binding.Port) + "|", TIdReplyCodes{200});
+        return;
+    }
     std::string address = binding.IP;
     for (char& c : address)
         if (c == '.')
@@ -269,10 +322,10 @@ void TIdFTP::acceptDataConnection(TIdSimpleServer& server)
 
 void TIdFTP::receivePassive(const std::string& command, TIdStream& stream, bool resume)
 {
-    const TIdPassiveAddress address = RequestPassive();
+    const int port = passivePort();
     checkAbortRequested();
     DataLinkScope scope(*this);
-    TIdTCPClient& link = openPassiveLink(address.Port);
+    TIdTCPClient& link = openPassiveLink(port);
     try {
         if (resume)
             sendRestart(stream);
@@ -374,10 +427,10 @@ void TIdFTP::ReceiveTransfer(const std::string& command, TIdStream& stream, bool
 
 void TIdFTP::sendPassive(const std::string& command, TIdStream& stream, bool fromStart)
 {
-    const TIdPassiveAddress address = RequestPassive();
+    const int port = passivePort();
     sendTransferCommand(command);
     DataLinkScope scope(*this);
-    TIdTCPClient& link = openPassiveLink(address.Port);
+    TIdTCPClient& link = openPassiveLink(port);
     try {
         readTransferStart(TIdReplyCodes{110, 125, 150});
         try {

@@ -1,5 +1,6 @@
-// Directory listing parser: turns the lines of a LIST answer (Unix long listing, MS-DOS
-// style, a VMS variant, name-only, or an application-supplied format) into typed entries.
+// Directory listing parser: turns the lines of a LIST answer (Unix long listing in its many
+// server dialects, MS-DOS style, VMS, name-only, or an application-supplied format) into
+// typed entries.
 #pragma once
 
 #include "ftp/IdGlobal.h"
@@ -68,12 +69,17 @@ public:
     // --- parsing ---
     // The format of a whole listing, decided from its first line.
     virtual TIdFTPListFormat DetectFormat(const std::string& line, bool details) const;
-    // Replaces the entries with those parsed from the lines in LineFormat. A line that fails
-    // to parse empties the collection; loading goes on with the next line.
+    // Replaces the entries with those parsed from the lines in LineFormat. A line that the
+    // listing's format cannot read is tried in the format it looks like on its own; a line
+    // that no format reads is left out and counted in SkippedLines.
     void LoadLines(const std::vector<std::string>& lines);
+    // Lines of the last LoadLines that gave no entry although they were not blank.
+    std::int64_t SkippedLines() const { return m_skippedLines; }
     void ParseEntry(TIdFTPListFormat format, TIdFTPListItem& item) const;
     void ParseUnixLine(TIdFTPListItem& item) const;
     void ParseDosLine(TIdFTPListItem& item) const;
+    // "README.TXT;1  2/4  12-MAR-2003 10:11:12  [GROUP,USER]  (RWED,RWED,RE,)"
+    void ParseVmsLine(TIdFTPListItem& item) const;
     virtual void ParseCustomLine(TIdFTPListItem& item) const;
 
     // "01/31/02" (month, day, year; any non-digit delimiter) -> date.
@@ -84,7 +90,10 @@ public:
     int ExpandYear(int year) const;
 
 private:
+    bool parseWithFallback(TIdFTPListItem& item) const;
+
     std::vector<TIdFTPListItem> m_items;
+    std::int64_t m_skippedLines = 0;
     TIdFTPListFormat m_lineFormat = TIdFTPListFormat::lfUnix;
     TIdOnParseCustomListFormat m_onParseCustom;
     std::optional<TIdCalendarDate> m_today;

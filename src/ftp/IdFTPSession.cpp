@@ -46,6 +46,8 @@ void TIdFTP::OpenSession(bool autoLogin, int timeout)
         checkLoginArguments();
     const std::string savedHost = Host;
     const int savedPort = Port;
+    m_features.clear();
+    m_useExtendedPassive = false;
     if (ProxySettings.ProxyType != TIdFtpProxyType::fpcmNone && !ProxySettings.Host.empty()) {
         Host = ProxySettings.Host;
         Port = ProxySettings.Port;
@@ -70,6 +72,7 @@ void TIdFTP::OpenSession(bool autoLogin, int timeout)
                 m_systemType = "Unknown";
             else
                 m_systemType = LastReply().Text().empty() ? "" : LastReply().Text().front();
+            askFeatures();
             ReportStatus(TIdStatus::stTransferDone, "Connection established");
         }
     } catch (...) {
@@ -80,6 +83,39 @@ void TIdFTP::OpenSession(bool autoLogin, int timeout)
         }
         throw;
     }
+}
+
+// RFC 2389: "211-Features:", one feature per line each led by a blank (" UTF8",
+// " REST STREAM", " CCC"), then "211 End". A server that does not know FEAT answers 500 or 502
+// and is used exactly as before. UTF8 (RFC 2640) is switched on where offered; names stay
+// bytes either way, so this only tells the server that we take them as they are.
+void TIdFTP::askFeatures()
+{
+    if (RawCommand("FEAT") != 211)
+        return;
+    // The lines between the first and the last; a server that writes "211-" before each
+    // feature gets that prefix removed.
+    const std::vector<std::string>& lines = LastReplyLines();
+    for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
+        std::string_view feature = lines[i];
+        if (feature.starts_with("211-"))
+            feature.remove_prefix(4);
+        feature = Trim(feature);
+        if (!feature.empty())
+            m_features.emplace_back(feature);
+    }
+    if (HasFeature("UTF8"))
+        RawCommand("OPTS UTF8 ON");
+}
+
+bool TIdFTP::HasFeature(const std::string& name) const
+{
+    for (const std::string& feature : m_features) {
+        std::string rest = feature;
+        if (SameText(SplitToken(rest, " "), name))
+            return true;
+    }
+    return false;
 }
 
 void TIdFTP::userLogin(const std::string& user, const std::string& password)

@@ -97,6 +97,7 @@ void TIdFTP::ListDirectory(std::vector<std::string>* destination, const std::str
     if (destination != nullptr)
         *destination = lines;
     m_listingLines = std::move(lines);
+    m_listingDetails = details;
 }
 
 TIdFTPListItems& TIdFTP::ParsedListing()
@@ -107,7 +108,8 @@ TIdFTPListItems& TIdFTP::ParsedListing()
     if (!m_listing)
         m_listing = std::make_unique<TIdFTPListItems>();
     if (!m_listingLines.empty()) {
-        TIdFTPListFormat format = m_listing->DetectFormat(m_listingLines.front(), true);
+        // After NLST every line is a name, whatever it looks like.
+        TIdFTPListFormat format = m_listing->DetectFormat(m_listingLines.front(), m_listingDetails);
         fireEvent(OnCheckListFormat, this, m_listingLines.front(), format);
         m_listing->SetLineFormat(format);
         m_listing->LoadLines(m_listingLines);

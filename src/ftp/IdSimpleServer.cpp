@@ -67,7 +67,7 @@ void TIdSimpleServer::BindListener()
 {
     m_listener = std::make_unique<TIdSocketHandle>();
     try {
-        m_listener->AllocateHandle(SOCK_STREAM, 0);
+        m_listener->AllocateHandle(SOCK_STREAM, 0, TIdStack::FamilyOf(BoundIP));
         m_listener->IP = BoundIP;
         m_listener->Port = BoundPort;
         m_listener->BindLocal();

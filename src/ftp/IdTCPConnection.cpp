@@ -551,6 +551,7 @@ std::int16_t TIdTCPConnection::readReplyWithin(const TIdReplyCodes& accepted, in
         throw;
     }
     m_lastReply.LoadFromLines(lines);
+    m_lastReplyLines = std::move(lines);
     return CheckReplyCode(static_cast<std::int16_t>(m_lastReply.NumericCode()), accepted);
 }
 
@@ -563,8 +564,10 @@ std::vector<std::string> TIdTCPConnection::readReplyLines(const Deadline& deadli
         const std::string key = lines.front().substr(0, 3) + " ";
         for (;;) {
             lines.push_back(readReplyLine(deadline, held));
+            // Only the code ends the reply: a short line inside it (" CCC" in a FEAT list)
+            // is text; "211" alone is the end line with its blank trimmed.
             const std::string& line = lines.back();
-            if (line.size() < 4 || SameText(std::string_view(line).substr(0, 4), key))
+            if (SameText(std::string_view(line).substr(0, 4), key) || line == key.substr(0, 3))
                 break;
         }
     }

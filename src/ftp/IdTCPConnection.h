@@ -64,6 +64,9 @@ public:
 
     TIdRFCReply& LastReply() { return m_lastReply; }
     const TIdRFCReply& LastReply() const { return m_lastReply; }
+    // The last reply's lines as read (trimmed): lines that carry no code (the feature list
+    // of FEAT) are whole here, where LastReply's text has lost their first four characters.
+    const std::vector<std::string>& LastReplyLines() const { return m_lastReplyLines; }
     TIdRFCReply& GreetingReply() { return m_greetingReply; }
     // Bytes received and not yet consumed.
     TIdManagedBuffer& InputBuffer() { return m_pendingInput; }
@@ -190,6 +193,7 @@ private:
     TIdManagedBuffer m_pendingInput;
     bool m_closedByPeer = false;
     TIdRFCReply m_lastReply;
+    std::vector<std::string> m_lastReplyLines;
     TIdRFCReply m_greetingReply;
     TIdConnectionIntercept* m_intercept = nullptr;
     TIdIOHandler* m_ioHandler = nullptr;

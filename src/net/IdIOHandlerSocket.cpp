@@ -55,12 +55,47 @@ void TIdIOHandlerSocket::ConnectTo(const std::string& host, int port, int timeou
 {
     if (m_socksInfo.Version != TSocksVersion::svNoSocks)
         throw EIdException("Connecting through a SOCKS proxy is not supported.");
+    std::vector<std::string> addresses;
     try {
-        bindForConnect(clientPortMax, clientPortMin, localPort, localAddress);
-        TIdSocketHandle& binding = *m_binding;
-        if (!TIdStack::IsAddressText(host))
+        if (!TIdStack::IsAddressText(host) && !TIdStack::IsIPv6Text(host))
             ReportStatus(TIdStatus::stResolving, host);
-        binding.SetPeerAddress(SocketStack->HostToAddress(host), port);
+        addresses = SocketStack->HostToAddresses(host);
+    } catch (...) {
+        CloseTransport();
+        throw;
+    }
+    // Each address in turn until one connects; the last one's failure is the one reported.
+    for (std::size_t i = 0;; ++i) {
+        const bool last = i + 1 >= addresses.size();
+        try {
+            connectToAddress(addresses[i], port, timeout,
+                             {clientPortMax, clientPortMin, localPort, localAddress});
+            return;
+        } catch (const EIdSocketError&) {
+            if (!last)
+                continue;
+            CloseTransport();
+            throw;
+        } catch (const EIdConnectException&) {
+            if (!last)
+                continue;
+            CloseTransport();
+            throw;
+        } catch (...) {
+            CloseTransport();
+            throw;
+        }
+    }
+}
+
+void TIdIOHandlerSocket::connectToAddress(const std::string& address, int port, int timeout,
+                                          const LocalBinding& local)
+{
+    try {
+        bindForConnect(local.portMax, local.portMin, local.port, local.address,
+                       TIdStack::FamilyOf(address));
+        TIdSocketHandle& binding = *m_binding;
+        binding.SetPeerAddress(address, port);
         if (!UseNagle)
             binding.SetOption(IPPROTO_TCP, TCP_NODELAY, 1);
         ReportStatus(TIdStatus::stConnecting, binding.PeerIP());
@@ -69,19 +104,20 @@ void TIdIOHandlerSocket::ConnectTo(const std::string& host, int port, int timeou
         else if (TIdAntiFreezeBase::PumpAllowed())
             ConnectWithTimeout(kPumpedConnectTimeout);
         else
-            SocketStack->CheckResult(binding.ConnectPeer(AF_INET));
+            SocketStack->CheckResult(binding.ConnectPeer(TIdStack::FamilyOf(address)));
     } catch (...) {
         // A failed connect leaves no socket behind that would look connected.
-        CloseTransport();
+        if (m_binding)
+            m_binding->ReleaseHandle();
         throw;
     }
 }
 
 void TIdIOHandlerSocket::bindForConnect(int clientPortMax, int clientPortMin, int localPort,
-                                        const std::string& localAddress)
+                                        const std::string& localAddress, int family)
 {
     TIdSocketHandle& binding = openBinding();
-    binding.AllocateHandle(SOCK_STREAM, 0);
+    binding.AllocateHandle(SOCK_STREAM, 0, family);
     binding.IP = localAddress;
     binding.Port = localPort;
     binding.ClientPortMin = clientPortMin;

@@ -57,8 +57,15 @@ private:
     void ConnectWithTimeout(int timeout);
     bool waitForConnect(TIdConnectThread& thread, int timeout, int slice);
     void abortConnect(TIdConnectThread& thread);
+    struct LocalBinding {
+        int portMax = 0;
+        int portMin = 0;
+        int port = 0;
+        std::string address;
+    };
+    void connectToAddress(const std::string& address, int port, int timeout, const LocalBinding& local);
     void bindForConnect(int clientPortMax, int clientPortMin, int localPort,
-                        const std::string& localAddress);
+                        const std::string& localAddress, int family);
     TIdSocketHandle& openBinding();
 
     std::unique_ptr<TIdSocketHandle> m_binding;

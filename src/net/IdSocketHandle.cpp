@@ -23,10 +23,11 @@ void TIdSocketHandle::Assign(const TIdSocketHandle& source)
     m_peerPort = source.m_peerPort;
 }
 
-void TIdSocketHandle::AllocateHandle(int socketType, int protocol)
+void TIdSocketHandle::AllocateHandle(int socketType, int protocol, int family)
 {
     ReleaseHandle();
-    m_handle = SocketStack->NewSocket(socketType, protocol);
+    m_handle = SocketStack->NewSocket(socketType, protocol, family);
+    m_family = family;
     m_open = true;
     ++m_serial;
 }
@@ -51,7 +52,7 @@ void TIdSocketHandle::BindLocal()
 // One attempt at IP and Port: false when the port is in use, raises on any other failure.
 bool TIdSocketHandle::tryBind()
 {
-    const int result = SocketStack->bindSocket(m_handle, AF_INET, IP, Port);
+    const int result = SocketStack->bindSocket(m_handle, m_family, IP, Port);
     if (SocketStack->CheckResult(result, {Id_WSAEADDRINUSE}))
         return false;
     readLocalBinding();

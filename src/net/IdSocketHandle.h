@@ -1,9 +1,10 @@
-// One IPv4 socket with its local and peer address: bind (also within a port range), connect,
+// One IPv4 or IPv6 socket with its local and peer address: bind (also within a port range), connect,
 // listen, accept, send, receive, and a readability wait that keeps the window alive.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <sys/socket.h>
 
 #include "net/IdStack.h"
 
@@ -17,8 +18,9 @@ public:
     // Copies IP, Port, the peer address and the peer port (not the socket).
     void Assign(const TIdSocketHandle& source);
 
-    // Closes any socket the handle holds and opens a new one (SOCK_STREAM, protocol 0 for TCP).
-    void AllocateHandle(int socketType, int protocol = 0);
+    // Closes any socket the handle holds and opens a new one (SOCK_STREAM, protocol 0 for TCP)
+    // of the family (AF_INET or AF_INET6).
+    void AllocateHandle(int socketType, int protocol = 0, int family = AF_INET);
     // Binds to IP and Port, or, with Port 0 and a range, to the highest free port of
     // ClientPortMin..ClientPortMax; IP and Port then hold the actual binding.
     void BindLocal();
@@ -67,6 +69,7 @@ private:
     bool waitOnce(int timeout);
 
     TIdStackSocketHandle m_handle = Id_INVALID_SOCKET;
+    int m_family = AF_INET;
     bool m_open = false;
     unsigned m_serial = 0;
     std::string m_peerIP;

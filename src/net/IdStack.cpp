@@ -98,10 +98,31 @@ Result keepError(Result result)
                                                         : Id_WSAHOST_NOT_FOUND);
 }
 
-sockaddr_in makeAddress(int family, const std::string& ip, int port)
+// A socket address of either family; its size is what the socket calls take.
+struct SocketAddress {
+    sockaddr_storage storage{};
+    socklen_t length = sizeof(sockaddr_storage);
+    sockaddr* get() { return reinterpret_cast<sockaddr*>(&storage); }
+};
+
+// IPv6 for an IPv6 address text, or for an empty one (any address) when the family asks for
+// it; IPv4 otherwise, as before.
+SocketAddress makeAddress(int family, const std::string& ip, int port)
 {
+    SocketAddress result;
+    if (TIdStack::FamilyOf(ip) == AF_INET6 || (ip.empty() && family == AF_INET6)) {
+        sockaddr_in6 address{};
+        address.sin6_family = AF_INET6;
+        address.sin6_port = htons(static_cast<std::uint16_t>(port));
+        address.sin6_addr = in6addr_any;
+        if (!ip.empty() && ::inet_pton(AF_INET6, ip.c_str(), &address.sin6_addr) != 1)
+            throw EIdInvalidIPAddress(ip);
+        std::memcpy(&result.storage, &address, sizeof(address));
+        result.length = sizeof(address);
+        return result;
+    }
     sockaddr_in address{};
-    address.sin_family = static_cast<sa_family_t>(family);
+    address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     if (ip.empty()) {
         address.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -109,33 +130,55 @@ sockaddr_in makeAddress(int family, const std::string& ip, int port)
         const TIdIPv4Bytes bytes = TIdStack::TextToAddress(ip);
         std::memcpy(&address.sin_addr.s_addr, bytes.data(), 4);
     }
-    return address;
+    std::memcpy(&result.storage, &address, sizeof(address));
+    result.length = sizeof(address);
+    return result;
 }
 
-TIdSocketAddress fromAddress(const sockaddr_in& address)
+TIdSocketAddress fromAddress(const sockaddr_storage& storage)
 {
+    if (storage.ss_family == AF_INET6) {
+        const auto& address = reinterpret_cast<const sockaddr_in6&>(storage);
+        char text[INET6_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET6, &address.sin6_addr, text, sizeof(text));
+        return {text, ntohs(address.sin6_port)};
+    }
+    const auto& address = reinterpret_cast<const sockaddr_in&>(storage);
     TIdIPv4Bytes bytes;
     std::memcpy(bytes.data(), &address.sin_addr.s_addr, 4);
     return {TIdStack::AddressToText(bytes), ntohs(address.sin_port)};
 }
 
-// All IPv4 addresses of a name, in the resolver's order.
-std::vector<std::string> resolveAll(const std::string& name)
+// The addresses of a name of the given family (AF_UNSPEC: both), in the resolver's order.
+std::vector<std::string> resolveAll(const std::string& name, int family = AF_INET)
 {
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = family;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const int error = ::getaddrinfo(name.c_str(), nullptr, &hints, &found);
     if (error != 0)
         raiseLookupFailure(error);
     std::vector<std::string> addresses;
-    for (addrinfo* entry = found; entry != nullptr; entry = entry->ai_next)
-        addresses.push_back(fromAddress(*reinterpret_cast<sockaddr_in*>(entry->ai_addr)).IP);
+    for (addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+        sockaddr_storage storage{};
+        std::memcpy(&storage, entry->ai_addr, std::min<std::size_t>(entry->ai_addrlen, sizeof(storage)));
+        const std::string address = fromAddress(storage).IP;
+        if (std::find(addresses.begin(), addresses.end(), address) == addresses.end())
+            addresses.push_back(address);
+    }
     ::freeaddrinfo(found);
     if (addresses.empty())
         TIdStack::RaiseSocketFailure(Id_WSAHOST_NOT_FOUND);
     return addresses;
+}
+
+// "localhost" in any letter case.
+bool isLocalhostName(const std::string& host)
+{
+    return std::equal(host.begin(), host.end(), std::string_view("LOCALHOST").begin(),
+                      std::string_view("LOCALHOST").end(),
+                      [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; });
 }
 
 // Reads a whole number as the address parts are written: leading blanks, a sign, then
@@ -253,19 +296,17 @@ std::string TIdStack::LocalAddress()
 
 TIdStackSocketHandle TIdStack::acceptSocket(TIdStackSocketHandle listener, TIdSocketAddress& peer)
 {
-    sockaddr_in address{};
-    socklen_t length = sizeof(address);
-    const int socket =
-        keepError(::accept4(listener, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC));
+    SocketAddress address;
+    const int socket = keepError(::accept4(listener, address.get(), &address.length, SOCK_CLOEXEC));
     if (socket != -1)
-        peer = fromAddress(address);
+        peer = fromAddress(address.storage);
     return socket;
 }
 
 int TIdStack::bindSocket(TIdStackSocketHandle socket, int family, const std::string& ip, int port)
 {
-    const sockaddr_in address = makeAddress(family, ip, port);
-    return keepError(::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)));
+    SocketAddress address = makeAddress(family, ip, port);
+    return keepError(::bind(socket, address.get(), address.length));
 }
 
 int TIdStack::closeSocket(TIdStackSocketHandle socket)
@@ -275,8 +316,8 @@ int TIdStack::closeSocket(TIdStackSocketHandle socket)
 
 int TIdStack::connectSocket(TIdStackSocketHandle socket, int family, const std::string& ip, int port)
 {
-    const sockaddr_in address = makeAddress(family, ip, port);
-    return keepError(::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)));
+    SocketAddress address = makeAddress(family, ip, port);
+    return keepError(::connect(socket, address.get(), address.length));
 }
 
 int TIdStack::listenSocket(TIdStackSocketHandle socket, int queueLength)
@@ -335,20 +376,18 @@ int TIdStack::shutdownSocket(TIdStackSocketHandle socket, int how)
 
 TIdSocketAddress TIdStack::socketName(TIdStackSocketHandle socket)
 {
-    sockaddr_in address{};
-    socklen_t length = sizeof(address);
-    if (keepError(::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length)) == -1)
+    SocketAddress address;
+    if (keepError(::getsockname(socket, address.get(), &address.length)) == -1)
         raiseLastError();
-    return fromAddress(address);
+    return fromAddress(address.storage);
 }
 
 TIdSocketAddress TIdStack::peerName(TIdStackSocketHandle socket)
 {
-    sockaddr_in address{};
-    socklen_t length = sizeof(address);
-    if (keepError(::getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length)) == -1)
+    SocketAddress address;
+    if (keepError(::getpeername(socket, address.get(), &address.length)) == -1)
         raiseLastError();
-    return fromAddress(address);
+    return fromAddress(address.storage);
 }
 
 std::string TIdStack::hostByName(const std::string& name)
@@ -366,10 +405,10 @@ std::string TIdStack::hostName()
 
 std::string TIdStack::hostByAddress(const std::string& ip)
 {
-    const sockaddr_in address = makeAddress(AF_INET, ip, 0);
+    SocketAddress address = makeAddress(AF_INET, ip, 0);
     char name[NI_MAXHOST] = {};
-    const int error = ::getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof(address), name,
-                                    sizeof(name), nullptr, 0, NI_NAMEREQD);
+    const int error = ::getnameinfo(address.get(), address.length, name, sizeof(name), nullptr, 0,
+                                    NI_NAMEREQD);
     if (error != 0)
         raiseLookupFailure(error);
     return name;
@@ -485,9 +524,9 @@ std::string TIdStack::SocketErrorText(int error)
     return "Socket Error # " + std::to_string(error) + "\r\n" + text;
 }
 
-TIdStackSocketHandle TIdStack::NewSocket(int type, int protocol)
+TIdStackSocketHandle TIdStack::NewSocket(int type, int protocol, int family)
 {
-    const TIdStackSocketHandle socket = createSocket(AF_INET, type, protocol);
+    const TIdStackSocketHandle socket = createSocket(family, type, protocol);
     if (socket == Id_INVALID_SOCKET)
         throw EIdInvalidSocket();
     return socket;
@@ -568,12 +607,33 @@ TIdIPv4Bytes TIdStack::TextToAddress(const std::string& text)
 
 std::string TIdStack::HostToAddress(const std::string& host)
 {
-    const bool isLocalhost = std::equal(host.begin(), host.end(), std::string_view("LOCALHOST").begin(),
-                                        std::string_view("LOCALHOST").end(),
-                                        [](char a, char b) { return std::toupper((unsigned char)a) == b; });
-    if (isLocalhost)
+    if (isLocalhostName(host))
         return "127.0.0.1";
     if (IsAddressText(host))
         return host;
     return hostByName(host);
+}
+
+bool TIdStack::IsIPv6Text(const std::string& text)
+{
+    in6_addr address{};
+    return ::inet_pton(AF_INET6, text.c_str(), &address) == 1;
+}
+
+int TIdStack::FamilyOf(const std::string& ip)
+{
+    return ip.find(':') != std::string::npos ? AF_INET6 : AF_INET;
+}
+
+std::vector<std::string> TIdStack::HostToAddresses(const std::string& host)
+{
+    if (IsIPv6Text(host))
+        return {host};
+    if (IsAddressText(host) || isLocalhostName(host))
+        return {HostToAddress(host)};
+    std::vector<std::string> addresses = resolveAll(host, AF_UNSPEC);
+    // IPv4 first, so that a site that works today is reached the way it is today.
+    std::stable_partition(addresses.begin(), addresses.end(),
+                          [](const std::string& address) { return FamilyOf(address) == AF_INET; });
+    return addresses;
 }

@@ -1,6 +1,7 @@
 // The socket stack: the one object per process through which every socket call passes. It
 // wraps the BSD socket calls, turns failures into exceptions with fixed texts (errno mapped to
-// the Winsock numbers users see), converts IPv4 addresses and resolves host names.
+// the Winsock numbers users see), converts IPv4 addresses, and resolves host names to IPv4
+// and IPv6 addresses.
 #pragma once
 
 #include <array>
@@ -8,6 +9,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <sys/socket.h>
 #include <vector>
 
 using TIdStackSocketHandle = int;
@@ -144,8 +146,9 @@ public:
 
     // "Socket Error # %d\r\n%s" filled with the number and its text (empty when unknown).
     static std::string SocketErrorText(int error);
-    // A stream socket of family AF_INET; EIdInvalidSocket when none can be created.
-    TIdStackSocketHandle NewSocket(int type, int protocol);
+    // A socket of the family (AF_INET unless said otherwise); EIdInvalidSocket when none can
+    // be created.
+    TIdStackSocketHandle NewSocket(int type, int protocol, int family = AF_INET);
     // false when the result is not -1; true when the call failed with a tolerated error;
     // raises EIdSocketError otherwise.
     bool CheckResult(std::int64_t result, std::initializer_list<int> tolerated = {});
@@ -158,6 +161,12 @@ public:
     static TIdIPv4Bytes TextToAddress(const std::string& text);
     // "localhost" in any case -> 127.0.0.1; an address text unchanged; otherwise resolved.
     std::string HostToAddress(const std::string& host);
+    // Every address to try for a host, IPv4 before IPv6: an IPv4 or IPv6 address text as
+    // it is, "localhost" as 127.0.0.1, a name with all the addresses it resolves to.
+    std::vector<std::string> HostToAddresses(const std::string& host);
+    static bool IsIPv6Text(const std::string& text);
+    // AF_INET6 for an IPv6 address text, AF_INET for anything else.
+    static int FamilyOf(const std::string& ip);
 
 private:
     bool waitReady(TIdStackSocketHandle socket, short events, int timeout);

@@ -13,13 +13,17 @@
 
 namespace ftptest {
 
+// The answer of a server that does not know FEAT: the session goes on as before.
+inline const std::string kNoFeatures = "502 Command not implemented\r\n";
+
 inline ScriptedFtpServer& addLogin(ScriptedFtpServer& server, const std::string& type = "I")
 {
     return server.send("220 Scripted server ready\r\n")
         .reply("USER tarn", "331 Password required\r\n")
         .reply("PASS secret", "230 Logged in\r\n")
         .reply("TYPE " + type, "200 Type set\r\n")
-        .reply("SYST", "215 UNIX Type: L8\r\n");
+        .reply("SYST", "215 UNIX Type: L8\r\n")
+        .reply("FEAT", kNoFeatures);
 }
 
 // The script of a transfer of a.bin up to the moment its data moves, in either mode.
@@ -130,7 +134,7 @@ private:
 inline std::vector<std::string> afterLogin(const ScriptedFtpServer& server)
 {
     std::vector<std::string> all = server.transcript();
-    const std::size_t skip = std::min<std::size_t>(4, all.size());
+    const std::size_t skip = std::min<std::size_t>(5, all.size());
     return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(skip), all.end());
 }
 

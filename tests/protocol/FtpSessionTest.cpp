@@ -16,7 +16,8 @@ TEST(FtpOpenSession, MultiLineGreetingIsOneReplyReadBeforeUser)
     server.send("220-Welcome\r\n220-second\r\n220 ready\r\n")
         .reply("USER tarn", "230 No password needed\r\n")
         .reply("TYPE I", "200 ok\r\n")
-        .reply("SYST", "215 UNIX Type: L8\r\n");
+        .reply("SYST", "215 UNIX Type: L8\r\n")
+        .reply("FEAT", kNoFeatures);
     server.start();
     auto ftp = makeSession(server);
     StatusLog log;
@@ -30,7 +31,7 @@ TEST(FtpOpenSession, MultiLineGreetingIsOneReplyReadBeforeUser)
     ASSERT_TRUE(server.waitDone());
     EXPECT_EQ(server.failure(), "");
     // USER answered 230: the login is complete without PASS.
-    EXPECT_EQ(server.transcript(), (Lines{"USER tarn", "TYPE I", "SYST"}));
+    EXPECT_EQ(server.transcript(), (Lines{"USER tarn", "TYPE I", "SYST", "FEAT"}));
 }
 
 TEST(FtpOpenSession, Greeting120FailsAndLeavesTheSessionClosed)
@@ -86,6 +87,8 @@ TEST_P(FtpSystAnswer, DecidesTheSystemTypeOrFailsTheOpen)
         .reply("PASS secret", "230 ok\r\n")
         .reply("TYPE I", "200 ok\r\n")
         .reply("SYST", c.reply);
+    if (c.opens)
+        server.reply("FEAT", kNoFeatures);
     server.start();
     auto ftp = makeSession(server);
     if (c.opens) {
@@ -120,7 +123,7 @@ TEST_P(FtpProxyLogin, SendsTheSchemesCommandsToTheProxy)
     server.send("220 proxy ready\r\n");
     for (const std::string& command : c.commands)
         server.reply(command, command.rfind("USER", 0) == 0 ? "331 pw\r\n" : "230 ok\r\n");
-    server.reply("TYPE I", "200 ok\r\n").reply("SYST", "215 UNIX\r\n");
+    server.reply("TYPE I", "200 ok\r\n").reply("SYST", "215 UNIX\r\n").reply("FEAT", kNoFeatures);
     server.start();
     auto ftp = makeSession(server);
     // The target; with a proxy scheme the connection goes to the proxy instead.
@@ -142,6 +145,7 @@ TEST_P(FtpProxyLogin, SendsTheSchemesCommandsToTheProxy)
     Lines expected = c.commands;
     expected.push_back("TYPE I");
     expected.push_back("SYST");
+    expected.push_back("FEAT");
     EXPECT_EQ(server.transcript(), expected);
 }
 
@@ -237,6 +241,7 @@ TEST(FtpReplyFraming, RepliesSplitAcrossBlocksAndSeveralInOneBlock)
         .reply("PASS secret", "230 ok\r\n")
         .reply("TYPE I", "200 ok\r\n")
         .reply("SYST", "215 UNIX\r\n")
+        .reply("FEAT", kNoFeatures)
         // The answers to RNFR and RNTO arrive in one block.
         .reply("RNFR a", "350 ready\r\n250 renamed\r\n")
         .expect("RNTO b")

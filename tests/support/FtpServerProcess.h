@@ -1,4 +1,4 @@
-// Starts the real FTP server (pyftpdlib) on 127.0.0.1 with a temporary root for a test,
+// Starts the real FTP server (pyftpdlib) on 127.0.0.1 (or ::1) with a temporary root for a test,
 // and stops it when the object goes away.
 #pragma once
 
@@ -26,9 +26,9 @@ public:
     static constexpr const char* kUser = "tarn";
     static constexpr const char* kPassword = "secret";
 
-    // Starts the server serving `root`; throws std::runtime_error when it does not come up
-    // within a few seconds.
-    explicit FtpServerProcess(const std::filesystem::path& root);
+    // Starts the server serving `root` on the loopback address (127.0.0.1 or ::1); throws
+    // std::runtime_error when it does not come up within a few seconds.
+    explicit FtpServerProcess(const std::filesystem::path& root, const std::string& host = "127.0.0.1");
     ~FtpServerProcess();
     FtpServerProcess(const FtpServerProcess&) = delete;
     FtpServerProcess& operator=(const FtpServerProcess&) = delete;

@@ -226,6 +226,21 @@ ScriptedFtpServer& ScriptedFtpServer::pasv(const std::string& format)
     });
 }
 
+ScriptedFtpServer& ScriptedFtpServer::epsv(const std::string& format)
+{
+    expect("EPSV");
+    return add([this, format] {
+        closeFd(m_pasvFd);
+        std::uint16_t dataPort = 0;
+        m_pasvFd = listenOnLoopback(dataPort);
+        std::string text = format;
+        const std::size_t at = text.find("{port}");
+        if (at != std::string::npos)
+            text.replace(at, 6, std::to_string(dataPort));
+        sendAll(m_controlFd, text.data(), text.size(), false);
+    });
+}
+
 ScriptedFtpServer& ScriptedFtpServer::acceptData()
 {
     return add([this] {

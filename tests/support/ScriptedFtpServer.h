@@ -53,6 +53,9 @@ public:
     // in which "{port}" becomes the two port fields "p1,p2".
     ScriptedFtpServer& pasv(const std::string& format =
                                 "227 Entering Passive Mode (127,0,0,1,{port}).\r\n");
+    // Expects "EPSV" and answers like pasv, "{port}" becoming the port in decimal.
+    ScriptedFtpServer& epsv(const std::string& format =
+                                "229 Entering Extended Passive Mode (|||{port}|)\r\n");
     // Accepts the client's data connection on the passive listener.
     ScriptedFtpServer& acceptData();
     // Connects to the address of the last PORT command received (active mode). With a

@@ -98,7 +98,7 @@ const std::vector<LineCase> kLineCases = {
      {2021, 1, 5, 0, 0, 0, 999}, "", "ftpuser", "ftpgroup", "rw-r--r--", 0},
     {"unix-time-with-seconds", Format::lfUnix, kJune2024,
      "-rw-r--r--    1 a        b               5 Jun 01 12:34:56 x", Kind::ekFile, "x", 5,
-     {2024, 6, 1, 12, 0, 0, 999}, "", "a", "b", "rw-r--r--", 1},
+     {2024, 6, 1, 12, 34, 56, 0}, "", "a", "b", "rw-r--r--", 1},
     {"unix-sticky-bit", Format::lfUnix, kJune2024,
      "drwxrwxrwt   10 root     root         4096 Jun 20 07:00 tmp", Kind::ekDirectory, "tmp", 4096,
      {2024, 6, 20, 7, 0, 0, 999}, "", "root", "root", "rwxrwxrwt", 10},
@@ -124,7 +124,7 @@ const std::vector<LineCase> kLineCases = {
      Kind::ekDirectory, "Short", 0, {2002, 1, 31, 10, 15, 0, 0}, "", "????????", "????????",
      "?????????"},
     {"name-only", Format::lfNoDetails, kJune2024, "  report 2024.pdf \t", Kind::ekFile,
-     "report 2024.pdf", 0, {1899, 12, 30, 0, 0, 0, 0}, "", "????????", "????????", "?????????"},
+     "  report 2024.pdf \t", 0, {1899, 12, 30, 0, 0, 0, 0}, "", "????????", "????????", "?????????"},
 };
 
 void expectEntry(const TIdFTPListItem& item, const LineCase& c)
@@ -255,17 +255,18 @@ TEST(ListingLoad, LeadingTotalLineIsSkipped)
     EXPECT_EQ(names(items), std::vector<std::string>{"x"});
 }
 
-TEST(ListingLoad, UnknownFirstLineGivesNoEntriesAndNoError)
+TEST(ListingLoad, UnknownFirstLineStillGivesTheReadableEntries)
 {
     TIdFTPListItems items;
     const std::vector<std::string> lines = {"  total 8", "-rw-r--r-- 1 a b 1 Jun 01 10:00 x"};
     items.SetLineFormat(items.DetectFormat(lines.front(), true));
     EXPECT_EQ(items.LineFormat(), Format::lfUnknown);
     EXPECT_NO_THROW(items.LoadLines(lines));
-    EXPECT_EQ(items.Count(), 0);
+    EXPECT_EQ(names(items), std::vector<std::string>{"x"});
+    EXPECT_EQ(items.SkippedLines(), 1);
 }
 
-TEST(ListingLoad, ParseErrorEmptiesTheCollectionAndLoadingGoesOn)
+TEST(ListingLoad, UnreadableLineCostsOnlyItsOwnEntry)
 {
     TIdFTPListItems items;
     items.SetToday(kJune2024);
@@ -274,7 +275,8 @@ TEST(ListingLoad, ParseErrorEmptiesTheCollectionAndLoadingGoesOn)
                      "-rw-r--r-- 1 a b 1 Foo 01 10:00 broken",
                      "-rw-r--r-- 1 a b 1 Jun 03 10:00 third",
                      "-rw-r--r-- 1 a b 1 Jun 04 10:00 fourth"});
-    EXPECT_EQ(names(items), (std::vector<std::string>{"third", "fourth"}));
+    EXPECT_EQ(names(items), (std::vector<std::string>{"first", "second", "third", "fourth"}));
+    EXPECT_EQ(items.SkippedLines(), 1);
 }
 
 TEST(ListingLoad, BlankAndTabLinesMakeNoEntries)
