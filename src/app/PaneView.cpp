@@ -1,5 +1,5 @@
-// The file pane widget: report layout, whole-row selection, grid lines, in-place editing and
-// the column-click sort.
+// The file pane widget: report layout, whole-row selection, grid lines, in-place editing,
+// the column-click sort and the keys of a file manager's list.
 #include "app/PaneView.h"
 
 #include "app/PaneSort.h"
@@ -7,9 +7,12 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <utility>
@@ -18,6 +21,35 @@ namespace {
 
 const int kLocalWidths[] = {150, 55, 105, 55};
 const int kRemoteWidths[] = {150, 70, 105, 55, 68};
+constexpr int kGridLine = 1;
+constexpr int kTextMargin = 1;
+// Stored widths outside this range come from a damaged store, not from a user.
+constexpr int kSmallestStoredWidth = 8;
+constexpr int kWidestStoredWidth = 4000;
+
+// Rows are as tall as the font needs, descent included, with a margin above and below and the
+// grid line under the row; the cell is drawn above that line, so the line never covers the
+// bottom of an underscore or a "g".
+class PaneRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        const int needed = option.fontMetrics.height() + 2 * kTextMargin + kGridLine;
+        size.setHeight(std::max(size.height() + kGridLine, needed));
+        return size;
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem aboveGrid = option;
+        aboveGrid.rect.setBottom(option.rect.bottom() - kGridLine);
+        QStyledItemDelegate::paint(painter, aboveGrid, index);
+    }
+};
 
 // A fifth of the way from the background to the text: visible in light and dark themes.
 QColor gridColour(const QPalette& palette)
@@ -35,6 +67,7 @@ PaneView::PaneView(int tag, QWidget* parent)
       m_model(new PaneModel(tag == kRemotePaneTag ? 5 : 4, this))
 {
     setModel(m_model);
+    setItemDelegate(new PaneRowDelegate(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -43,7 +76,7 @@ PaneView::PaneView(int tag, QWidget* parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
-    setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::StrongFocus);
     setContextMenuPolicy(Qt::DefaultContextMenu);
     // The selection stays as visible as in the active pane when the focus moves away.
     QPalette keep = palette();
@@ -61,7 +94,7 @@ void PaneView::setUpColumns()
     top->setStretchLastSection(false);
     top->setSectionsMovable(false);
     top->setSectionsClickable(true);
-    top->setSortIndicatorShown(false);
+    top->setSortIndicatorShown(true);
     top->setSectionResizeMode(QHeaderView::Interactive);
     const int* widths = m_tag == kRemotePaneTag ? kRemoteWidths : kLocalWidths;
     for (int column = 0; column < m_model->columnCount(); ++column)
@@ -79,6 +112,42 @@ void PaneView::clearRows()
 void PaneView::setRows(std::vector<PaneRow> rows)
 {
     m_model->setRows(std::move(rows));
+    fitSizeColumn();
+}
+
+void PaneView::fitSizeColumn()
+{
+    const std::string* longest = nullptr;
+    for (const PaneRow& listed : m_model->rows())
+        if (!longest || listed.sizeText.size() > longest->size())
+            longest = &listed.sizeText;
+    if (!longest)
+        return;
+    // The margins the style keeps on both sides of a cell's text, and the grid line.
+    const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    const int needed = fontMetrics().horizontalAdvance(QString::fromStdString(*longest)) + margins
+                       + kGridLine + kTextMargin;
+    if (columnWidth(kSizeColumn) < needed)
+        setColumnWidth(kSizeColumn, needed);
+}
+
+std::vector<int> PaneView::columnWidths() const
+{
+    std::vector<int> widths;
+    for (int column = 0; column < m_model->columnCount(); ++column)
+        widths.push_back(columnWidth(column));
+    return widths;
+}
+
+void PaneView::setColumnWidths(const std::vector<int>& widths)
+{
+    if (static_cast<int>(widths.size()) != m_model->columnCount())
+        return;
+    for (const int width : widths)
+        if (width < kSmallestStoredWidth || width > kWidestStoredWidth)
+            return;
+    for (int column = 0; column < m_model->columnCount(); ++column)
+        setColumnWidth(column, widths[static_cast<std::size_t>(column)]);
 }
 
 std::vector<int> PaneView::selectedRowIndexes() const
@@ -133,6 +202,7 @@ void PaneView::sortRows()
     if (pane < 0 || pane > 1)
         return;
     m_model->sortRows(SortColumn[pane], SortAscending[pane] != 0);
+    showSortIndicator();
 }
 
 void PaneView::sortIfSorted()
@@ -140,6 +210,19 @@ void PaneView::sortIfSorted()
     const int pane = m_tag - 1;
     if (pane >= 0 && pane <= 1 && SortColumn[pane] >= 0)
         sortRows();
+    else
+        showSortIndicator();
+}
+
+void PaneView::showSortIndicator()
+{
+    const int pane = m_tag - 1;
+    if (pane < 0 || pane > 1)
+        return;
+    const bool sorted = SortColumn[pane] >= 0 && SortColumn[pane] < m_model->columnCount();
+    header()->setSortIndicatorShown(sorted);
+    header()->setSortIndicator(sorted ? SortColumn[pane] : -1,
+                               SortAscending[pane] != 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void PaneView::editName(int index)
@@ -158,9 +241,58 @@ void PaneView::onHeaderClicked(int column)
     emit columnClicked(column);
 }
 
+void PaneView::keyPressEvent(QKeyEvent* event)
+{
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && state() != EditingState) {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            event->accept();
+            emit paneDoubleClicked();
+            return;
+        case Qt::Key_Backspace:
+            event->accept();
+            emit paneKeyCommand(PaneKey::Up);
+            return;
+        case Qt::Key_Delete:
+            event->accept();
+            emit paneKeyCommand(PaneKey::Delete);
+            return;
+        case Qt::Key_F5:
+            event->accept();
+            emit paneKeyCommand(PaneKey::Refresh);
+            return;
+        default:
+            break;
+        }
+    }
+    // Arrow keys, Ctrl+A and the like: a selection moved by the keyboard switches the commands
+    // as a click does.
+    const QItemSelection before = selectionModel()->selection();
+    QTreeView::keyPressEvent(event);
+    if (selectionModel()->selection() != before)
+        emit paneClicked();
+}
+
+void PaneView::mousePressEvent(QMouseEvent* event)
+{
+    const QModelIndex at = indexAt(event->position().toPoint());
+    m_pressInsideSelection = event->button() == Qt::LeftButton
+                             && event->modifiers() == Qt::NoModifier && at.isValid()
+                             && selectionModel()->isRowSelected(at.row(), {})
+                             && selectedCount() > 1;
+    QTreeView::mousePressEvent(event);
+}
+
 void PaneView::mouseReleaseEvent(QMouseEvent* event)
 {
     QTreeView::mouseReleaseEvent(event);
+    if (std::exchange(m_pressInsideSelection, false)) {
+        const QModelIndex at = indexAt(event->position().toPoint());
+        if (at.isValid())
+            selectRow(at.row(), false);
+    }
     if (event->button() == Qt::LeftButton)
         emit paneClicked();
 }
@@ -186,7 +318,8 @@ bool PaneView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event
 {
     // Only the Name is editable; a key press on another cell of the row edits the Name.
     const QModelIndex name = index.isValid() ? index.siblingAtColumn(kNameColumn) : index;
-    if (trigger == QAbstractItemView::SelectedClicked && index.column() != kNameColumn)
+    if (trigger == QAbstractItemView::SelectedClicked
+        && (index.column() != kNameColumn || m_pressInsideSelection))
         return false;
     const bool started = QTreeView::edit(name, trigger, event);
     if (started && state() == QAbstractItemView::EditingState)
