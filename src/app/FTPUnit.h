@@ -37,6 +37,7 @@ class QPlainTextEdit;
 class QToolBar;
 class QToolButton;
 class PaneView;
+class Registry;
 class TSiteForm;
 class TIdAntiFreeze;
 class TIdFTP;
@@ -322,6 +323,13 @@ private:
     void createDirectoryBar();
     void createPanes();
     void createStatusBar();
+    void showPaneKeysInMenus();
+    void orderTabStops();
+    void connectPaneKeys();
+    // Column widths of both panes, kept as values at the root of the settings store; written
+    // with the settings record, through its open key, and only when they changed.
+    void readLayoutSettings();
+    void writeLayoutSettings(Registry& registry);
     void createSession();
     void connectActions();
     void bindButton(QAbstractButton* button, QAction* action, bool takeCaption);
