@@ -458,6 +458,7 @@ void TFTPForm::orderTabStops()
     QWidget::setTabOrder(RemDir, LVL);
     QWidget::setTabOrder(LVL, LVR);
     QWidget::setTabOrder(LVR, RTFLog);
+    LVL->setFocus();
 }
 
 void TFTPForm::readLayoutSettings()

@@ -2,6 +2,7 @@
 // the column-click sort and the keys of a file manager's list.
 #include "app/PaneView.h"
 
+#include "app/NameText.h"
 #include "app/PaneSort.h"
 
 #include <QContextMenuEvent>
@@ -22,6 +23,8 @@ namespace {
 const int kLocalWidths[] = {150, 55, 105, 55};
 const int kRemoteWidths[] = {150, 70, 105, 55, 68};
 constexpr int kGridLine = 1;
+constexpr std::size_t kNamesMeasured = 32;
+constexpr int kNameColumnCapCharacters = 40;
 constexpr int kTextMargin = 1;
 // Stored widths outside this range come from a damaged store, not from a user.
 constexpr int kSmallestStoredWidth = 8;
@@ -112,23 +115,41 @@ void PaneView::clearRows()
 void PaneView::setRows(std::vector<PaneRow> rows)
 {
     m_model->setRows(std::move(rows));
-    fitSizeColumn();
+    fitColumnsToTexts();
 }
 
-void PaneView::fitSizeColumn()
+void PaneView::fitColumnsToTexts()
 {
-    const std::string* longest = nullptr;
-    for (const PaneRow& listed : m_model->rows())
-        if (!longest || listed.sizeText.size() > longest->size())
-            longest = &listed.sizeText;
-    if (!longest)
+    const std::vector<PaneRow>& rows = m_model->rows();
+    if (rows.empty())
         return;
     // The margins the style keeps on both sides of a cell's text, and the grid line.
-    const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
-    const int needed = fontMetrics().horizontalAdvance(QString::fromStdString(*longest)) + margins
-                       + kGridLine + kTextMargin;
-    if (columnWidth(kSizeColumn) < needed)
-        setColumnWidth(kSizeColumn, needed);
+    const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1)
+                        + kGridLine + kTextMargin;
+    const auto longestSize = std::max_element(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+        return a.sizeText.size() < b.sizeText.size();
+    });
+    const int sizeNeeded =
+        fontMetrics().horizontalAdvance(QString::fromStdString(longestSize->sizeText)) + margins;
+    if (columnWidth(kSizeColumn) < sizeNeeded)
+        setColumnWidth(kSizeColumn, sizeNeeded);
+    // Names widen their column up to a cap, so one very long name cannot push the other
+    // columns out of sight; only the longest few names are measured, to stay quick for
+    // 100,000 rows.
+    std::vector<const std::string*> names;
+    names.reserve(rows.size());
+    for (const PaneRow& listed : rows)
+        names.push_back(&listed.name);
+    const std::size_t measured = std::min<std::size_t>(names.size(), kNamesMeasured);
+    std::partial_sort(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(measured), names.end(),
+                      [](const std::string* a, const std::string* b) { return a->size() > b->size(); });
+    int nameNeeded = 0;
+    for (std::size_t i = 0; i < measured; ++i)
+        nameNeeded = std::max(nameNeeded, fontMetrics().horizontalAdvance(nameText(*names[i])));
+    const int cap = fontMetrics().averageCharWidth() * kNameColumnCapCharacters;
+    const int nameWidth = std::min(nameNeeded + margins, cap);
+    if (columnWidth(kNameColumn) < nameWidth)
+        setColumnWidth(kNameColumn, nameWidth);
 }
 
 std::vector<int> PaneView::columnWidths() const

@@ -96,8 +96,8 @@ protected:
 private:
     void setUpColumns();
     void onHeaderClicked(int column);
-    // Widens the Size column when the longest size text listed would not fit.
-    void fitSizeColumn();
+    // Widens the Size and Name columns (a name up to a cap) for the longest texts listed.
+    void fitColumnsToTexts();
 
     struct PendingEdit {
         int row = -1;

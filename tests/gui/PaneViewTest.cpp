@@ -190,6 +190,18 @@ TEST(PaneViewRows, TheSizeColumnFitsTheLongestSizeListed)
               view.fontMetrics().horizontalAdvance(QStringLiteral("12,582,912k")) + margins + 1);
 }
 
+TEST(PaneViewRows, TheNameColumnWidensForLongNamesUpToACap)
+{
+    PaneView view(kRemotePaneTag);
+    const std::string name = "quarterly_report_2026.pdf";
+    view.setRows({row("a", 1), row(name, 2)});
+    EXPECT_GE(view.columnWidth(kNameColumn),
+              view.fontMetrics().horizontalAdvance(QString::fromStdString(name)));
+    view.setRows({row(std::string(500, 'w'), 3)});
+    EXPECT_LT(view.columnWidth(kNameColumn), view.fontMetrics().averageCharWidth() * 60)
+        << "one very long name does not take the whole pane";
+}
+
 TEST_F(PaneViewTest, TheHeaderShowsTheSortColumnAndDirection)
 {
     QHeaderView* header = m_view.header();
