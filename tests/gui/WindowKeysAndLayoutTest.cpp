@@ -5,10 +5,14 @@
 
 #include "app/BoundMenuItem.h"
 #include "app/PaneSort.h"
+#include "app/TarnApplication.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QToolButton>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -226,6 +230,44 @@ TEST_F(WindowKeys, RemotePaneKeysDoWhatTheirCommandsDo)
     ASSERT_EQ(script->boxes.size(), before + 2);
     EXPECT_EQ(script->boxes[before].text, script->boxes[before + 1].text) << "the button's question";
     EXPECT_TRUE(std::filesystem::exists(serverRoot.path() / "later.txt"));
+}
+
+// Mean saturation (0 to 255) of the pixels a picture paints.
+int meanSaturation(const QIcon& icon)
+{
+    const QImage image = icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+    long sum = 0;
+    int painted = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor colour = image.pixelColor(x, y);
+            if (colour.alpha() < 128)
+                continue;
+            sum += colour.hsvSaturation();
+            ++painted;
+        }
+    }
+    return painted ? static_cast<int>(sum / painted) : 0;
+}
+
+// A grey picture on an enabled button reads as switched off.
+TEST_F(WindowLayout, EnabledDeletePicturesAreInColour)
+{
+    TFTPForm& form = start();
+    for (const QToolButton* button : {form.tbDeleteSite, form.tblDelete, form.tbrDelete})
+        EXPECT_GT(meanSaturation(button->icon()), 60) << button->objectName().toStdString();
+}
+
+TEST(ProgramIcon, ItsOwnPictureInEverySizeWithTheSvgInTheResources)
+{
+    EXPECT_TRUE(QFile::exists(QStringLiteral(":/icons/tarn.svg")));
+    const QIcon icon = programIcon();
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QPixmap picture = icon.pixmap(size, size);
+        ASSERT_FALSE(picture.isNull()) << size;
+        EXPECT_EQ(picture.width(), size) << "drawn for the size, not scaled from another";
+    }
+    EXPECT_GT(meanSaturation(icon), 60);
 }
 
 } // namespace
