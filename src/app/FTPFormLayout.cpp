@@ -43,6 +43,25 @@ const char* const kStatusPanelSamples[4] = {"", "", "Local entries=000000", "Rem
 constexpr int kStatusPanelPadding = 12;
 constexpr int kMessagePanel = 1;
 constexpr int kMessagePanelFloor = 200;
+// In a window too narrow for every panel (a small screen at a large scale) the progress and
+// message panels shrink down to this, so the entry counts stay in sight.
+constexpr int kShrinkingPanelFloor = 60;
+
+// A status panel of a set width that the status bar may narrow down to a floor.
+class StatusPanel : public QLabel {
+public:
+    StatusPanel(int width, int floor, QWidget* parent) : QLabel(parent), m_width(width)
+    {
+        setMinimumWidth(floor);
+        setMaximumWidth(width);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    }
+    QSize sizeHint() const override { return {m_width, QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return {minimumWidth(), QLabel::minimumSizeHint().height()}; }
+
+private:
+    int m_width;
+};
 
 // Values at the root of the settings store, beside "TarnSettings": values, not groups, so that
 // the site list (every group at the root) never sees them.
@@ -341,16 +360,16 @@ void TFTPForm::createStatusBar()
     int widths[4];
     int extra = 0;
     for (int i = 0; i < 4; ++i) {
-        StatusPanels[i] = new QLabel(StatusBar1);
-        StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        const int needed = StatusPanels[i]->fontMetrics().horizontalAdvance(
+        const int needed = StatusBar1->fontMetrics().horizontalAdvance(
                                QString::fromLatin1(kStatusPanelSamples[i])) + kStatusPanelPadding;
         widths[i] = std::max(kStatusPanelWidths[i], needed);
         extra += widths[i] - kStatusPanelWidths[i];
     }
     widths[kMessagePanel] = std::max(kMessagePanelFloor, widths[kMessagePanel] - extra);
     for (int i = 0; i < 4; ++i) {
-        StatusPanels[i]->setFixedWidth(widths[i]);
+        const bool counts = i > kMessagePanel;
+        StatusPanels[i] = new StatusPanel(widths[i], counts ? widths[i] : kShrinkingPanelFloor, StatusBar1);
+        StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         StatusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         StatusBar1->addWidget(StatusPanels[i]);
     }

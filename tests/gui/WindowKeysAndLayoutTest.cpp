@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QStyleOptionComboBox>
 
 namespace {
@@ -44,6 +45,16 @@ TEST_F(WindowLayout, StatusPanelsShowASixDigitEntryCountWhole)
             << text.toStdString();
     }
     EXPECT_EQ(form.width(), 840) << "the wider panels still fit the designed window";
+
+    // The window at its narrowest keeps the entry counts in sight.
+    const int narrowest = form.minimumSizeHint().width();
+    form.resize(narrowest, 582);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.width() == narrowest; }, 2000));
+    EXPECT_LT(narrowest, 700);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return form.StatusPanels[3]->geometry().right() < form.StatusBar1->width(); }, 2000));
+    EXPECT_LE(form.StatusPanels[2]->fontMetrics().horizontalAdvance(texts[0]),
+              form.StatusPanels[2]->contentsRect().width());
 }
 
 TEST_F(WindowLayout, TheSiteBoxFitsATwentyCharacterName)
