@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QScopeGuard>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -102,6 +103,11 @@ void PaneView::setUpColumns()
     const int* widths = m_tag == kRemotePaneTag ? kRemoteWidths : kLocalWidths;
     for (int column = 0; column < m_model->columnCount(); ++column)
         setColumnWidth(column, widths[column]);
+    m_chosenWidths.assign(widths, widths + m_model->columnCount());
+    connect(top, &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (!m_fitting && column >= 0 && column < static_cast<int>(m_chosenWidths.size()))
+            m_chosenWidths[static_cast<std::size_t>(column)] = width;
+    });
     connect(top, &QHeaderView::sectionClicked, this, &PaneView::onHeaderClicked);
     connect(m_model, &PaneModel::nameEdited, this,
             [this](int row, const QString& text) { m_pendingEdit = {row, text}; });
@@ -123,6 +129,8 @@ void PaneView::fitColumnsToTexts()
     const std::vector<PaneRow>& rows = m_model->rows();
     if (rows.empty())
         return;
+    m_fitting = true;
+    const auto fitted = qScopeGuard([this] { m_fitting = false; });
     // The margins the style keeps on both sides of a cell's text, and the grid line.
     const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1)
                         + kGridLine + kTextMargin;
@@ -150,14 +158,6 @@ void PaneView::fitColumnsToTexts()
     const int nameWidth = std::min(nameNeeded + margins, cap);
     if (columnWidth(kNameColumn) < nameWidth)
         setColumnWidth(kNameColumn, nameWidth);
-}
-
-std::vector<int> PaneView::columnWidths() const
-{
-    std::vector<int> widths;
-    for (int column = 0; column < m_model->columnCount(); ++column)
-        widths.push_back(columnWidth(column));
-    return widths;
 }
 
 void PaneView::setColumnWidths(const std::vector<int>& widths)

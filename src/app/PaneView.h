@@ -48,8 +48,9 @@ public:
     // The header's indicator shows SortColumn and SortAscending (none for a negative column).
     void showSortIndicator();
 
-    // The column widths, for the settings store.
-    std::vector<int> columnWidths() const;
+    // The column widths the user chose (or the designed ones), for the settings store: the
+    // widening for long texts listed is not kept from run to run.
+    std::vector<int> columnWidths() const { return m_chosenWidths; }
     // Takes stored widths; a list of the wrong length, or a width out of reason, is ignored.
     void setColumnWidths(const std::vector<int>& widths);
 
@@ -112,4 +113,7 @@ private:
     // The press fell on a row of a selection of several rows: the release selects that row
     // alone and does not start a rename.
     bool m_pressInsideSelection = false;
+    std::vector<int> m_chosenWidths;
+    // The pane itself is widening columns for the texts listed.
+    bool m_fitting = false;
 };

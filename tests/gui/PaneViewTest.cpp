@@ -188,6 +188,9 @@ TEST(PaneViewRows, TheSizeColumnFitsTheLongestSizeListed)
     const int margins = 2 * (view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1);
     EXPECT_GE(view.columnWidth(kSizeColumn),
               view.fontMetrics().horizontalAdvance(QStringLiteral("12,582,912k")) + margins + 1);
+    EXPECT_EQ(view.columnWidths()[kSizeColumn], 70) << "the widening is not kept as the user's width";
+    view.setColumnWidth(kSizeColumn, 150);
+    EXPECT_EQ(view.columnWidths()[kSizeColumn], 150);
 }
 
 TEST(PaneViewRows, TheNameColumnWidensForLongNamesUpToACap)
