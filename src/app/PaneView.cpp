@@ -126,38 +126,48 @@ void PaneView::setRows(std::vector<PaneRow> rows)
 
 void PaneView::fitColumnsToTexts()
 {
-    const std::vector<PaneRow>& rows = m_model->rows();
-    if (rows.empty())
+    if (m_model->rows().empty())
         return;
     m_fitting = true;
     const auto fitted = qScopeGuard([this] { m_fitting = false; });
     // The margins the style keeps on both sides of a cell's text, and the grid line.
     const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1)
                         + kGridLine + kTextMargin;
-    const auto longestSize = std::max_element(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+    widenColumn(kSizeColumn, longestSizeWidth() + margins);
+    // One very long name must not push the other columns out of sight.
+    const int cap = fontMetrics().averageCharWidth() * kNameColumnCapCharacters;
+    widenColumn(kNameColumn, std::min(longestNameWidth() + margins, cap));
+}
+
+void PaneView::widenColumn(int column, int width)
+{
+    if (columnWidth(column) < width)
+        setColumnWidth(column, width);
+}
+
+int PaneView::longestSizeWidth() const
+{
+    const std::vector<PaneRow>& rows = m_model->rows();
+    const auto longest = std::max_element(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
         return a.sizeText.size() < b.sizeText.size();
     });
-    const int sizeNeeded =
-        fontMetrics().horizontalAdvance(QString::fromStdString(longestSize->sizeText)) + margins;
-    if (columnWidth(kSizeColumn) < sizeNeeded)
-        setColumnWidth(kSizeColumn, sizeNeeded);
-    // Names widen their column up to a cap, so one very long name cannot push the other
-    // columns out of sight; only the longest few names are measured, to stay quick for
-    // 100,000 rows.
+    return longest == rows.end() ? 0 : fontMetrics().horizontalAdvance(QString::fromStdString(longest->sizeText));
+}
+
+// Only the longest few names are measured, so 100,000 rows still list at once.
+int PaneView::longestNameWidth() const
+{
     std::vector<const std::string*> names;
-    names.reserve(rows.size());
-    for (const PaneRow& listed : rows)
+    names.reserve(m_model->rows().size());
+    for (const PaneRow& listed : m_model->rows())
         names.push_back(&listed.name);
     const std::size_t measured = std::min<std::size_t>(names.size(), kNamesMeasured);
     std::partial_sort(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(measured), names.end(),
                       [](const std::string* a, const std::string* b) { return a->size() > b->size(); });
-    int nameNeeded = 0;
+    int widest = 0;
     for (std::size_t i = 0; i < measured; ++i)
-        nameNeeded = std::max(nameNeeded, fontMetrics().horizontalAdvance(nameText(*names[i])));
-    const int cap = fontMetrics().averageCharWidth() * kNameColumnCapCharacters;
-    const int nameWidth = std::min(nameNeeded + margins, cap);
-    if (columnWidth(kNameColumn) < nameWidth)
-        setColumnWidth(kNameColumn, nameWidth);
+        widest = std::max(widest, fontMetrics().horizontalAdvance(nameText(*names[i])));
+    return widest;
 }
 
 void PaneView::setColumnWidths(const std::vector<int>& widths)

@@ -99,6 +99,9 @@ private:
     void onHeaderClicked(int column);
     // Widens the Size and Name columns (a name up to a cap) for the longest texts listed.
     void fitColumnsToTexts();
+    void widenColumn(int column, int width);
+    int longestSizeWidth() const;
+    int longestNameWidth() const;
 
     struct PendingEdit {
         int row = -1;
