@@ -3,7 +3,8 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: deps configure build test run demo bench-transfer bench-listing bench-trace bench-window clean
+.PHONY: deps configure build test run demo bench-transfer bench-listing bench-trace bench-window clean \
+	install package
 
 deps:
 	@bash scripts/install-deps
@@ -49,6 +50,15 @@ bench-window: build
 
 clean:
 	@rm -rf $(BUILD)
+
+# make install [PREFIX=/usr/local] [DESTDIR=...]: the program, desktop entry, icons, metadata.
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# make package: a .deb in $(BUILD) (CPack), for Debian 12 with its Qt 6 runtime packages.
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 # Guards run on demand, never by `make test`: fuzzing and the sanitizer runs, each in a build
 # directory of its own. Run them niced on a shared machine: nice -n 10 make fuzz

@@ -37,6 +37,9 @@ constexpr std::array<ImageSource, 18> kImages = {{
 }};
 
 constexpr int kCreateSiteImage = 0;
+constexpr int kDeleteSiteImage = 1;
+constexpr int kDeleteImage = 10;
+const int kPictureSizes[] = {16, 24, 32};
 
 // The style's plain page is drawn so pale that it looks the same greyed out, so the create
 // command could not show whether it is on; a green plus marks it and greys with it.
@@ -44,7 +47,7 @@ QIcon newPagePicture(const QStyle* style)
 {
     const QIcon page = style->standardIcon(QStyle::SP_FileIcon);
     QIcon picture;
-    for (const int extent : {16, 24, 32}) {
+    for (const int extent : kPictureSizes) {
         QPixmap pixmap = page.pixmap(extent, extent);
         const QSizeF size = pixmap.deviceIndependentSize();
         QPainter painter(&pixmap);
@@ -54,6 +57,22 @@ QIcon newPagePicture(const QStyle* style)
         const qreal arm = size.width() * 0.26;
         painter.drawLine(centre - QPointF(arm, 0), centre + QPointF(arm, 0));
         painter.drawLine(centre - QPointF(0, arm), centre + QPointF(0, arm));
+        painter.end();
+        picture.addPixmap(pixmap);
+    }
+    return picture;
+}
+
+// The style's waste bin is grey, so the enabled delete commands looked switched off; a red
+// wash over it reads as "delete" and greys out clearly when the command is off.
+QIcon redPicture(const QIcon& grey)
+{
+    QIcon picture;
+    for (const int extent : kPictureSizes) {
+        QPixmap pixmap = grey.pixmap(extent, extent);
+        QPainter painter(&pixmap);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+        painter.fillRect(pixmap.rect(), QColor(200, 30, 30, 150));
         painter.end();
         picture.addPixmap(pixmap);
     }
@@ -74,5 +93,7 @@ QIcon actionImage(int index, const QStyle* style)
         return QIcon::fromTheme(name);
     if (index == kCreateSiteImage)
         return newPagePicture(style);
+    if (index == kDeleteSiteImage || index == kDeleteImage)
+        return redPicture(style->standardIcon(source.fallback));
     return style->standardIcon(source.fallback);
 }

@@ -22,7 +22,15 @@ void BoundMenuItem::followAction()
     }
     setEnabled(m_action->isEnabled());
     setIcon(m_action->icon());
-    setShortcut(m_action->shortcut());
+    if (!m_ownKey)
+        setShortcut(m_action->shortcut());
     setCheckable(m_action->isCheckable());
     setChecked(m_action->isChecked());
+}
+
+void BoundMenuItem::showKey(const QKeySequence& key)
+{
+    m_ownKey = true;
+    setShortcutContext(Qt::WidgetShortcut);
+    setShortcut(key);
 }

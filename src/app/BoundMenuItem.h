@@ -16,10 +16,14 @@ public:
     BoundMenuItem(QAction* action, const QString& ownCaption, QObject* parent);
 
     QAction* boundAction() const { return m_action; }
+    // Shows `key` beside the caption, for a key that its pane answers; the item keeps it
+    // whatever the action's own short cut, and it is live only while the menu is open.
+    void showKey(const QKeySequence& key);
 
 private:
     void followAction();
 
     QPointer<QAction> m_action;
     QString m_lastActionCaption;
+    bool m_ownKey = false;
 };

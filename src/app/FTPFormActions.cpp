@@ -101,6 +101,24 @@ void TFTPForm::connectActions()
     connect(LVL, &PaneView::paneClicked, this, reportingErrors([this] { LVLClick(); }));
     connect(LVR, &PaneView::paneClicked, this, reportingErrors([this] { LVRClick(); }));
     connectHelp();
+    connectPaneKeys();
+}
+
+// Backspace, Delete and F5 in a pane run that pane's command, as its button does, and only
+// when the button could be pressed. Enter is the pane's double click.
+void TFTPForm::connectPaneKeys()
+{
+    auto runner = [this](QAction* up, QAction* remove, QAction* refresh) {
+        return reportingErrors([up, remove, refresh](PaneView::PaneKey key) {
+            QAction* command = key == PaneView::PaneKey::Up       ? up
+                               : key == PaneView::PaneKey::Delete ? remove
+                                                                  : refresh;
+            if (command->isEnabled())
+                command->trigger();
+        });
+    };
+    connect(LVL, &PaneView::paneKeyCommand, this, runner(acLocalUp, acLocalDelete, acLocalRefresh));
+    connect(LVR, &PaneView::paneKeyCommand, this, runner(acRemoteUp, acRemoteDelete, acRemoteRefresh));
 }
 
 std::vector<QAction*> TFTPForm::actionsOfCategory(const QString& category) const

@@ -5,6 +5,7 @@
 #include "app/BoundMenuItem.h"
 #include "app/ErrorReport.h"
 #include "app/PaneView.h"
+#include "platform/Registry.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -19,6 +20,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QPlainTextEdit>
@@ -27,14 +29,87 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <sstream>
 
 namespace {
 
 constexpr int kSplitterHandle = 3;
-constexpr int kDirectoryBoxWidth = 200;
 constexpr int kDirectoryBoxMinimumWidth = 100;
 constexpr int kSiteBoxWidth = 145;
+constexpr int kSiteNameLength = 20;
 const int kStatusPanelWidths[4] = {200, 300, 120, 150};
+// The widest texts the entry-count panels show: a count of up to six digits.
+const char* const kStatusPanelSamples[4] = {"", "", "Local entries=000000", "Remote entries=000000"};
+constexpr int kStatusPanelPadding = 12;
+constexpr int kMessagePanel = 1;
+constexpr int kMessagePanelFloor = 200;
+// In a window too narrow for every panel (a small screen at a large scale) the progress and
+// message panels shrink down to this, so the entry counts stay in sight.
+constexpr int kShrinkingPanelFloor = 60;
+
+// A status panel of a set width that the status bar may narrow down to a floor.
+class StatusPanel : public QLabel {
+public:
+    StatusPanel(int width, int floor, QWidget* parent) : QLabel(parent), m_width(width)
+    {
+        setMinimumWidth(floor);
+        setMaximumWidth(width);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    }
+    QSize sizeHint() const override { return {m_width, QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return {minimumWidth(), QLabel::minimumSizeHint().height()}; }
+
+private:
+    int m_width;
+};
+
+// Values at the root of the settings store, beside "TarnSettings": values, not groups, so that
+// the site list (every group at the root) never sees them.
+constexpr const char* kLocalColumnsValue = "TarnLocalColumns";
+constexpr const char* kRemoteColumnsValue = "TarnRemoteColumns";
+
+// The panes above, the trace below. When the window grows the panes take the new height; when
+// it shrinks the trace gives up its height first, down to its smallest, and only then the panes.
+class TraceSplitter : public QSplitter {
+public:
+    using QSplitter::QSplitter;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        const QList<int> before = sizes();
+        QSplitter::resizeEvent(event);
+        const int shrink = event->oldSize().height() - event->size().height();
+        if (!event->oldSize().isValid() || shrink <= 0 || before.size() != 2 || count() != 2)
+            return;
+        const int traceFloor = widget(1)->minimumSizeHint().height();
+        const int traceGives = std::min(shrink, std::max(0, before[1] - traceFloor));
+        setSizes({std::max(0, before[0] - (shrink - traceGives)), before[1] - traceGives});
+    }
+};
+
+std::string widthsText(const std::vector<int>& widths)
+{
+    std::string text;
+    for (const int width : widths)
+        text += (text.empty() ? "" : ",") + std::to_string(width);
+    return text;
+}
+
+std::vector<int> widthsFromText(const std::string& text)
+{
+    std::vector<int> widths;
+    std::istringstream in(text);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        try {
+            widths.push_back(std::stoi(item));
+        } catch (const std::exception&) {
+            return {};
+        }
+    }
+    return widths;
+}
 
 QToolBar* newToolBar(QWidget* parent, const char* name)
 {
@@ -76,17 +151,17 @@ QCheckBox* newTextLeftCheckBox(QWidget* parent, const char* name, const QString&
     return box;
 }
 
-// The directory boxes are 200 wide where the bar has room; with wider system fonts they give
-// way first, so that both toolbars always show all their buttons.
+// The directory boxes share the width of the bar, so a long path shows whole on a wide
+// window; on a narrow one they give way first, so that both toolbars show all their buttons.
+// Read-only, but a tab stop: the path can be selected and copied from the keyboard.
 QLineEdit* newDirectoryBox(QWidget* parent, const char* name)
 {
     auto* box = new QLineEdit(parent);
     box->setObjectName(QString::fromLatin1(name));
     box->setReadOnly(true);
     box->setMinimumWidth(kDirectoryBoxMinimumWidth);
-    box->setMaximumWidth(kDirectoryBoxWidth);
     box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    box->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
+    box->setFocusPolicy(Qt::StrongFocus);
     return box;
 }
 
@@ -156,7 +231,9 @@ void TFTPForm::createToolBar()
     tbSite->setObjectName(QStringLiteral("tbSite"));
     tbSite->setToolTip(QStringLiteral("Select site"));
     tbSite->addItem(QStringLiteral("- no sites. Create one - "));
-    // 145 wide, or what the start-up item needs in a wider system font.
+    // 145 wide, or what a 20-character site name or the start-up item needs in the font.
+    tbSite->setMinimumContentsLength(kSiteNameLength);
+    tbSite->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     tbSite->setFixedWidth(std::max(kSiteBoxWidth, tbSite->sizeHint().width()));
     ToolBar1->addWidget(tbSite);
     tbConnect = addButton(ToolBar1, acConnect, "tbConnect");
@@ -230,12 +307,11 @@ void TFTPForm::createDirectoryBar()
     row->addWidget(RemDirLabel);
     row->addWidget(RemDir, 1);
     row->addWidget(ToolBar2);
-    row->addStretch(0);
 }
 
 void TFTPForm::createPanes()
 {
-    Splitter1 = new QSplitter(Qt::Vertical, this);
+    Splitter1 = new TraceSplitter(Qt::Vertical, this);
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
     VertSplitter = new QSplitter(Qt::Horizontal, Splitter1);
     VertSplitter->setObjectName(QStringLiteral("VertSplitter"));
@@ -251,13 +327,14 @@ void TFTPForm::createPanes()
     // The trace only grows: an undo history of it would grow as fast and serve nobody.
     RTFLog->setUndoRedoEnabled(false);
     RTFLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RTFLog->setTabChangesFocus(true);
 
-    // The local pane and the trace keep their size when the window is resized.
+    // Both panes share new width; the trace keeps its height when the window grows.
     for (QSplitter* splitter : {Splitter1, VertSplitter}) {
         splitter->setHandleWidth(kSplitterHandle);
         splitter->setChildrenCollapsible(false);
     }
-    VertSplitter->setStretchFactor(0, 0);
+    VertSplitter->setStretchFactor(0, 1);
     VertSplitter->setStretchFactor(1, 1);
     Splitter1->setStretchFactor(0, 1);
     Splitter1->setStretchFactor(1, 0);
@@ -278,10 +355,21 @@ void TFTPForm::createStatusBar()
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     setStatusBar(StatusBar1);
+    // The entry-count panels take the designed width, or what the widest count needs in the
+    // font; the message panel gives up what they take more, so the bar keeps its width.
+    int widths[4];
+    int extra = 0;
     for (int i = 0; i < 4; ++i) {
-        StatusPanels[i] = new QLabel(StatusBar1);
+        const int needed = StatusBar1->fontMetrics().horizontalAdvance(
+                               QString::fromLatin1(kStatusPanelSamples[i])) + kStatusPanelPadding;
+        widths[i] = std::max(kStatusPanelWidths[i], needed);
+        extra += widths[i] - kStatusPanelWidths[i];
+    }
+    widths[kMessagePanel] = std::max(kMessagePanelFloor, widths[kMessagePanel] - extra);
+    for (int i = 0; i < 4; ++i) {
+        const bool counts = i > kMessagePanel;
+        StatusPanels[i] = new StatusPanel(widths[i], counts ? widths[i] : kShrinkingPanelFloor, StatusBar1);
         StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        StatusPanels[i]->setFixedWidth(kStatusPanelWidths[i]);
         StatusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         StatusBar1->addWidget(StatusPanels[i]);
     }
@@ -297,7 +385,7 @@ void TFTPForm::createMenus()
 {
     MainMenu1 = menuBar();
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-    mFile = MainMenu1->addMenu(QStringLiteral("File"));
+    mFile = MainMenu1->addMenu(QStringLiteral("&File"));
     mFile->setObjectName(QStringLiteral("mFile"));
     mExportSites = addItem(mFile, acExportAllSites, "mExportSites", "Export all sites");
     mExCurSite = addItem(mFile, acExportSite, "mExCurSite");
@@ -305,13 +393,13 @@ void TFTPForm::createMenus()
     mFile->addSeparator();
     Exit1 = addItem(mFile, acQuit, "Exit1");
 
-    mEdit = MainMenu1->addMenu(QStringLiteral("Edit"));
+    mEdit = MainMenu1->addMenu(QStringLiteral("&Edit"));
     mEdit->setObjectName(QStringLiteral("mEdit"));
     mCreateSite = addItem(mEdit, acCreateSite, "mCreateSite");
     mEditSite = addItem(mEdit, acEditSite, "mEditSite");
     mDeleteSite = addItem(mEdit, acDeleteSite, "mDeleteSite");
 
-    mAction = MainMenu1->addMenu(QStringLiteral("Action"));
+    mAction = MainMenu1->addMenu(QStringLiteral("&Action"));
     mAction->setObjectName(QStringLiteral("mAction"));
     mConnect = addItem(mAction, acConnect, "mConnect");
     Upload1 = addItem(mAction, acUpload, "Upload1");
@@ -320,7 +408,7 @@ void TFTPForm::createMenus()
     mAction->addSeparator();
     mResetAll = addItem(mAction, acReset, "mResetAll");
 
-    mHelp = MainMenu1->addMenu(QStringLiteral("Help"));
+    mHelp = MainMenu1->addMenu(QStringLiteral("&Help"));
     mHelp->setObjectName(QStringLiteral("mHelp"));
     mHelpContents = addItem(mHelp, acHelpContents, "mHelpContents");
     mHelpIndex = addItem(mHelp, acHelpIndex, "mHelpIndex");
@@ -362,6 +450,69 @@ void TFTPForm::createPopupMenus()
     purDelete->setToolTip(QStringLiteral("Delete selected file(s) or directory"));
     connect(PopupMenuRemote, &QMenu::aboutToShow, this, reportingErrors([this] { PopupMenuRemotePopup(); }));
     LVR->setPopupMenu(PopupMenuRemote);
+    showPaneKeysInMenus();
+}
+
+// The pane menus show the keys that do the same in the pane (the pane itself answers them).
+void TFTPForm::showPaneKeysInMenus()
+{
+    const std::pair<QAction*, QKeySequence> keys[] = {
+        {pulRefresh, QKeySequence(Qt::Key_F5)},       {pulChangeDir, QKeySequence(Qt::Key_Return)},
+        {pulUp, QKeySequence(Qt::Key_Backspace)},     {pulLocalRename, QKeySequence(Qt::Key_F2)},
+        {pulDelete, QKeySequence(QKeySequence::Delete)}, {purDownload, QKeySequence(Qt::Key_Return)},
+        {purRefreshDir, QKeySequence(Qt::Key_F5)},    {purChangeDir, QKeySequence(Qt::Key_Return)},
+        {purUp, QKeySequence(Qt::Key_Backspace)},     {purRename, QKeySequence(Qt::Key_F2)},
+        {purDelete, QKeySequence(QKeySequence::Delete)},
+    };
+    for (const auto& [item, key] : keys)
+        static_cast<BoundMenuItem*>(item)->showKey(key);
+}
+
+// Tab goes from the site box through the directory boxes and both panes to the trace.
+void TFTPForm::orderTabStops()
+{
+    tbSite->setFocusPolicy(Qt::StrongFocus);
+    QWidget::setTabOrder(tbSite, LocDir);
+    QWidget::setTabOrder(LocDir, RemDir);
+    QWidget::setTabOrder(RemDir, LVL);
+    QWidget::setTabOrder(LVL, LVR);
+    QWidget::setTabOrder(LVR, RTFLog);
+    LVL->setFocus();
+}
+
+void TFTPForm::readLayoutSettings()
+{
+    Registry registry;
+    if (!registry.openKey(Registry::kProgramKey, false))
+        return;
+    // A damaged value leaves the designed widths: layout is never worth an error box.
+    auto stored = [&registry](const char* name) {
+        try {
+            return widthsFromText(registry.readString(name));
+        } catch (const std::exception&) {
+            return std::vector<int>{};
+        }
+    };
+    LVL->setColumnWidths(stored(kLocalColumnsValue));
+    LVR->setColumnWidths(stored(kRemoteColumnsValue));
+    registry.closeKey();
+}
+
+void TFTPForm::writeLayoutSettings(Registry& registry)
+{
+    const std::pair<const char*, std::string> values[] = {
+        {kLocalColumnsValue, widthsText(LVL->columnWidths())},
+        {kRemoteColumnsValue, widthsText(LVR->columnWidths())},
+    };
+    for (const auto& [name, text] : values) {
+        try {
+            if (registry.valueExists(name) && registry.readString(name) == text)
+                continue;
+        } catch (const std::exception&) {
+            // a value of another type is replaced
+        }
+        registry.writeString(name, text);
+    }
 }
 
 void TFTPForm::setStatusPanel(int index, const QString& text)

@@ -12,6 +12,7 @@
 #include "sites/SiteUnit.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLineEdit>
 
 namespace {
@@ -68,8 +69,10 @@ void TFTPForm::setLocalDirectory(const std::string& directory)
 void TFTPForm::ListLocalDirectory()
 {
     LVL->clearRows();
-    if (SiteCount == 0)
-        return;
+    // Without a site there is no local folder of its own: the user's home stands in, so no
+    // command acts on the file-system root.
+    if (localDirectory().empty())
+        setLocalDirectory(withDelimiter(nameBytes(QDir::homePath())));
     std::optional<std::vector<PaneRow>> rows = listLocalEntries(withDelimiter(localDirectory()));
     if (!rows) {
         showErrorBox(QStringLiteral("Local Directory invalid. Correct Site definition?"));

@@ -69,6 +69,20 @@ private:
     Registry& m_registry;
 };
 
+// True when the store holds exactly `bytes` as the value `name`.
+bool storedAlready(const Registry& registry, const char* name, const TarnSettingsBytes& bytes)
+{
+    try {
+        TarnSettingsBytes stored{};
+        return registry.valueExists(name)
+               && registry.readBinaryData(name, stored.data(), static_cast<int>(stored.size()))
+                      == static_cast<int>(bytes.size())
+               && stored == bytes;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 } // namespace
 
 std::function<void(int)>& TFTPForm::exitProgramHook()
@@ -92,6 +106,7 @@ TFTPForm::TFTPForm(const QStringList& arguments, QWidget* parent, StartMode mode
     createSession();
     createMenus();
     createPopupMenus();
+    orderTabStops();
     connectActions();
     connectLocalPane();
     connectSessionEvents();
@@ -155,12 +170,13 @@ void TFTPForm::FormCreate(const QStringList& arguments)
     // A settings value that cannot be read is reported and the designed geometry stays; the
     // start goes on, so the site box still shows the sites the site commands act on.
     runReportingErrors([this] { readSettings(); });
+    readLayoutSettings();
     if (SiteCount > 0) {
         if (!checkCommandLine(arguments))
             return;
         FillSiteBox();
-        ListLocalDirectory();
     }
+    ListLocalDirectory();
     acAbortTransfer->setEnabled(false);
 }
 
@@ -254,7 +270,11 @@ void TFTPForm::writeSettings()
     if (!registry.openKey(Registry::kProgramKey, true))
         return;
     KeyCloser closer(registry);
-    registry.writeBinaryData(kSettingsValue, bytes.data(), static_cast<int>(bytes.size()));
+    // A write syncs the store to disk, a flushed lock file and a flushed new file, which on a
+    // busy disk holds the closing window for a second: values that did not change stay.
+    if (!storedAlready(registry, kSettingsValue, bytes))
+        registry.writeBinaryData(kSettingsValue, bytes.data(), static_cast<int>(bytes.size()));
+    writeLayoutSettings(registry);
 }
 
 // Splitter positions only take effect once the window has its size; until it is shown they

@@ -37,6 +37,7 @@ class QPlainTextEdit;
 class QToolBar;
 class QToolButton;
 class PaneView;
+class Registry;
 class TSiteForm;
 class TAboutForm;
 class TUseHTMLHelp;
@@ -350,6 +351,13 @@ private:
     void createDirectoryBar();
     void createPanes();
     void createStatusBar();
+    void showPaneKeysInMenus();
+    void orderTabStops();
+    void connectPaneKeys();
+    // Column widths of both panes, kept as values at the root of the settings store; written
+    // with the settings record, through its open key, and only when they changed.
+    void readLayoutSettings();
+    void writeLayoutSettings(Registry& registry);
     void createSession();
     void connectActions();
     // The Help menu, the About item and the help contexts of the window's parts.

@@ -1,15 +1,20 @@
-// The file pane widget: report layout, whole-row selection, grid lines, in-place editing and
-// the column-click sort.
+// The file pane widget: report layout, whole-row selection, grid lines, in-place editing,
+// the column-click sort and the keys of a file manager's list.
 #include "app/PaneView.h"
 
+#include "app/NameText.h"
 #include "app/PaneSort.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QScopeGuard>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <utility>
@@ -18,6 +23,37 @@ namespace {
 
 const int kLocalWidths[] = {150, 55, 105, 55};
 const int kRemoteWidths[] = {150, 70, 105, 55, 68};
+constexpr int kGridLine = 1;
+constexpr std::size_t kNamesMeasured = 32;
+constexpr int kNameColumnCapCharacters = 40;
+constexpr int kTextMargin = 1;
+// Stored widths outside this range come from a damaged store, not from a user.
+constexpr int kSmallestStoredWidth = 8;
+constexpr int kWidestStoredWidth = 4000;
+
+// Rows are as tall as the font needs, descent included, with a margin above and below and the
+// grid line under the row; the cell is drawn above that line, so the line never covers the
+// bottom of an underscore or a "g".
+class PaneRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        const int needed = option.fontMetrics.height() + 2 * kTextMargin + kGridLine;
+        size.setHeight(std::max(size.height() + kGridLine, needed));
+        return size;
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem aboveGrid = option;
+        aboveGrid.rect.setBottom(option.rect.bottom() - kGridLine);
+        QStyledItemDelegate::paint(painter, aboveGrid, index);
+    }
+};
 
 // A fifth of the way from the background to the text: visible in light and dark themes.
 QColor gridColour(const QPalette& palette)
@@ -35,6 +71,7 @@ PaneView::PaneView(int tag, QWidget* parent)
       m_model(new PaneModel(tag == kRemotePaneTag ? 5 : 4, this))
 {
     setModel(m_model);
+    setItemDelegate(new PaneRowDelegate(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -43,7 +80,7 @@ PaneView::PaneView(int tag, QWidget* parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
-    setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::StrongFocus);
     setContextMenuPolicy(Qt::DefaultContextMenu);
     // The selection stays as visible as in the active pane when the focus moves away.
     QPalette keep = palette();
@@ -61,11 +98,16 @@ void PaneView::setUpColumns()
     top->setStretchLastSection(false);
     top->setSectionsMovable(false);
     top->setSectionsClickable(true);
-    top->setSortIndicatorShown(false);
+    top->setSortIndicatorShown(true);
     top->setSectionResizeMode(QHeaderView::Interactive);
     const int* widths = m_tag == kRemotePaneTag ? kRemoteWidths : kLocalWidths;
     for (int column = 0; column < m_model->columnCount(); ++column)
         setColumnWidth(column, widths[column]);
+    m_chosenWidths.assign(widths, widths + m_model->columnCount());
+    connect(top, &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (!m_fitting && column >= 0 && column < static_cast<int>(m_chosenWidths.size()))
+            m_chosenWidths[static_cast<std::size_t>(column)] = width;
+    });
     connect(top, &QHeaderView::sectionClicked, this, &PaneView::onHeaderClicked);
     connect(m_model, &PaneModel::nameEdited, this,
             [this](int row, const QString& text) { m_pendingEdit = {row, text}; });
@@ -79,6 +121,64 @@ void PaneView::clearRows()
 void PaneView::setRows(std::vector<PaneRow> rows)
 {
     m_model->setRows(std::move(rows));
+    fitColumnsToTexts();
+}
+
+void PaneView::fitColumnsToTexts()
+{
+    if (m_model->rows().empty())
+        return;
+    m_fitting = true;
+    const auto fitted = qScopeGuard([this] { m_fitting = false; });
+    // The margins the style keeps on both sides of a cell's text, and the grid line.
+    const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1)
+                        + kGridLine + kTextMargin;
+    widenColumn(kSizeColumn, longestSizeWidth() + margins);
+    // One very long name must not push the other columns out of sight.
+    const int cap = fontMetrics().averageCharWidth() * kNameColumnCapCharacters;
+    widenColumn(kNameColumn, std::min(longestNameWidth() + margins, cap));
+}
+
+void PaneView::widenColumn(int column, int width)
+{
+    if (columnWidth(column) < width)
+        setColumnWidth(column, width);
+}
+
+int PaneView::longestSizeWidth() const
+{
+    const std::vector<PaneRow>& rows = m_model->rows();
+    const auto longest = std::max_element(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+        return a.sizeText.size() < b.sizeText.size();
+    });
+    return longest == rows.end() ? 0 : fontMetrics().horizontalAdvance(QString::fromStdString(longest->sizeText));
+}
+
+// Only the longest few names are measured, so 100,000 rows still list at once.
+int PaneView::longestNameWidth() const
+{
+    std::vector<const std::string*> names;
+    names.reserve(m_model->rows().size());
+    for (const PaneRow& listed : m_model->rows())
+        names.push_back(&listed.name);
+    const std::size_t measured = std::min<std::size_t>(names.size(), kNamesMeasured);
+    std::partial_sort(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(measured), names.end(),
+                      [](const std::string* a, const std::string* b) { return a->size() > b->size(); });
+    int widest = 0;
+    for (std::size_t i = 0; i < measured; ++i)
+        widest = std::max(widest, fontMetrics().horizontalAdvance(nameText(*names[i])));
+    return widest;
+}
+
+void PaneView::setColumnWidths(const std::vector<int>& widths)
+{
+    if (static_cast<int>(widths.size()) != m_model->columnCount())
+        return;
+    for (const int width : widths)
+        if (width < kSmallestStoredWidth || width > kWidestStoredWidth)
+            return;
+    for (int column = 0; column < m_model->columnCount(); ++column)
+        setColumnWidth(column, widths[static_cast<std::size_t>(column)]);
 }
 
 std::vector<int> PaneView::selectedRowIndexes() const
@@ -133,6 +233,7 @@ void PaneView::sortRows()
     if (pane < 0 || pane > 1)
         return;
     m_model->sortRows(SortColumn[pane], SortAscending[pane] != 0);
+    showSortIndicator();
 }
 
 void PaneView::sortIfSorted()
@@ -140,6 +241,19 @@ void PaneView::sortIfSorted()
     const int pane = m_tag - 1;
     if (pane >= 0 && pane <= 1 && SortColumn[pane] >= 0)
         sortRows();
+    else
+        showSortIndicator();
+}
+
+void PaneView::showSortIndicator()
+{
+    const int pane = m_tag - 1;
+    if (pane < 0 || pane > 1)
+        return;
+    const bool sorted = SortColumn[pane] >= 0 && SortColumn[pane] < m_model->columnCount();
+    header()->setSortIndicatorShown(sorted);
+    header()->setSortIndicator(sorted ? SortColumn[pane] : -1,
+                               SortAscending[pane] != 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void PaneView::editName(int index)
@@ -158,9 +272,58 @@ void PaneView::onHeaderClicked(int column)
     emit columnClicked(column);
 }
 
+void PaneView::keyPressEvent(QKeyEvent* event)
+{
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && state() != EditingState) {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            event->accept();
+            emit paneDoubleClicked();
+            return;
+        case Qt::Key_Backspace:
+            event->accept();
+            emit paneKeyCommand(PaneKey::Up);
+            return;
+        case Qt::Key_Delete:
+            event->accept();
+            emit paneKeyCommand(PaneKey::Delete);
+            return;
+        case Qt::Key_F5:
+            event->accept();
+            emit paneKeyCommand(PaneKey::Refresh);
+            return;
+        default:
+            break;
+        }
+    }
+    // Arrow keys, Ctrl+A and the like: a selection moved by the keyboard switches the commands
+    // as a click does.
+    const QItemSelection before = selectionModel()->selection();
+    QTreeView::keyPressEvent(event);
+    if (selectionModel()->selection() != before)
+        emit paneClicked();
+}
+
+void PaneView::mousePressEvent(QMouseEvent* event)
+{
+    const QModelIndex at = indexAt(event->position().toPoint());
+    m_pressInsideSelection = event->button() == Qt::LeftButton
+                             && event->modifiers() == Qt::NoModifier && at.isValid()
+                             && selectionModel()->isRowSelected(at.row(), {})
+                             && selectedCount() > 1;
+    QTreeView::mousePressEvent(event);
+}
+
 void PaneView::mouseReleaseEvent(QMouseEvent* event)
 {
     QTreeView::mouseReleaseEvent(event);
+    if (std::exchange(m_pressInsideSelection, false)) {
+        const QModelIndex at = indexAt(event->position().toPoint());
+        if (at.isValid())
+            selectRow(at.row(), false);
+    }
     if (event->button() == Qt::LeftButton)
         emit paneClicked();
 }
@@ -186,7 +349,8 @@ bool PaneView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event
 {
     // Only the Name is editable; a key press on another cell of the row edits the Name.
     const QModelIndex name = index.isValid() ? index.siblingAtColumn(kNameColumn) : index;
-    if (trigger == QAbstractItemView::SelectedClicked && index.column() != kNameColumn)
+    if (trigger == QAbstractItemView::SelectedClicked
+        && (index.column() != kNameColumn || m_pressInsideSelection))
         return false;
     const bool started = QTreeView::edit(name, trigger, event);
     if (started && state() == QAbstractItemView::EditingState)

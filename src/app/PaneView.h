@@ -1,5 +1,5 @@
 // A file pane: a report list over PaneModel with whole-row multi-selection, grid lines,
-// names editable in place and the column-click sort of its pane tag.
+// names editable in place, the column-click sort of its pane tag and the file-manager keys.
 #pragma once
 
 #include "app/PaneModel.h"
@@ -42,8 +42,17 @@ public:
     void selectRow(int index, bool add = true);
 
     // Sorts by the pane's sort state; sortIfSorted only when SortColumn is not negative.
+    // Both also show the sort state in the header.
     void sortRows();
     void sortIfSorted();
+    // The header's indicator shows SortColumn and SortAscending (none for a negative column).
+    void showSortIndicator();
+
+    // The column widths the user chose (or the designed ones), for the settings store: the
+    // widening for long texts listed is not kept from run to run.
+    std::vector<int> columnWidths() const { return m_chosenWidths; }
+    // Takes stored widths; a list of the wrong length, or a width out of reason, is ignored.
+    void setColumnWidths(const std::vector<int>& widths);
 
     // The menu shown on a right click (after the click has selected); the window prepares it
     // from QMenu::aboutToShow.
@@ -53,11 +62,18 @@ public:
     // Starts editing the Name of row `index` in place.
     void editName(int index);
 
+    // The keys a file manager's list answers, each handed to the window as a command.
+    enum class PaneKey { Up, Delete, Refresh };
+    Q_ENUM(PaneKey)
+
 signals:
-    // A left click anywhere in the pane, after the selection has followed it.
+    // A left click anywhere in the pane, or a key that moved the selection, after the
+    // selection has followed it.
     void paneClicked();
-    // A double click anywhere in the pane.
+    // A double click anywhere in the pane, or Enter.
     void paneDoubleClicked();
+    // Backspace, Delete or F5 in the pane.
+    void paneKeyCommand(PaneView::PaneKey key);
     // A click on a column header, after the pane has been sorted by it.
     void columnClicked(int column);
     // In-place editing of the Name of `row` started.
@@ -68,6 +84,8 @@ signals:
     void nameEdited(int row, const QString& text);
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -79,6 +97,11 @@ protected:
 private:
     void setUpColumns();
     void onHeaderClicked(int column);
+    // Widens the Size and Name columns (a name up to a cap) for the longest texts listed.
+    void fitColumnsToTexts();
+    void widenColumn(int column, int width);
+    int longestSizeWidth() const;
+    int longestNameWidth() const;
 
     struct PendingEdit {
         int row = -1;
@@ -90,4 +113,10 @@ private:
     QMenu* m_popupMenu = nullptr;
     // The edit the model was handed, reported once the editor has closed.
     PendingEdit m_pendingEdit;
+    // The press fell on a row of a selection of several rows: the release selects that row
+    // alone and does not start a rename.
+    bool m_pressInsideSelection = false;
+    std::vector<int> m_chosenWidths;
+    // The pane itself is widening columns for the texts listed.
+    bool m_fitting = false;
 };

@@ -3,7 +3,28 @@
 
 #include "app/ErrorReport.h"
 
-TarnApplication::TarnApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+#include <QImageReader>
+
+namespace {
+
+const int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+} // namespace
+
+QIcon programIcon()
+{
+    QIcon icon;
+    for (const int size : kIconSizes)
+        icon.addFile(QStringLiteral(":/icons/tarn-%1.png").arg(size), QSize(size, size));
+    if (QImageReader::supportedImageFormats().contains("svg"))
+        icon.addFile(QStringLiteral(":/icons/tarn.svg"));
+    return icon;
+}
+
+TarnApplication::TarnApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setWindowIcon(programIcon());
+}
 
 bool TarnApplication::notify(QObject* receiver, QEvent* event)
 {

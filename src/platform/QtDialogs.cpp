@@ -4,10 +4,40 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace {
+
+// An input box is wide enough for its title (with room for the title bar's buttons) and for a
+// long file name.
+constexpr int kNameCharacters = 48;
+constexpr int kTitleBarRoom = 120;
+// A message box keeps its lines whole up to this share of the screen's width.
+constexpr double kWidestBoxShare = 0.8;
+
+int widestLine(const QString& text, const QFontMetrics& metrics)
+{
+    int widest = 0;
+    for (const QString& line : text.split(u'\n'))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    return widest;
+}
+
+// A box wraps its text at a width of its own choosing, which leaves the last word of a long
+// line alone on the next; widened to the longest line, every line stays whole.
+void keepLinesWhole(QMessageBox& box, const QString& text)
+{
+    const QScreen* screen = box.screen() ? box.screen() : QApplication::primaryScreen();
+    const int limit = screen ? static_cast<int>(screen->availableGeometry().width() * kWidestBoxShare)
+                             : 1000;
+    const int width = std::min(widestLine(text, box.fontMetrics()) + 2, limit);
+    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: %1px; }").arg(width));
+}
 
 std::unique_ptr<Dialogs>& installedDialogs()
 {
@@ -117,6 +147,7 @@ MsgButton QtDialogs::messageBox(const QString& text, MsgIcon icon,
                     QMessageBox::NoButton, QApplication::activeWindow());
     // The texts quote file and site names, which may look like markup: show them as written.
     box.setTextFormat(Qt::PlainText);
+    keepLinesWhole(box, shown);
     for (const MsgButton button : buttons)
         box.addButton(toStandard(button));
     if (!buttons.empty())
@@ -130,12 +161,19 @@ MsgButton QtDialogs::messageBox(const QString& text, MsgIcon icon,
 
 bool QtDialogs::inputQuery(const QString& caption, const QString& prompt, QString& value)
 {
-    bool accepted = false;
-    const QString text = QInputDialog::getText(QApplication::activeWindow(), caption, prompt,
-                                               QLineEdit::Normal, value, &accepted);
-    if (accepted)
-        value = text;
-    return accepted;
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(value);
+    const QFontMetrics metrics(dialog.font());
+    const int width = std::max({dialog.sizeHint().width(),
+                                metrics.horizontalAdvance(caption) + kTitleBarRoom,
+                                metrics.averageCharWidth() * kNameCharacters});
+    dialog.resize(width, dialog.sizeHint().height());
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    value = dialog.textValue();
+    return true;
 }
 
 QString QtDialogs::inputBox(const QString& caption, const QString& prompt,

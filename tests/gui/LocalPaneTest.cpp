@@ -8,6 +8,7 @@
 #include "support/FtpServerProcess.h"
 
 #include <QAction>
+#include <QDir>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -143,17 +144,26 @@ TEST_F(LocalPaneTest, ListsEntriesWithSizeTextsNewestFirstAndCountsThem)
     EXPECT_TRUE(m_dialogs->boxes.empty());
 }
 
-TEST_F(LocalPaneTest, WithoutSitesThePaneStaysEmptyAndSilent)
+// Without a site the pane has no folder of its own: it shows the home folder, and a new
+// directory is made there, never at the file-system root.
+TEST_F(LocalPaneTest, WithoutAFolderThePaneListsTheHomeFolderAndActsThere)
 {
-    makeFile("a.txt", 1);
-    list(base());
-    ASSERT_EQ(pane().rowCount(), 1);
-    m_form->setStatusPanel(2, QStringLiteral("before"));
+    const fs::path home = QDir::homePath().toStdString();
+    fs::create_directories(home / "in-home");
+    SiteList.clear();
     SiteCount = 0;
-    m_form->ListLocalDirectory();
-    EXPECT_EQ(pane().rowCount(), 0);
-    EXPECT_EQ(m_form->statusPanel(2), QStringLiteral("before"));
+    list("");
+    EXPECT_EQ(m_form->localDirectory(), home.string() + "/");
+    EXPECT_GE(pane().findRow("in-home"), 0);
+    EXPECT_EQ(m_form->statusPanel(2),
+              QStringLiteral("Local entries=") + QString::number(pane().rowCount()));
+    m_dialogs->answerText(QStringLiteral("made-by-test"));
+    m_form->acLocalMakeDir->trigger();
+    EXPECT_TRUE(fs::is_directory(home / "made-by-test"));
+    EXPECT_FALSE(fs::exists("/made-by-test"));
     EXPECT_TRUE(m_dialogs->boxes.empty());
+    fs::remove(home / "made-by-test");
+    fs::remove(home / "in-home");
 }
 
 TEST_F(LocalPaneTest, MissingDirectoryAsksToCorrectTheSite)

@@ -3,7 +3,9 @@
 #include "app/PaneSort.h"
 #include "app/PaneView.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QStyle>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
@@ -71,7 +73,7 @@ TEST(PaneViewColumns, LocalAndRemotePanesHaveTheirCaptionsAndWidths)
     }
     EXPECT_EQ(local.selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(local.selectionBehavior(), QAbstractItemView::SelectRows);
-    EXPECT_FALSE(local.focusPolicy() & Qt::TabFocus) << "the pane is not a tab stop";
+    EXPECT_TRUE(local.focusPolicy() & Qt::TabFocus) << "Tab reaches the pane";
 }
 
 TEST_F(PaneViewTest, ClicksSelectWholeRowsAndAreReported)
@@ -152,6 +154,136 @@ TEST_F(PaneViewTest, EscapeCancelsAnEditWithoutReportingIt)
     QTest::keyClick(editor, Qt::Key_Escape);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !editor || !editor->isVisible(); }, 2000));
     EXPECT_EQ(edited.count(), 0);
+}
+
+// Rows are tall enough for the font's whole height (descent included) and the grid line under
+// them, for a normal and a doubled font; the same test runs again at a scale factor of 2.
+TEST(PaneViewRows, EveryRowHoldsTheFontsFullHeightAndTheGridLine)
+{
+    for (const double factor : {1.0, 2.0}) {
+        PaneView view(kRemotePaneTag);
+        QFont font = view.font();
+        font.setPointSizeF(font.pointSizeF() * factor);
+        view.setFont(font);
+        view.resize(600, 300);
+        view.setRows({row("three_g.img", 1), row("_x.txt", 2), row("big5g.iso", 3)});
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        const QFontMetrics metrics(view.font());
+        for (int r = 0; r < view.rowCount(); ++r) {
+            const QRect cell = view.visualRect(view.model()->index(r, kNameColumn));
+            EXPECT_GE(cell.height(), metrics.height() + 1)
+                << "factor " << factor << " row " << r << ": ascent " << metrics.ascent()
+                << " descent " << metrics.descent();
+        }
+    }
+}
+
+TEST(PaneViewRows, TheSizeColumnFitsTheLongestSizeListed)
+{
+    PaneView view(kRemotePaneTag);
+    PaneRow big = row("twelve.raw", std::int64_t{12} * 1024 * 1024 * 1024);
+    big.sizeText = "12,582,912k";
+    view.setRows({row("small", 1), big});
+    const int margins = 2 * (view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1);
+    EXPECT_GE(view.columnWidth(kSizeColumn),
+              view.fontMetrics().horizontalAdvance(QStringLiteral("12,582,912k")) + margins + 1);
+    EXPECT_EQ(view.columnWidths()[kSizeColumn], 70) << "the widening is not kept as the user's width";
+    view.setColumnWidth(kSizeColumn, 150);
+    EXPECT_EQ(view.columnWidths()[kSizeColumn], 150);
+}
+
+TEST(PaneViewRows, TheNameColumnWidensForLongNamesUpToACap)
+{
+    PaneView view(kRemotePaneTag);
+    const std::string name = "quarterly_report_2026.pdf";
+    view.setRows({row("a", 1), row(name, 2)});
+    EXPECT_GE(view.columnWidth(kNameColumn),
+              view.fontMetrics().horizontalAdvance(QString::fromStdString(name)));
+    view.setRows({row(std::string(500, 'w'), 3)});
+    EXPECT_LT(view.columnWidth(kNameColumn), view.fontMetrics().averageCharWidth() * 60)
+        << "one very long name does not take the whole pane";
+}
+
+TEST_F(PaneViewTest, TheHeaderShowsTheSortColumnAndDirection)
+{
+    QHeaderView* header = m_view.header();
+    m_view.sortRows();
+    EXPECT_TRUE(header->isSortIndicatorShown());
+    EXPECT_EQ(header->sortIndicatorSection(), kModifiedColumn);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    const QPoint nameHeader(header->sectionViewportPosition(kNameColumn) + 10, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, nameHeader);
+    EXPECT_EQ(header->sortIndicatorSection(), kNameColumn);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, nameHeader);
+    EXPECT_EQ(header->sortIndicatorSection(), kNameColumn);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    SortColumn[0] = -1;
+    m_view.sortIfSorted();
+    EXPECT_FALSE(header->isSortIndicatorShown()) << "unsorted rows show no indicator";
+}
+
+TEST_F(PaneViewTest, AClickInsideASelectionSelectsThatRowAloneAndDoesNotRename)
+{
+    m_view.setFocus();
+    for (int r = 0; r < 3; ++r)
+        m_view.selectRow(r);
+    QSignalSpy begun(&m_view, &PaneView::editBegun);
+    QTest::mouseClick(m_view.viewport(), Qt::LeftButton, {}, centreOf(1));
+    EXPECT_EQ(m_view.selectedRowIndexes(), std::vector<int>{1});
+    // A rename would start after the double-click interval: wait past it for one.
+    EXPECT_FALSE(QTest::qWaitFor([&] { return begun.count() > 0; },
+                                 QApplication::doubleClickInterval() + 200));
+    EXPECT_EQ(m_view.viewport()->findChild<QLineEdit*>(), nullptr);
+}
+
+struct PaneKeyCase {
+    Qt::Key key;
+    PaneView::PaneKey command;
+};
+
+TEST_F(PaneViewTest, FileManagerKeysAreHandedToTheWindow)
+{
+    m_view.setFocus();
+    m_view.selectRow(1, false);
+    qRegisterMetaType<PaneView::PaneKey>();
+    QSignalSpy commands(&m_view, &PaneView::paneKeyCommand);
+    const PaneKeyCase cases[] = {{Qt::Key_Backspace, PaneView::PaneKey::Up},
+                                 {Qt::Key_Delete, PaneView::PaneKey::Delete},
+                                 {Qt::Key_F5, PaneView::PaneKey::Refresh}};
+    for (const PaneKeyCase& keyCase : cases) {
+        commands.clear();
+        QTest::keyClick(m_view.viewport(), keyCase.key);
+        ASSERT_EQ(commands.count(), 1) << keyCase.key;
+        EXPECT_EQ(commands.at(0).at(0).value<PaneView::PaneKey>(), keyCase.command);
+    }
+    QSignalSpy opened(&m_view, &PaneView::paneDoubleClicked);
+    QTest::keyClick(m_view.viewport(), Qt::Key_Return);
+    QTest::keyClick(m_view.viewport(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(opened.count(), 2);
+}
+
+TEST_F(PaneViewTest, KeysThatMoveTheSelectionAreReportedLikeClicks)
+{
+    m_view.setFocus();
+    m_view.selectRow(0, false);
+    QSignalSpy clicks(&m_view, &PaneView::paneClicked);
+    QTest::keyClick(m_view.viewport(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(m_view.selectedCount(), 4);
+    QTest::keyClick(m_view.viewport(), Qt::Key_Down);
+    EXPECT_EQ(m_view.selectedCount(), 1);
+    EXPECT_EQ(clicks.count(), 2);
+}
+
+TEST(PaneViewColumns, StoredWidthsAreTakenOnlyWhenTheyFitThePane)
+{
+    PaneView view(kLocalPaneTag);
+    view.setColumnWidths({200, 90, 120, 70});
+    EXPECT_EQ(view.columnWidths(), (std::vector<int>{200, 90, 120, 70}));
+    view.setColumnWidths({10, 10});
+    view.setColumnWidths({200, -5, 120, 70});
+    EXPECT_EQ(view.columnWidths(), (std::vector<int>{200, 90, 120, 70}));
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -95,6 +96,59 @@ TEST(QtDialogsBox, NamesThatLookLikeMarkupAreShownAsWritten)
               MsgButton::Yes);
     EXPECT_EQ(shown.text, question);
     EXPECT_TRUE(shown.shownAsPlainText);
+}
+
+} // namespace
+
+namespace {
+
+// The usage text's long lines stay whole: no line of it is wrapped in the box.
+TEST(QtDialogsBox, LongLinesAreNotWrapped)
+{
+    const QString text = QStringLiteral(
+        "Invalid Command Line.\n"
+        " Uploadlist = path/name of a text file containing list of files to upload to\n"
+        " The specified files are uploaded to the FTP site, the program stays connected");
+    int labelWidth = 0;
+    int widest = 0;
+    whenBoxOpens([&](QMessageBox& box) {
+        const auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        if (label) {
+            labelWidth = label->width();
+            for (const QString& line : text.split(u'\n'))
+                widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+        }
+        box.button(QMessageBox::Abort)->click();
+    });
+    QtDialogs().messageBox(text, MsgIcon::Error, {MsgButton::Abort});
+    EXPECT_GE(labelWidth, widest);
+}
+
+// The make-directory and rename boxes are wide enough for their title and a long name.
+TEST(QtDialogsInput, TheBoxIsWideEnoughForItsTitleAndALongName)
+{
+    const QString title = QStringLiteral("Specify name of new local directory");
+    int width = 0;
+    int needed = 0;
+    auto* poll = new QTimer;
+    const QDeadlineTimer deadline(3000);
+    QObject::connect(poll, &QTimer::timeout, [&, poll, deadline] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog && !deadline.hasExpired())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        if (!dialog)
+            return;
+        width = dialog->width();
+        needed = std::max(dialog->fontMetrics().horizontalAdvance(title),
+                          dialog->fontMetrics().horizontalAdvance(QString(40, u'n')));
+        dialog->reject();
+    });
+    poll->start(5);
+    QString value;
+    EXPECT_FALSE(QtDialogs().inputQuery(title, QStringLiteral("Name"), value));
+    EXPECT_GT(width, needed);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// Entry of the window tests: an offscreen application whose settings live in a temporary
-// folder, so no test reads or writes the user's own settings.
+// Entry of the window tests: an offscreen application whose settings and home live in
+// temporary folders, so no test reads or writes the user's own files.
 #include "support/FtpServerProcess.h"
 
 #include <QApplication>
@@ -15,6 +15,9 @@ int main(int argc, char* argv[])
     // The help viewer keeps its working copy of the help collection in the cache folder.
     TempDir cacheHome("tarn-gui-cache");
     setenv("XDG_CACHE_HOME", cacheHome.path().c_str(), 1);
+    // Without a site the local pane lists the home folder: a small one of the tests' own.
+    TempDir home("tarn-gui-home");
+    setenv("HOME", home.path().c_str(), 1);
     QApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
