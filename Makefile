@@ -1,9 +1,9 @@
 # Everyday commands: make test, make run, make demo, make bench-transfer, make bench-listing,
-# make bench-trace, make bench-window.
+# make bench-trace, make bench-window, make bench-close.
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: deps configure build test run demo bench-transfer bench-listing bench-trace bench-window clean \
+.PHONY: deps configure build test run demo bench-transfer bench-listing bench-trace bench-window bench-close clean \
 	install package
 
 deps:
@@ -47,6 +47,9 @@ bench-trace: build
 
 bench-window: build
 	@$(BUILD)/bench/bench_window
+
+bench-close: build
+	@$(BUILD)/bench/bench_close
 
 clean:
 	@rm -rf $(BUILD)

