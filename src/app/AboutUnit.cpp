@@ -27,17 +27,17 @@ QLabel* makeLabel(QWidget* parent, const char* name, int left, int top, int pixe
     return label;
 }
 
-// The caption must fit the fixed button: the font shrinks until it does.
-void fitCaption(QPushButton* button)
+// The items have fixed places but the fonts at hand vary in width: a text's font shrinks from
+// `pixels` until the text fits `width`.
+void shrinkToFit(QWidget* widget, const QString& text, int width, int pixels)
 {
-    constexpr int kMargin = 12;
-    QFont font = button->font();
-    for (int pixels = 12; pixels > 8; --pixels) {
+    QFont font = widget->font();
+    for (; pixels > 8; --pixels) {
         font.setPixelSize(pixels);
-        if (QFontMetrics(font).horizontalAdvance(button->text()) + kMargin <= button->width())
+        if (QFontMetrics(font).horizontalAdvance(text) <= width)
             break;
     }
-    button->setFont(font);
+    widget->setFont(font);
 }
 
 } // namespace
@@ -75,6 +75,8 @@ void TAboutForm::buildLayout()
     Label1 = makeLabel(this, "Label1", 16, 16, 27, true);
     Label1->setFont([&] { QFont font = Label1->font(); font.setFamily(QStringLiteral("Arial")); return font; }());
     Label1->setText(QStringLiteral("File Transfer Program"));
+    // The title ends before the picture, however wide the bold face is.
+    shrinkToFit(Label1, Label1->text(), Image1->x() - Label1->x() - 4, 27);
     lAbout1 = makeLabel(this, "lAbout1", 20, 52, 13, true);
     lAbout1->setText(QStringLiteral(".. by Kal Mor Software.  Known as Tarn."));
     lAbout2 = makeLabel(this, "lAbout2", 16, 84, 11, false);
@@ -89,7 +91,8 @@ void TAboutForm::buildLayout()
     palette.setColor(QPalette::ButtonText, Qt::blue);
     VisitWeb->setPalette(palette);
     VisitWeb->setAutoDefault(false);
-    fitCaption(VisitWeb);
+    constexpr int kButtonMargin = 12;
+    shrinkToFit(VisitWeb, VisitWeb->text(), VisitWeb->width() - kButtonMargin, 12);
 }
 
 // Runs once, when the box is created; showing the box again changes nothing.

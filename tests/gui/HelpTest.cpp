@@ -346,12 +346,14 @@ TEST_F(HelpFixture, PagesShowTheirPicturesAndStyleSheet)
     EXPECT_TRUE(style.contains(QStringLiteral("h1")));
 }
 
-TEST_F(AboutFixture, TheWebButtonCaptionFitsTheButton)
+TEST_F(AboutFixture, TheWebButtonCaptionAndTheTitleFitTheirPlaces)
 {
     TAboutForm* box = openAbout();
     ASSERT_NE(box, nullptr);
     const QFontMetrics metrics(box->VisitWeb->font());
     EXPECT_LT(metrics.horizontalAdvance(box->VisitWeb->text()), box->VisitWeb->width());
+    const QFontMetrics title(box->Label1->font());
+    EXPECT_LT(box->Label1->x() + title.horizontalAdvance(box->Label1->text()), box->Image1->x());
 }
 
 TEST_F(HelpFixture, TheHookHandlesEveryKindOfRequestItself)
