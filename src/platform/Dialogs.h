@@ -26,9 +26,14 @@ public:
 
     // Input query: answers true on OK with `value` changed, false on Cancel (value unchanged).
     virtual bool inputQuery(const QString& caption, const QString& prompt, QString& value) = 0;
-    // Input box: answers the text on OK, `defaultValue` on Cancel.
+    // Input box: answers the text on OK, `defaultValue` on Cancel; by default the input query.
     virtual QString inputBox(const QString& caption, const QString& prompt,
-                             const QString& defaultValue) = 0;
+                             const QString& defaultValue)
+    {
+        QString value = defaultValue;
+        inputQuery(caption, prompt, value);
+        return value;
+    }
 
     // File dialogs: true with `fileName` set when the user chose a file. `filter` is a Qt
     // filter ("All files (*)"); `fileName` comes in as the proposed name.
@@ -70,8 +75,6 @@ public:
     MsgButton messageBox(const QString& text, MsgIcon icon,
                          const std::vector<MsgButton>& buttons) override;
     bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
-    QString inputBox(const QString& caption, const QString& prompt,
-                     const QString& defaultValue) override;
     bool openFileName(const QString& title, const QString& filter, QString& fileName) override;
     bool saveFileName(const QString& title, const QString& filter, QString& fileName) override;
     bool chooseFolder(const QString& caption, QString& folder) override;

@@ -176,14 +176,6 @@ bool QtDialogs::inputQuery(const QString& caption, const QString& prompt, QStrin
     return true;
 }
 
-QString QtDialogs::inputBox(const QString& caption, const QString& prompt,
-                            const QString& defaultValue)
-{
-    QString value = defaultValue;
-    inputQuery(caption, prompt, value);
-    return value;
-}
-
 bool QtDialogs::openFileName(const QString& title, const QString& filter, QString& fileName)
 {
     const QString chosen =

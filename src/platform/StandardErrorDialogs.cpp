@@ -27,14 +27,6 @@ bool StandardErrorDialogs::inputQuery(const QString& caption, const QString& pro
     return false;
 }
 
-QString StandardErrorDialogs::inputBox(const QString& caption, const QString& prompt,
-                                       const QString& defaultValue)
-{
-    QString value = defaultValue;
-    inputQuery(caption, prompt, value);
-    return value;
-}
-
 bool StandardErrorDialogs::openFileName(const QString& title, const QString&, QString&)
 {
     writeLine(title + QStringLiteral(" (no file chosen without a window)"));

@@ -14,8 +14,6 @@ public:
     MsgButton messageBox(const QString& text, MsgIcon icon,
                          const std::vector<MsgButton>& buttons) override;
     bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
-    QString inputBox(const QString& caption, const QString& prompt,
-                     const QString& defaultValue) override;
     bool openFileName(const QString& title, const QString& filter, QString& fileName) override;
     bool saveFileName(const QString& title, const QString& filter, QString& fileName) override;
     bool chooseFolder(const QString& caption, QString& folder) override;
