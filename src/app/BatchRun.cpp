@@ -70,8 +70,9 @@ void keepToolkitNotesOut(QtMsgType type, const QMessageLogContext&, const QStrin
 
 void prepareHeadlessPlatform()
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Nothing is ever shown, so no display is needed: a platform named for the desktop
+    // (wayland, xcb) would only fail under cron.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(keepToolkitNotesOut);
 }
 

@@ -6,8 +6,8 @@
 
 #include <ostream>
 
-// Before the application object exists: with no platform chosen, take the one that needs no
-// display, so the run works from cron with no X server.
+// Before the application object exists: take the platform that needs no display, whatever
+// the environment names, so the run works from cron with no X server.
 void prepareHeadlessPlatform();
 
 // Carries out the list at `listPath`; answers the exit status (see ProgramOptions.h). Needs
