@@ -22,15 +22,7 @@ protected:
     // goes to a folder of the test's own.
     void startWithSite(const std::string& host, const std::string& remoteDir = "", bool passive = true)
     {
-        TSiteRecord site;
-        site.Name = "srv";
-        site.Host = host;
-        site.User = FtpServerProcess::kUser;
-        site.Pass = EncodePassword(FtpServerProcess::kPassword);
-        site.RDir = remoteDir;
-        site.LDir = localFolder();
-        site.Passive = passive;
-        SiteList = {site};
+        SiteList = {serverSite("srv", host, remoteDir, passive)};
         SiteCount = 1;
         CurrentSite = 0;
         SaveSiteList();
@@ -38,6 +30,21 @@ protected:
         window->TempFolderPath = logDir.path().string() + "/";
         show();
         window->IdFTP1->ReadTimeout = 10000;
+    }
+
+    // A site that logs in to a test server at `host`, with the test's local folder.
+    TSiteRecord serverSite(const std::string& name, const std::string& host,
+                           const std::string& remoteDir = "", bool passive = true) const
+    {
+        TSiteRecord site;
+        site.Name = name;
+        site.Host = host;
+        site.User = FtpServerProcess::kUser;
+        site.Pass = EncodePassword(FtpServerProcess::kPassword);
+        site.RDir = remoteDir;
+        site.LDir = localFolder();
+        site.Passive = passive;
+        return site;
     }
 
     FtpServerProcess& realServer()

@@ -3,13 +3,11 @@
 #include "ConnectedWindowSupport.h"
 
 #include "protocol/FtpScript.h"
+#include "support/LoopbackPorts.h"
 
 #include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 namespace {
 
@@ -17,20 +15,6 @@ const QString kStamp = QStringLiteral("\\d\\d:\\d\\d:\\d\\d \\d\\d/\\d\\d/\\d\\d
 const QString kConnectFailedBox = QStringLiteral(
     "Connection failed.  Check you are connected to the Internet\r"
     "(Details logged in FTP-log.txt in Windows Temporary Folder)");
-
-// A loopback port with nothing listening on it.
-int closedPort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
 
 class ConnectedWindow : public ConnectedWindowFixture {};
 
@@ -72,7 +56,7 @@ TEST_F(ConnectedWindow, ConnectTracesTheLoginAndListsTheServerSorted)
 
 TEST_F(ConnectedWindow, ARefusedConnectionIsReportedAndLoggedOncePerFailure)
 {
-    startWithSite("127.0.0.1:" + std::to_string(closedPort()));
+    startWithSite("127.0.0.1:" + std::to_string(closedLoopbackPort()));
     window->acConnect->trigger();
     window->acConnect->trigger();
     EXPECT_EQ(script->boxTexts(), (QStringList{kConnectFailedBox, kConnectFailedBox}));
@@ -94,7 +78,7 @@ TEST_F(ConnectedWindow, AFailureLogThatIsALinkIsRefusedAsAFileError)
     const auto victim = localDir.path() / "victim.txt";
     writeWholeFile(victim, "mine");
     std::filesystem::create_symlink(victim, logDir.path() / "FTP-log.txt");
-    startWithSite("127.0.0.1:" + std::to_string(closedPort()));
+    startWithSite("127.0.0.1:" + std::to_string(closedLoopbackPort()));
     window->acConnect->trigger();
     ASSERT_EQ(script->boxes.size(), 1u);
     EXPECT_TRUE(script->boxes[0].text.startsWith("Cannot write the failure log ")) << script->boxes[0].text.toStdString();

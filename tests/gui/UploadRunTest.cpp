@@ -4,47 +4,18 @@
 #include "ConnectedWindowSupport.h"
 
 #include "app/PaneSort.h"
+#include "support/LoopbackPorts.h"
 
 #include <QComboBox>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace {
-
-// A loopback port with nothing listening on it.
-std::uint16_t closedPort()
-{
-    UniqueFd fd(::socket(AF_INET, SOCK_STREAM, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return 0;
-    return ntohs(address.sin_port);
-}
 
 class UploadRunTest : public ConnectedWindowFixture {
 protected:
     // Site "A" on the first server's root, site "B" on the second server's folder "/in".
     void storeTwoSites(const std::string& hostA, const std::string& hostB)
     {
-        SiteList.clear();
-        for (const auto& [name, host, remoteDir] : {std::tuple{"A", hostA, std::string()},
-                                                    std::tuple{"B", hostB, std::string("/in")}}) {
-            TSiteRecord site;
-            site.Name = name;
-            site.Host = host;
-            site.User = FtpServerProcess::kUser;
-            site.Pass = EncodePassword(FtpServerProcess::kPassword);
-            site.RDir = remoteDir;
-            site.LDir = localFolder();
-            site.Passive = true;
-            SiteList.push_back(site);
-        }
+        SiteList = {serverSite("A", hostA), serverSite("B", hostB, "/in")};
         SiteCount = 2;
         CurrentSite = 0;
         SaveSiteList();
@@ -166,7 +137,7 @@ TEST_F(UploadRunTest, AnUnreachableSiteAbandonsTheRunAndLaterConnectionsListAndT
 {
     writePatternFile(localDir.path() / "one.bin", 1000, 1);
     writePatternFile(localDir.path() / "two.bin", 1000, 2);
-    storeTwoSites("127.0.0.1:" + std::to_string(closedPort()), hostOf(secondServer()));
+    storeTwoSites("127.0.0.1:" + std::to_string(closedLoopbackPort()), hostOf(secondServer()));
     runList({"SITE=B FILE=" + localPath("one.bin"), "SITE=A FILE=" + localPath("two.bin"),
              "SITE=B FILE=" + localPath("two.bin")});
 

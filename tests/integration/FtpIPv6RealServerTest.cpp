@@ -5,6 +5,7 @@
 #include "ftp/IdFTP.h"
 #include "net/IdIOHandlerSocket.h"
 #include "support/FtpServerProcess.h"
+#include "support/LoopbackPorts.h"
 
 #include <gtest/gtest.h>
 
@@ -20,20 +21,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// Whether this machine can listen on the IPv6 loopback at all.
-bool ipv6LoopbackAvailable()
-{
-    const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    address.sin6_addr = in6addr_loopback;
-    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-    ::close(fd);
-    return bound;
-}
 
 // A host name that resolves to ::1 and to nothing else, if the system knows one.
 std::optional<std::string> nameOfIPv6LoopbackOnly()

@@ -4,6 +4,7 @@
 #include "platform/Registry.h"
 #include "sites/SiteUnit.h"
 #include "support/FtpServerProcess.h"
+#include "support/LoopbackPorts.h"
 
 #include <gtest/gtest.h>
 
@@ -182,19 +183,6 @@ std::vector<std::string> environmentWithout(const std::vector<std::string>& remo
     return result;
 }
 
-std::uint16_t closedPort()
-{
-    UniqueFd fd(::socket(AF_INET, SOCK_STREAM, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return 0;
-    return ntohs(address.sin_port);
-}
-
 std::vector<std::string> lines(const std::string& text)
 {
     std::vector<std::string> result;
@@ -337,7 +325,7 @@ TEST_F(TarnProgramTest, BatchUploadsAGoodListWithNoDisplayAndLeavesTheSettingsAl
 TEST_F(TarnProgramTest, BatchFailuresEndWithTheirStatusAndOneLineOnStandardError)
 {
     FtpServerProcess serverA(rootA.path());
-    storeSites(host(serverA), "127.0.0.1:" + std::to_string(closedPort()));
+    storeSites(host(serverA), "127.0.0.1:" + std::to_string(closedLoopbackPort()));
     fs::create_directory(rootA.path() / "two.bin");   // the server refuses to store over a folder
     const std::string settingsBefore = readWholeFile(SettingsHome::settingsFile());
     struct Case {

@@ -11,21 +11,9 @@
 #include "net/IdException.h"
 #include "net/IdIOHandlerSocket.h"
 #include "net/IdSocketHandle.h"
+#include "support/LoopbackPorts.h"
 
 namespace {
-
-bool ipv6LoopbackAvailable()
-{
-    const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    address.sin6_addr = in6addr_loopback;
-    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-    ::close(fd);
-    return bound;
-}
 
 TEST(IPv6AddressText, FamilyFollowsTheText)
 {
