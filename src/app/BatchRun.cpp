@@ -27,21 +27,6 @@ int exitStatusOf(TFTPForm::UploadRunResult result)
     return kBatchUploadFailed;
 }
 
-// QUIT to the last site; the window's close path, which stores the settings, never runs.
-void endSessionQuietly(TFTPForm& window)
-{
-    try {
-        if (window.IdFTP1->IsConnected())
-            window.IdFTP1->CloseSession();
-    } catch (...) {
-        try {
-            if (window.IdFTP1->IsConnected())
-                window.IdFTP1->CloseConnection();
-        } catch (...) {
-        }
-    }
-}
-
 // Restores the program's exit hook when the run ends.
 class ExitHookScope {
 public:
@@ -96,7 +81,9 @@ int runBatch(const QString& listPath, std::ostream& progress, std::ostream& mess
     };
     int status = kBatchUploadFailed;
     runReportingErrors([&] { status = exitStatusOf(window.AutoUploadRun()); });
-    endSessionQuietly(window);
+    // QUIT to the last site; the window's close path, which stores the settings, never runs.
+    if (window.IdFTP1->IsConnected())
+        window.endSession(true);
     window.traceLineEcho = nullptr;
     return status;
 }

@@ -98,6 +98,9 @@ public:
     // Splits and checks one list line; a bad line is reported with UploadLineError.
     bool ParseUploadLine(const std::string& line, std::string& fileName, int& siteIndex);
     void UploadLineError(const std::string& line, const QString& reason);
+    // Aborts a running transfer, then ends the session; with `swallowErrors` a failure only
+    // drops the connection, otherwise it reaches the caller.
+    void endSession(bool swallowErrors);
     // Told every line AddTraceLine adds (the headless run prints them).
     std::function<void(const QString& text)> traceLineEcho;
 
@@ -372,9 +375,6 @@ private:
     void activateOnce();
     bool sessionConnected();
     void dropConnection();
-    // Aborts a running transfer, then ends the session; with `swallowErrors` a failure only
-    // drops the connection, otherwise it reaches the caller.
-    void endSession(bool swallowErrors);
     // Shows the site editor and, when a site was saved, refills the site box and local pane.
     void editSite(char editMode);
 

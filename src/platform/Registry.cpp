@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 #include <utility>
 
@@ -41,32 +42,31 @@ std::string toBytes(const QString& text)
 // (a stray continuation byte, a cut sequence, an overlong form, a surrogate, or past U+10FFFF).
 std::size_t validUtf8Length(std::string_view bytes, std::size_t i)
 {
+    // For each sequence length: the lead byte's mask and marker, and the smallest code point
+    // that needs that length.
+    struct Form {
+        unsigned char mask;
+        unsigned char marker;
+        char32_t smallest;
+    };
+    constexpr Form kForms[] = {{0x80, 0x00, 0}, {0xE0, 0xC0, 0x80}, {0xF0, 0xE0, 0x800}, {0xF8, 0xF0, 0x10000}};
     const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
-    const unsigned char lead = at(i);
-    if (lead < 0x80)
-        return 1;
-    std::size_t length = 0;
-    char32_t code = 0;
-    char32_t smallest = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, code = lead & 0x1F, smallest = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, code = lead & 0x0F, smallest = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, code = lead & 0x07, smallest = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + length > bytes.size())
-        return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((at(i + k) & 0xC0) != 0x80)
+    for (std::size_t length = 1; length <= std::size(kForms); ++length) {
+        const Form& form = kForms[length - 1];
+        if ((at(i) & form.mask) != form.marker)
+            continue;
+        if (i + length > bytes.size())
             return 0;
-        code = (code << 6) | (at(i + k) & 0x3F);
+        char32_t code = at(i) & static_cast<unsigned char>(~form.mask);
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((at(i + k) & 0xC0) != 0x80)
+                return 0;
+            code = (code << 6) | (at(i + k) & 0x3F);
+        }
+        const bool valid = code >= form.smallest && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        return valid ? length : 0;
     }
-    if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return 0;
-    return length;
+    return 0;
 }
 
 bool isValidUtf8(std::string_view bytes)
