@@ -89,7 +89,8 @@ TIdFileStream::~TIdFileStream()
 
 void TIdFileStream::fail(const char* what) const
 {
-    throw EIdException(std::string(what) + " \"" + m_path + "\". " + std::strerror(errno));
+    const int error = errno;
+    throw EIdFileError(std::string(what) + " \"" + m_path + "\". " + std::strerror(error), error);
 }
 
 void TIdFileStream::requireOpen() const

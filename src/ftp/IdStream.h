@@ -6,6 +6,21 @@
 #include <memory>
 #include <string>
 
+#include "net/IdException.h"
+
+// A local file that could not be opened, read or written. It keeps the system's error number
+// so a caller can tell a full disk from a missing permission; the failure log still names it
+// EIdException, as before the number was kept.
+class EIdFileError : public EIdException {
+public:
+    EIdFileError(const std::string& message, int systemError)
+        : EIdException(message), m_systemError(systemError) {}
+    int SystemError() const { return m_systemError; }
+
+private:
+    int m_systemError;
+};
+
 class TIdStream {
 public:
     virtual ~TIdStream() = default;
@@ -40,7 +55,7 @@ private:
 };
 
 // A local file, read ahead and written behind in blocks so that small transfer chunks do not
-// each cost a system call. Errors raise EIdException with the file name and the system's text.
+// each cost a system call. Errors raise EIdFileError with the file name and the system's text.
 class TIdFileStream : public TIdStream {
 public:
     enum class Mode {
