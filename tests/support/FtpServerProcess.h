@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TempDir {
 public:
@@ -26,9 +27,11 @@ public:
     static constexpr const char* kUser = "tarn";
     static constexpr const char* kPassword = "secret";
 
-    // Starts the server serving `root` on the loopback address (127.0.0.1 or ::1); throws
+    // Starts the server serving `root` on the loopback address (127.0.0.1 or ::1), with more
+    // of the script's options (faults, limits, a transfer log) where given; throws
     // std::runtime_error when it does not come up within a few seconds.
-    explicit FtpServerProcess(const std::filesystem::path& root, const std::string& host = "127.0.0.1");
+    explicit FtpServerProcess(const std::filesystem::path& root, const std::string& host = "127.0.0.1",
+                              const std::vector<std::string>& options = {});
     ~FtpServerProcess();
     FtpServerProcess(const FtpServerProcess&) = delete;
     FtpServerProcess& operator=(const FtpServerProcess&) = delete;

@@ -1,0 +1,350 @@
+// The controller's items: adding, removing, retrying, the question, the totals, the change
+// signals (gathered, so thousands of changes cost the window a few calls) and the store.
+#include "queue/TransferQueue.h"
+
+#include "queue/QueueLocalFiles.h"
+#include "queue/QueueRules.h"
+#include "queue/QueueStore.h"
+#include "queue/TransferQueueSiteRun.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+// Changes reach the window at most this often.
+constexpr int kNotifyInterval = 100;
+// The store is written at most this often, and at most this many items at a time, so the
+// thread never stalls on it.
+constexpr int kStoreInterval = 500;
+constexpr std::size_t kStoreBatch = 2000;
+constexpr int kProgressInterval = 250;
+
+bool isFinished(QueueItemState state)
+{
+    return state == QueueItemState::Done || state == QueueItemState::Skipped;
+}
+
+} // namespace
+
+TransferQueue::TransferQueue(const Options& options, QObject* parent)
+    : QObject(parent), m_options(options), m_inbox(std::make_unique<ReportInbox>())
+{
+    m_inboxNotifier = new QSocketNotifier(m_inbox->descriptor(), QSocketNotifier::Read, this);
+    connect(m_inboxNotifier, &QSocketNotifier::activated, this, &TransferQueue::handleReports);
+    const auto makeTimer = [this](int interval, bool singleShot, std::function<void()> slot) {
+        auto* timer = new QTimer(this);
+        timer->setInterval(interval);
+        timer->setSingleShot(singleShot);
+        connect(timer, &QTimer::timeout, this, std::move(slot));
+        return timer;
+    };
+    m_progressTimer = makeTimer(kProgressInterval, false, [this] { sampleProgress(); });
+    m_retryTimer = makeTimer(0, true, [this] { releaseDueRetries(); });
+    m_notifyTimer = makeTimer(kNotifyInterval, true, [this] { notifyChanges(); });
+    m_storeTimer = makeTimer(kStoreInterval, true, [this] { flushStore(false); });
+    if (!m_options.storePath.isEmpty()) {
+        m_store = std::make_unique<QueueStore>(m_options.storePath);
+        restore();
+    }
+}
+
+TransferQueue::~TransferQueue()
+{
+    quitWorkers();
+    delete m_inboxNotifier;
+    flushStore(true);
+}
+
+void TransferQueue::restore()
+{
+    QueueStore::Contents contents = m_store->load();
+    for (auto& [id, login] : contents.sites) {
+        auto run = std::make_unique<SiteRun>();
+        run->login = std::move(login);
+        run->passwordKnown = false;
+        m_sites[id] = std::move(run);
+        m_nextSite = std::max(m_nextSite, id + 1);
+    }
+    for (QueueItem& item : contents.items) {
+        if (!m_sites.count(item.site))
+            continue;
+        m_nextItem = std::max(m_nextItem, item.id + 1);
+        m_items[item.id] = std::move(item);
+    }
+}
+
+std::int64_t TransferQueue::siteId(const SiteLogin& login)
+{
+    for (auto& [id, run] : m_sites) {
+        if (sameSite(run->login, login)) {
+            run->login = login;
+            run->passwordKnown = true;
+            m_sitesToStore.insert(id);
+            return id;
+        }
+    }
+    const std::int64_t id = m_nextSite++;
+    auto run = std::make_unique<SiteRun>();
+    run->login = login;
+    m_sites[id] = std::move(run);
+    m_sitesToStore.insert(id);
+    return id;
+}
+
+std::int64_t TransferQueue::addItem(QueueItem item)
+{
+    item.id = m_nextItem++;
+    const std::int64_t id = item.id;
+    const QueueItem& added = m_items[id] = std::move(item);
+    m_added.insert(id);
+    changed(added);
+    stored(added);
+    return id;
+}
+
+std::int64_t TransferQueue::addUpload(const SiteLogin& site, const std::string& localPath,
+                                      const std::string& remotePath)
+{
+    QueueItem item;
+    item.site = siteId(site);
+    item.direction = QueueDirection::Upload;
+    std::error_code error;
+    item.kind = std::filesystem::is_directory(localPath, error) ? QueueItemKind::Folder : QueueItemKind::File;
+    item.localPath = localPath;
+    item.remotePath = remotePath;
+    if (item.kind == QueueItemKind::File)
+        item.source = localFileFacts(localPath);
+    const std::int64_t id = addItem(std::move(item));
+    requeue(m_items[id], false);
+    dispatch();
+    return id;
+}
+
+std::int64_t TransferQueue::addDownload(const SiteLogin& site, const std::string& remotePath,
+                                        const std::string& localPath, QueueItemKind kind, const FileFacts& source)
+{
+    QueueItem item;
+    item.site = siteId(site);
+    item.direction = QueueDirection::Download;
+    item.kind = kind;
+    item.localPath = localPath;
+    item.remotePath = remotePath;
+    item.source = source;
+    const std::int64_t id = addItem(std::move(item));
+    requeue(m_items[id], false);
+    dispatch();
+    return id;
+}
+
+void TransferQueue::requeue(QueueItem& item, bool front)
+{
+    std::deque<std::int64_t>& waiting = m_sites.at(item.site)->waiting;
+    if (front)
+        waiting.push_front(item.id);
+    else
+        waiting.push_back(item.id);
+}
+
+void TransferQueue::remove(const QList<std::int64_t>& ids)
+{
+    const std::set<std::int64_t> gone(ids.begin(), ids.end());
+    QList<std::int64_t> removed;
+    for (std::int64_t id : gone) {
+        auto it = m_items.find(id);
+        if (it == m_items.end())
+            continue;
+        SiteRun& run = *m_sites.at(it->second.site);
+        if (it->second.dispatched && run.channel) {
+            run.channel->withdraw({id});
+            for (const auto& worker : run.workers)
+                worker->cancel(id);
+        }
+        m_items.erase(it);
+        m_toStore.erase(id);
+        m_toForget.insert(id);
+        removed.append(id);
+        if (m_question == id)
+            m_question.reset();
+    }
+    if (removed.isEmpty())
+        return;
+    m_storeTimer->start();
+    emit itemsRemoved(removed);
+    emit totalsChanged();
+    askNextQuestion();
+    checkRunEnd();
+}
+
+void TransferQueue::retryFailed()
+{
+    for (auto& [id, item] : m_items) {
+        if (item.state != QueueItemState::Failed)
+            continue;
+        item.state = QueueItemState::Waiting;
+        item.retries = 0;
+        item.reason.clear();
+        requeue(item, false);
+        changed(item);
+        stored(item);
+    }
+    dispatch();
+}
+
+void TransferQueue::clearFinished()
+{
+    QList<std::int64_t> finished;
+    for (const auto& [id, item] : m_items) {
+        if (isFinished(item.state) && !item.dispatched)
+            finished.append(id);
+    }
+    remove(finished);
+}
+
+void TransferQueue::answerExistsQuestion(ExistsRule rule, bool applyToAll)
+{
+    if (!m_question)
+        return;
+    if (applyToAll)
+        m_runRule = rule;
+    for (auto& [id, item] : m_items) {
+        if (!item.awaitingAnswer || (!applyToAll && id != *m_question))
+            continue;
+        if (!applyToAll)
+            item.rule = rule;
+        item.awaitingAnswer = false;
+        requeue(item, true);
+    }
+    m_question.reset();
+    askNextQuestion();
+    dispatch();
+}
+
+void TransferQueue::askNextQuestion()
+{
+    if (m_question)
+        return;
+    for (const auto& [id, item] : m_items) {
+        if (item.awaitingAnswer) {
+            m_question = id;
+            emit existsQuestion(id);
+            return;
+        }
+    }
+}
+
+std::vector<std::int64_t> TransferQueue::itemIds() const
+{
+    std::vector<std::int64_t> ids;
+    ids.reserve(m_items.size());
+    for (const auto& entry : m_items)
+        ids.push_back(entry.first);
+    return ids;
+}
+
+const QueueItem* TransferQueue::item(std::int64_t id) const
+{
+    const auto it = m_items.find(id);
+    return it == m_items.end() ? nullptr : &it->second;
+}
+
+const SiteLogin* TransferQueue::site(std::int64_t id) const
+{
+    const auto it = m_sites.find(id);
+    return it == m_sites.end() ? nullptr : &it->second->login;
+}
+
+QueueTotals TransferQueue::totals() const
+{
+    QueueTotals totals;
+    totals.bytesPerSecond = m_speed;
+    for (const auto& [id, item] : m_items) {
+        switch (item.state) {
+        case QueueItemState::Done: ++totals.done; break;
+        case QueueItemState::Failed: ++totals.failed; break;
+        case QueueItemState::Skipped: ++totals.skipped; break;
+        case QueueItemState::Waiting:
+        case QueueItemState::Running:
+            if (item.kind == QueueItemKind::File) {
+                ++totals.filesLeft;
+                totals.bytesLeft += std::max<std::int64_t>(0, item.source.size - item.transferred);
+            }
+            break;
+        }
+    }
+    return totals;
+}
+
+void TransferQueue::changed(const QueueItem& item)
+{
+    m_changed.insert(item.id);
+    if (!m_notifyTimer->isActive())
+        m_notifyTimer->start();
+}
+
+void TransferQueue::stored(const QueueItem& item)
+{
+    // What is finished leaves the store; everything else is kept up to date there.
+    if (isFinished(item.state)) {
+        m_toStore.erase(item.id);
+        m_toForget.insert(item.id);
+    } else {
+        m_toStore.insert(item.id);
+    }
+    if (!m_storeTimer->isActive())
+        m_storeTimer->start();
+}
+
+void TransferQueue::notifyChanges()
+{
+    if (!m_added.empty()) {
+        for (std::int64_t id : m_added)
+            m_changed.erase(id);
+        const QList<std::int64_t> added(m_added.begin(), m_added.end());
+        m_added.clear();
+        emit itemsAdded(added);
+    }
+    if (!m_changed.empty()) {
+        const QList<std::int64_t> changedIds(m_changed.begin(), m_changed.end());
+        m_changed.clear();
+        emit itemsChanged(changedIds);
+    }
+    emit totalsChanged();
+}
+
+void TransferQueue::flushStore(bool everything)
+{
+    if (!m_store || !m_store->isOpen()) {
+        m_toStore.clear();
+        m_toForget.clear();
+        m_sitesToStore.clear();
+        return;
+    }
+    std::map<std::int64_t, const SiteLogin*> sites;
+    for (std::int64_t id : m_sitesToStore)
+        sites[id] = &m_sites.at(id)->login;
+    std::vector<const QueueItem*> items;
+    auto it = m_toStore.begin();
+    for (; it != m_toStore.end() && (everything || items.size() < kStoreBatch); ++it) {
+        if (const QueueItem* entry = item(*it))
+            items.push_back(entry);
+    }
+    // Removals wait until every item written before them is in: a finished folder leaves the
+    // store only once the entries its walk found are there.
+    const bool allWritten = it == m_toStore.end();
+    const std::vector<std::int64_t> removed =
+        allWritten ? std::vector<std::int64_t>(m_toForget.begin(), m_toForget.end()) : std::vector<std::int64_t>();
+    if (!m_store->write(sites, items, removed)) {
+        m_storeTimer->start();
+        return;
+    }
+    m_sitesToStore.clear();
+    m_toStore.erase(m_toStore.begin(), it);
+    if (allWritten)
+        m_toForget.clear();
+    if (!m_toStore.empty() || !m_toForget.empty())
+        m_storeTimer->start();
+}
