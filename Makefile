@@ -98,5 +98,6 @@ test-asan: deps
 test-tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="$(TSAN_FLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
-	@cmake --build $(TSAN_BUILD) -j$(JOBS) --target net_tests protocol_tests
-	@cd $(TSAN_BUILD)/tests && $(SANITIZER_ENV) ./net_tests && $(SANITIZER_ENV) ./protocol_tests
+	@cmake --build $(TSAN_BUILD) -j$(JOBS) --target net_tests protocol_tests queue_tests
+	@cd $(TSAN_BUILD)/tests && $(SANITIZER_ENV) ./net_tests && $(SANITIZER_ENV) ./protocol_tests \
+	  && $(SANITIZER_ENV) ./queue_tests

@@ -11,8 +11,9 @@ constexpr std::chrono::seconds kIdleCheck{20};
 
 } // namespace
 
-QueueWorker::QueueWorker(int id, std::shared_ptr<JobChannel> channel, ReportInbox& inbox)
-    : m_id(id), m_channel(std::move(channel)), m_inbox(inbox)
+QueueWorker::QueueWorker(int id, std::shared_ptr<JobChannel> channel, ReportInbox& inbox,
+                         std::shared_ptr<std::atomic<bool>> downloadsHeld)
+    : m_id(id), m_channel(std::move(channel)), m_inbox(inbox), m_downloadsHeld(std::move(downloadsHeld))
 {
     m_thread = std::thread([this] { run(); });
 }
@@ -66,6 +67,13 @@ bool QueueWorker::work(const TransferJob& job)
         return m_quitting.load() || m_cancelled.load() == job.item || !m_channel->current(job.generation);
     };
     JobOutcome outcome;
+    const bool download = job.direction == QueueDirection::Download;
+    if (download && m_downloadsHeld->load()) {
+        outcome.status = JobStatus::Stopped;
+        m_progress.item.store(0);
+        report(WorkerReport::Kind::Finished, job.item, std::move(outcome));
+        return true;
+    }
     try {
         connect(job.site);
     } catch (...) {
@@ -81,6 +89,8 @@ bool QueueWorker::work(const TransferJob& job)
         return !refused;
     }
     outcome = m_runner->run(job, stopRequested);
+    if (download && outcome.failure == FailureKind::DiskFull)
+        m_downloadsHeld->store(true);
     m_lastUse = std::chrono::steady_clock::now();
     if (!m_session->IsConnected())
         closeSession(false);

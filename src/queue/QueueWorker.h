@@ -16,14 +16,17 @@ class TIdFTP;
 
 class QueueWorker {
 public:
-    // Starts the thread at once.
-    QueueWorker(int id, std::shared_ptr<JobChannel> channel, ReportInbox& inbox);
+    // Starts the thread at once. While downloadsHeld is set (a full disk), a download job
+    // comes back stopped without being run.
+    QueueWorker(int id, std::shared_ptr<JobChannel> channel, ReportInbox& inbox,
+                std::shared_ptr<std::atomic<bool>> downloadsHeld);
     // Joins the thread: call quit() first, or close the channel.
     ~QueueWorker();
     QueueWorker(const QueueWorker&) = delete;
     QueueWorker& operator=(const QueueWorker&) = delete;
 
     int id() const { return m_id; }
+    const JobChannel* channel() const { return m_channel.get(); }
     const JobProgress& progress() const { return m_progress; }
 
     // Any thread: the channel began a new run (a stop), so a running transfer is cut short.
@@ -46,6 +49,7 @@ private:
     const int m_id;
     std::shared_ptr<JobChannel> m_channel;
     ReportInbox& m_inbox;
+    std::shared_ptr<std::atomic<bool>> m_downloadsHeld;
     SessionSockets m_sockets;
     JobProgress m_progress;
     std::atomic<std::int64_t> m_cancelled{0};

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -102,6 +103,7 @@ private:
     void dispatchSite(std::int64_t id, SiteRun& run);
     bool dispatchable(const QueueItem& item) const;
     void spawnWorkers(std::int64_t id, SiteRun& run);
+    static std::size_t currentWorkers(const SiteRun& run);
     void retireWorker(SiteRun& run, int worker);
     bool lookUpPassword(SiteRun& run);
     void scheduleRetry();
@@ -133,8 +135,11 @@ private:
     std::int64_t m_nextSite = 1;
     int m_nextWorker = 1;
     bool m_running = false;
-    // A full disk stopped the downloads until the next start.
-    bool m_downloadsHeld = false;
+    // A full disk stopped the downloads until the next start. Workers read it too: one that
+    // finds the disk full sets it at once, so no worker starts another download meanwhile.
+    std::shared_ptr<std::atomic<bool>> m_downloadsHeld = std::make_shared<std::atomic<bool>>(false);
+    // A download failed on the full disk in this run (later ones just wait).
+    bool m_diskFullFailed = false;
     ExistsRule m_existsRule = ExistsRule::Ask;
     ExistsRule m_runRule = ExistsRule::Ask;
     std::optional<std::int64_t> m_question;

@@ -38,7 +38,8 @@ void TransferQueue::start()
     if (m_running)
         return;
     m_running = true;
-    m_downloadsHeld = false;
+    m_downloadsHeld->store(false);
+    m_diskFullFailed = false;
     m_runRule = m_existsRule;
     // Folders first: their walks find the files.
     for (auto& [id, run] : m_sites) {
@@ -85,7 +86,7 @@ bool TransferQueue::dispatchable(const QueueItem& item) const
 {
     return item.state == QueueItemState::Waiting && !item.dispatched && !item.awaitingAnswer
         && item.notBefore <= Clock::now()
-        && !(m_downloadsHeld && item.direction == QueueDirection::Download);
+        && !(m_downloadsHeld->load() && item.direction == QueueDirection::Download);
 }
 
 void TransferQueue::dispatch()
@@ -98,7 +99,7 @@ void TransferQueue::dispatch()
 
 void TransferQueue::dispatchSite(std::int64_t id, SiteRun& run)
 {
-    if (run.waiting.empty() || !lookUpPassword(run))
+    if (!run.waiting.empty() && !lookUpPassword(run))
         return;
     if (!run.channel)
         run.channel = std::make_shared<JobChannel>();
@@ -117,13 +118,21 @@ void TransferQueue::dispatchSite(std::int64_t id, SiteRun& run)
     spawnWorkers(id, run);
 }
 
+// Workers of an earlier run's channel are ending; they do not count.
+std::size_t TransferQueue::currentWorkers(const SiteRun& run)
+{
+    return static_cast<std::size_t>(std::count_if(run.workers.begin(), run.workers.end(), [&](const auto& worker) {
+        return worker->channel() == run.channel.get();
+    }));
+}
+
 void TransferQueue::spawnWorkers(std::int64_t id, SiteRun& run)
 {
     const std::size_t wanted = std::min<std::size_t>(static_cast<std::size_t>(run.limit), run.inFlight.size());
-    while (run.workers.size() < wanted) {
+    for (std::size_t working = currentWorkers(run); working < wanted; ++working) {
         const int worker = m_nextWorker++;
         m_workerSites[worker] = id;
-        run.workers.push_back(std::make_unique<QueueWorker>(worker, run.channel, *m_inbox));
+        run.workers.push_back(std::make_unique<QueueWorker>(worker, run.channel, *m_inbox, m_downloadsHeld));
     }
 }
 
@@ -223,6 +232,11 @@ void TransferQueue::applyOutcome(QueueItem& item, SiteRun& run, WorkerReport& re
         requeue(item, true);
         break;
     case JobStatus::NeedsAnswer:
+        // Asked before its answer held for every item: it goes again under that answer.
+        if (item.rule.value_or(m_runRule) != ExistsRule::Ask) {
+            requeue(item, true);
+            break;
+        }
         item.awaitingAnswer = true;
         askNextQuestion();
         break;
@@ -241,7 +255,7 @@ void TransferQueue::applyOutcome(QueueItem& item, SiteRun& run, WorkerReport& re
 // job goes back. Only when no worker of the site got in does it count as a failed attempt.
 void TransferQueue::refuseConnection(QueueItem& item, SiteRun& run, JobOutcome& outcome)
 {
-    run.limit = std::max(1, static_cast<int>(run.workers.size()) - 1);
+    run.limit = std::max(1, static_cast<int>(currentWorkers(run)) - 1);
     if (run.channel && run.channel->loggedIn.load() > 0) {
         requeue(item, true);
         return;
@@ -259,9 +273,13 @@ void TransferQueue::applyFailure(QueueItem& item, const JobOutcome& outcome)
         scheduleRetry();
         return;
     }
+    if (outcome.failure == FailureKind::DiskFull && item.direction == QueueDirection::Download) {
+        // The first download to find the disk full fails; the others wait for space.
+        m_downloadsHeld->store(true);
+        if (std::exchange(m_diskFullFailed, true))
+            return;
+    }
     item.state = QueueItemState::Failed;
-    if (outcome.failure == FailureKind::DiskFull && item.direction == QueueDirection::Download)
-        m_downloadsHeld = true;
 }
 
 void TransferQueue::addChildren(const QueueItem& folder, const JobOutcome& outcome)
@@ -344,7 +362,7 @@ void TransferQueue::checkRunEnd()
     // Nothing in hand: a run goes on only while a retry is due.
     for (const auto& [id, item] : m_items) {
         if (item.state == QueueItemState::Waiting && !item.awaitingAnswer
-            && !(m_downloadsHeld && item.direction == QueueDirection::Download))
+            && !(m_downloadsHeld->load() && item.direction == QueueDirection::Download))
             return;
     }
     m_running = false;

@@ -1,0 +1,214 @@
+// The queue end to end against the real server: a whole tree up and down on four
+// connections; faults that end with every other item done; the exists question asked once;
+// and a queue quit half way that a new queue over the same store completes by resuming.
+#include "QueueFixture.h"
+
+#include "queue/QueueRules.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr std::int64_t kMiB = 1 << 20;
+
+void writeFile(const fs::path& file, std::int64_t size, unsigned seed, std::int64_t modified)
+{
+    fs::create_directories(file.parent_path());
+    writePatternFile(file, size, seed);
+    const timespec times[2] = {{modified, 0}, {modified, 0}};
+    ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+}
+
+// About 200 files over five folder levels: empty ones, a few of some MiB, names with blanks
+// and in UTF-8, and an empty folder.
+void makeTree(const fs::path& root)
+{
+    const std::vector<std::string> folders{"", "one", "one/two", "one/two/three", "one/two/three/four",
+                                           "one/two/three/four/five", "with blank", "ünïcode ø"};
+    for (int i = 0; i < 200; ++i) {
+        const std::int64_t size = i % 50 == 0 ? (i / 50 + 1) * kMiB : i % 7 == 0 ? 0 : (i * 997) % 20000;
+        writeFile(root / folders[i % folders.size()] / ("file " + std::to_string(i) + ".bin"), size, i, 1600000000 + i);
+    }
+    writeFile(root / "one/two/ßpecial – näme.txt", 3000, 999, 1500000000);
+    fs::create_directories(root / "one/empty");
+}
+
+} // namespace
+
+class QueueTransfer : public QueueFixture {};
+
+TEST_F(QueueTransfer, TreeGoesUpAndComesBackWholeOnFourConnections)
+{
+    startServer();
+    makeTree(m_local.path() / "tree");
+    auto queue = makeQueue();
+    queue->addUpload(site(4), (m_local.path() / "tree").string(), "/tree");
+    runToEnd(*queue);
+    EXPECT_EQ(snapshot(m_root.path() / "tree"), snapshot(m_local.path() / "tree"));
+
+    queue->addDownload(site(4), "/tree", (m_local.path() / "back").string(), QueueItemKind::Folder);
+    runToEnd(*queue);
+    EXPECT_EQ(snapshot(m_local.path() / "back"), snapshot(m_local.path() / "tree"));
+    const QueueTotals totals = queue->totals();
+    EXPECT_EQ(totals.failed, 0);
+    EXPECT_EQ(totals.filesLeft, 0);
+    EXPECT_EQ(totals.done, static_cast<int>(queue->itemIds().size()));
+}
+
+struct FaultCase {
+    const char* id;
+    std::vector<std::string> serverOptions;
+    bool upload;
+    bool download;
+    // The item that fails, "" for none, and a part of its reason.
+    const char* failing;
+    const char* reason;
+    // A transfer-log command that must name victim.bin with an offset: the resume.
+    const char* resumedBy;
+    // The download's partial file is on a full disk.
+    bool fullDisk;
+};
+
+class QueueFault : public QueueFixture, public testing::WithParamInterface<FaultCase> {
+protected:
+    // Eight files and a victim on both sides; on the server also a name unsafe here.
+    void makeSets()
+    {
+        for (const fs::path& set : {m_local.path() / "set", m_root.path() / "set"}) {
+            for (int i = 0; i < 8; ++i)
+                writeFile(set / ("file " + std::to_string(i) + ".bin"), 200 * 1024, i, 1600000000);
+            writeFile(set / "victim.bin", 3 * kMiB, 77, 1600000000);
+        }
+        writeFile(m_root.path() / "set" / "bad\x01name", 10, 1, 1600000000);
+    }
+    fs::path m_log = m_store.path() / "transfers.log";
+};
+
+TEST_P(QueueFault, EndsWithEveryOtherItemDone)
+{
+    const FaultCase& fault = GetParam();
+    std::vector<std::string> options = fault.serverOptions;
+    options.insert(options.end(), {"--transfer-log", m_log.string()});
+    startServer(options);
+    makeSets();
+    auto queue = makeQueue();
+    // On one connection, in order: the download that meets the full disk, then the others.
+    const int connections = fault.fullDisk ? 1 : 4;
+    if (fault.fullDisk) {
+        writeFile(m_root.path() / "victim.bin", kMiB, 5, 1600000000);
+        fs::create_directories(m_local.path() / "disk");
+        fs::create_symlink("/dev/full", m_local.path() / "disk" / ("victim.bin" + std::string(kPartialSuffix)));
+        queue->addDownload(site(1), "/victim.bin", (m_local.path() / "disk/victim.bin").string(), QueueItemKind::File);
+    }
+    if (fault.download)
+        queue->addDownload(site(connections), "/set", (m_local.path() / "got").string(), QueueItemKind::Folder);
+    if (fault.upload)
+        queue->addUpload(site(connections), (m_local.path() / "set").string(), "/sent");
+    runToEnd(*queue);
+
+    for (const auto& [name, item] : itemsByName(*queue)) {
+        SCOPED_TRACE(name + ": " + item->reason);
+        const bool unsafe = name == "down:/set/bad\x01name";
+        if (unsafe || name == fault.failing) {
+            EXPECT_EQ(item->state, QueueItemState::Failed);
+            EXPECT_NE(item->reason.find(unsafe ? "control character" : fault.reason), std::string::npos);
+        } else if (fault.fullDisk && item->direction == QueueDirection::Download) {
+            // Stopped by the full disk, not failed: the folder may have been walked, no file moved.
+            EXPECT_EQ(item->state, item->kind == QueueItemKind::File ? QueueItemState::Waiting
+                                                                      : item->state == QueueItemState::Waiting
+                                                                            ? QueueItemState::Waiting
+                                                                            : QueueItemState::Done);
+        } else {
+            EXPECT_EQ(item->state, QueueItemState::Done);
+        }
+        if (item->state == QueueItemState::Done && item->kind == QueueItemKind::File) {
+            EXPECT_EQ(readWholeFile(item->localPath), readWholeFile(m_root.path() / item->remotePath.substr(1)));
+        }
+    }
+    if (*fault.resumedBy) {
+        const auto log = transferLog(m_log);
+        EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const LoggedTransfer& entry) {
+            return entry.command == fault.resumedBy && entry.path.ends_with("victim.bin") && entry.offset > 0;
+        })) << "no " << fault.resumedBy << " of victim.bin continued a partial file";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, QueueFault,
+    testing::Values(
+        FaultCase{"drop_download", {"--drop-once", "victim.bin"}, false, true, "", "", "RETR", false},
+        FaultCase{"drop_upload", {"--drop-once", "victim.bin"}, true, false, "", "", "APPE", false},
+        FaultCase{"refused_550", {"--refuse", "victim.bin"}, false, true, "down:/set/victim.bin",
+                  "550 Refused by the test server.", "", false},
+        FaultCase{"two_connections_421", {"--max-connections", "2"}, true, true, "", "", "", false},
+        FaultCase{"two_connections_530", {"--max-connections", "2", "--limit-reply", "530"}, true, true, "", "",
+                  "", false},
+        FaultCase{"full_disk", {}, true, true, "down:/victim.bin", "victim.bin", "", true}),
+    [](const testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.id); });
+
+TEST_F(QueueTransfer, ExistingTargetsAskOnceWhenTheAnswerHoldsForAll)
+{
+    startServer();
+    for (int i = 0; i < 5; ++i) {
+        writeFile(m_local.path() / "set" / std::to_string(i), 100, i, 1600000000);
+        writeFile(m_root.path() / "set" / std::to_string(i), 50, i + 10, 1600000000);
+    }
+    const std::string before = readWholeFile(m_root.path() / "set" / "3");
+    auto queue = makeQueue(ExistsRule::Ask);
+    int questions = 0;
+    QObject::connect(queue.get(), &TransferQueue::existsQuestion, [&](std::int64_t) {
+        ++questions;
+        queue->answerExistsQuestion(ExistsRule::Resume, true);
+    });
+    queue->addUpload(site(4), (m_local.path() / "set").string(), "/set");
+    runToEnd(*queue);
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(queue->totals().done, 6);
+    // Resumed: the server's first 50 bytes are kept, the rest comes from the source.
+    EXPECT_EQ(readWholeFile(m_root.path() / "set" / "3"),
+              before + readWholeFile(m_local.path() / "set" / "3").substr(50));
+}
+
+TEST_F(QueueTransfer, QuitHalfWayAndANewQueueOverTheStoreResumes)
+{
+    const fs::path log = m_store.path() / "transfers.log";
+    // Slow data connections, so the quit finds files half done.
+    startServer({"--rate", std::to_string(kMiB / 2), "--transfer-log", log.string()});
+    for (int i = 0; i < 6; ++i)
+        writeFile(m_root.path() / "set" / ("part " + std::to_string(i)), kMiB, i, 1600000000);
+    {
+        auto queue = makeQueue();
+        queue->addDownload(site(2), "/set", (m_local.path() / "got").string(), QueueItemKind::Folder);
+        queue->start();
+        ASSERT_TRUE(waitFor([&] {
+            const QueueTotals totals = queue->totals();
+            return totals.done >= 3 && totals.bytesLeft <= 7 * kMiB / 2;
+        }));
+    }
+    // What carries a file's own name is whole; the rest waits under the partial name.
+    for (const auto& entry : fs::directory_iterator(m_local.path() / "got")) {
+        if (entry.path().extension() != kPartialSuffix) {
+            EXPECT_EQ(readWholeFile(entry.path()), readWholeFile(m_root.path() / "set" / entry.path().filename()));
+        }
+    }
+    auto queue = makeQueue();
+    queue->setPasswordLookup([](const SiteLogin& site) {
+        return site.user == FtpServerProcess::kUser ? std::optional<std::string>(FtpServerProcess::kPassword)
+                                                    : std::nullopt;
+    });
+    EXPECT_GT(queue->totals().filesLeft, 0);
+    runToEnd(*queue);
+    EXPECT_EQ(queue->totals().failed, 0);
+    EXPECT_EQ(snapshot(m_local.path() / "got"), snapshot(m_root.path() / "set"));
+    std::map<std::string, int> fromZero;
+    int resumed = 0;
+    for (const LoggedTransfer& entry : transferLog(log)) {
+        fromZero[entry.path] += entry.offset == 0;
+        resumed += entry.offset > 0;
+    }
+    EXPECT_GT(resumed, 0);
+    for (const auto& [file, count] : fromZero)
+        EXPECT_EQ(count, 1) << file << " was fetched from zero more than once";
+}

@@ -1,0 +1,11 @@
+// Entry of the queue tests: the event loop of a program without a display, as the queue's
+// controller needs one.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
