@@ -21,7 +21,9 @@ void TIdSimpleBuffer::reserve(std::int64_t capacity)
     if (capacity <= m_capacity)
         return;
     const std::int64_t grown = std::max(capacity, m_capacity + m_capacity / 2);
-    auto data = std::make_unique<char[]>(static_cast<std::size_t>(grown));
+    // Not cleared: every byte is written before it is read, and clearing a large receive
+    // buffer would cost more than a small file's whole transfer.
+    auto data = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(grown));
     if (m_end > m_start)
         std::memcpy(data.get(), m_data.get() + m_start, static_cast<std::size_t>(m_end - m_start));
     m_end -= m_start;

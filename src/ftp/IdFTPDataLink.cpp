@@ -55,15 +55,14 @@ void closeQuietly(TIdTCPConnection& link)
 
 // Fills the block from the stream in as few reads as the stream allows: one read of a whole
 // block lets a file stream read straight into it instead of through its own buffer.
-std::int64_t fillBlock(TIdStream& stream, std::int64_t end, std::vector<char>& block)
+std::int64_t fillBlock(TIdStream& stream, std::int64_t end, char* block, std::int64_t blockSize)
 {
-    const auto blockSize = static_cast<std::int64_t>(block.size());
     std::int64_t filled = 0;
     while (filled < blockSize) {
         const std::int64_t k = std::min(end - stream.Position(), blockSize - filled);
         if (k <= 0)
             break;
-        const std::int64_t n = stream.Read(block.data() + filled, k);
+        const std::int64_t n = stream.Read(block + filled, k);
         if (n <= 0)
             throw EIdNoDataToRead("No data to read.");
         filled += n;
@@ -82,15 +81,17 @@ void sendDataStream(TIdTCPConnection& link, TIdStream& stream, bool fromStart)
         stream.Seek(0);
     const std::int64_t end = stream.Size();
     const std::int64_t chunk = std::max(link.SendBufferSize, 1);
-    const std::int64_t blockSize = std::max(chunk, kUploadBlock / chunk * chunk);
-    std::vector<char> block(static_cast<std::size_t>(blockSize));
+    // A file smaller than a block needs no more room than itself; nothing is cleared first.
+    const std::int64_t blockSize =
+        std::min(std::max(chunk, kUploadBlock / chunk * chunk), std::max<std::int64_t>(end - stream.Position(), 1));
+    const auto block = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(blockSize));
     link.StartWork(TWorkMode::wkWrite, end - stream.Position());
     try {
         for (;;) {
-            const std::int64_t filled = fillBlock(stream, end, block);
+            const std::int64_t filled = fillBlock(stream, end, block.get(), blockSize);
             if (filled == 0)
                 break;
-            link.SendBlock(block.data(), filled);
+            link.SendBlock(block.get(), filled);
         }
     } catch (...) {
         link.FinishWork(TWorkMode::wkWrite);

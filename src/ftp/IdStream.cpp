@@ -33,7 +33,7 @@ void TIdMemoryStream::Write(const void* data, std::int64_t count)
 }
 
 TIdFileStream::TIdFileStream(const std::string& path, Mode mode)
-    : m_path(path), m_block(std::make_unique<char[]>(kBlockSize))
+    : m_path(path), m_block(std::make_unique_for_overwrite<char[]>(kBlockSize))
 {
     if (mode == Mode::CreateOnWrite)
         m_deferred = true;
