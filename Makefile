@@ -1,9 +1,10 @@
 # Everyday commands: make test, make run, make demo, make bench-transfer, make bench-listing,
-# make bench-trace, make bench-window, make bench-close.
+# make bench-trace, make bench-window, make bench-close, make bench-queue.
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: deps configure build test run demo bench-transfer bench-listing bench-trace bench-window bench-close clean \
+.PHONY: deps configure build test run demo bench-transfer bench-listing bench-trace bench-window bench-close \
+	bench-queue clean \
 	install package
 
 deps:
@@ -50,6 +51,9 @@ bench-window: build
 
 bench-close: build
 	@$(BUILD)/bench/bench_close
+
+bench-queue: build
+	@$(BUILD)/bench/bench_queue
 
 clean:
 	@rm -rf $(BUILD)

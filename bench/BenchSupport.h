@@ -1,4 +1,4 @@
-// Shared pieces of the benchmarks: timing, medians, running curl, peak memory.
+// Shared pieces of the benchmarks: timing, medians, running curl and other programs, peak memory.
 #pragma once
 
 #include <algorithm>
@@ -32,21 +32,27 @@ inline double median(std::vector<double> values)
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+// Runs a program (found on the PATH) and waits for it; false when it did not exit with 0.
+inline bool run(std::vector<std::string> arguments)
+{
+    std::vector<char*> argv;
+    for (auto& a : arguments)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return false;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // Runs curl with the arguments and waits for it; false when it did not exit with 0.
 inline bool runCurl(const std::vector<std::string>& arguments)
 {
     std::vector<std::string> all{"curl", "-s", "-S"};
     all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& a : all)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv.data(), environ) != 0)
-        return false;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return run(std::move(all));
 }
 
 // Peak resident memory of this process (the curl children are not counted).

@@ -10,6 +10,7 @@
 #include "queue/QueueRules.h"
 #include "queue/QueueSession.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -48,6 +49,17 @@ JobOutcome sizeMismatch(std::int64_t source, std::int64_t target)
 bool ruleNeedsTime(ExistsRule rule)
 {
     return rule == ExistsRule::OverwriteIfNewer;
+}
+
+// A worker is not the window: nothing needs its turn between chunks, so a large file moves in
+// large chunks, with the fewest system calls; a small one gets no more room than it needs.
+void sizeChunks(TIdFTP& ftp, std::int64_t fileSize)
+{
+    constexpr std::int64_t kSmallest = 64 * 1024;
+    constexpr std::int64_t kLargest = 1024 * 1024;
+    const auto chunk = static_cast<int>(fileSize < 0 ? kLargest : std::clamp(fileSize, kSmallest, kLargest));
+    ftp.RecvBufferSize = chunk;
+    ftp.SendBufferSize = chunk;
 }
 
 } // namespace
@@ -196,6 +208,7 @@ JobOutcome JobRunner::downloadFile(const TransferJob& job)
     std::int64_t offset = part.exists ? part.size : 0;
     if ((source.size >= 0 && offset > source.size) || (offset > 0 && !m_ftp.ProbeResume()))
         offset = 0;
+    sizeChunks(m_ftp, source.size - offset);
     receive(job.remotePath, partial, offset);
     checkStopped();
     const std::int64_t received = localFileFacts(partial).size;
@@ -285,6 +298,7 @@ JobOutcome JobRunner::uploadFile(const TransferJob& job)
     }
     if (offset < 0 || offset > source.size)
         offset = 0;
+    sizeChunks(m_ftp, source.size - offset);
     send(job.localPath, target, offset);
     checkStopped();
     const std::int64_t stored = remoteSize(m_ftp, target);

@@ -39,6 +39,8 @@ struct QueueItem {
     bool awaitingAnswer = false;
     // In a job channel or on a worker.
     bool dispatched = false;
+    // Written to the store (or read from it): finishing it must remove it there.
+    bool inStore = false;
     // A retry waits until then.
     std::chrono::steady_clock::time_point notBefore{};
 };

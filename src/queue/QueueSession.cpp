@@ -13,9 +13,6 @@ namespace {
 // A stalled server or network ends a job after this long; the job is then retried.
 constexpr int kWorkerReadTimeout = 60000;
 constexpr int kWorkerConnectTimeout = 30000;
-// A worker is not the window: nothing needs its turn between chunks, so large chunks move a
-// file with the fewest system calls.
-constexpr int kWorkerBufferSize = 1 << 20;
 
 } // namespace
 
@@ -81,8 +78,6 @@ std::unique_ptr<TIdFTP> openQueueSession(const SiteLogin& site, SessionSockets& 
     ftp->Passive = site.passive;
     ftp->ReadTimeout = kWorkerReadTimeout;
     ftp->AcceptTimeout = kWorkerReadTimeout;
-    ftp->RecvBufferSize = kWorkerBufferSize;
-    ftp->SendBufferSize = kWorkerBufferSize;
     // The transport reports "Connecting" once its socket exists and before it connects.
     ftp->OnStatus = [&sockets](TIdComponent* sender, TIdStatus status, const std::string&) {
         auto* transport = dynamic_cast<TIdIOHandlerSocket*>(sender);

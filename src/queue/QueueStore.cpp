@@ -150,8 +150,7 @@ QueueStore::Contents QueueStore::load()
     return contents;
 }
 
-bool QueueStore::write(const std::map<std::int64_t, const SiteLogin*>& sites,
-                       const std::vector<const QueueItem*>& items, const std::vector<std::int64_t>& removed)
+bool QueueStore::write(const StoreBatch& batch)
 {
     if (!m_open || !m_database.transaction())
         return false;
@@ -161,15 +160,15 @@ bool QueueStore::write(const std::map<std::int64_t, const SiteLogin*>& sites,
     bool ok = site.prepare(QStringLiteral("INSERT OR REPLACE INTO sites VALUES (?,?,?,?,?,?,?)"))
            && item.prepare(QStringLiteral("INSERT OR REPLACE INTO items VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"))
            && gone.prepare(QStringLiteral("DELETE FROM items WHERE id = ?"));
-    for (auto it = sites.begin(); ok && it != sites.end(); ++it) {
-        bindSite(site, it->first, *it->second);
+    for (auto it = batch.sites.begin(); ok && it != batch.sites.end(); ++it) {
+        bindSite(site, it->first, it->second);
         ok = site.exec();
     }
-    for (auto it = items.begin(); ok && it != items.end(); ++it) {
-        bindItem(item, **it);
+    for (auto it = batch.items.begin(); ok && it != batch.items.end(); ++it) {
+        bindItem(item, *it);
         ok = item.exec();
     }
-    for (auto it = removed.begin(); ok && it != removed.end(); ++it) {
+    for (auto it = batch.removed.begin(); ok && it != batch.removed.end(); ++it) {
         gone.bindValue(0, static_cast<qlonglong>(*it));
         ok = gone.exec();
     }

@@ -11,6 +11,14 @@
 #include <map>
 #include <vector>
 
+// What one transaction writes: sites and items inserted or replaced, then items removed.
+struct StoreBatch {
+    std::map<std::int64_t, SiteLogin> sites;
+    std::vector<QueueItem> items;
+    std::vector<std::int64_t> removed;
+};
+
+// The store's file, used from the one thread that opened it.
 class QueueStore {
 public:
     // Opens or creates the file. One that cannot be opened leaves the queue in memory only.
@@ -27,10 +35,8 @@ public:
     };
     Contents load();
 
-    // One transaction: the sites and items written (inserted or replaced), then the items
-    // removed. False when it failed (the queue keeps them to write again).
-    bool write(const std::map<std::int64_t, const SiteLogin*>& sites, const std::vector<const QueueItem*>& items,
-               const std::vector<std::int64_t>& removed);
+    // False when the transaction failed.
+    bool write(const StoreBatch& batch);
 
 private:
     bool createTables();

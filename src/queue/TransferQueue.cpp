@@ -4,7 +4,7 @@
 
 #include "queue/QueueLocalFiles.h"
 #include "queue/QueueRules.h"
-#include "queue/QueueStore.h"
+#include "queue/QueueStoreThread.h"
 #include "queue/TransferQueueSiteRun.h"
 
 #include <QSocketNotifier>
@@ -17,10 +17,12 @@ namespace {
 
 // Changes reach the window at most this often.
 constexpr int kNotifyInterval = 100;
-// The store is written at most this often, and at most this many items at a time, so the
-// thread never stalls on it.
-constexpr int kStoreInterval = 500;
-constexpr std::size_t kStoreBatch = 2000;
+// What changed is handed to the store's thread this often, a slice at a time (sooner while
+// more waits), so copying it never holds the thread up; an item that finishes before its
+// turn is never written at all.
+constexpr int kStoreInterval = 250;
+constexpr int kStoreBacklogInterval = 50;
+constexpr std::size_t kStoreSlice = 500;
 constexpr int kProgressInterval = 250;
 
 bool isFinished(QueueItemState state)
@@ -47,7 +49,7 @@ TransferQueue::TransferQueue(const Options& options, QObject* parent)
     m_notifyTimer = makeTimer(kNotifyInterval, true, [this] { notifyChanges(); });
     m_storeTimer = makeTimer(kStoreInterval, true, [this] { flushStore(false); });
     if (!m_options.storePath.isEmpty()) {
-        m_store = std::make_unique<QueueStore>(m_options.storePath);
+        m_store = std::make_unique<QueueStoreThread>(m_options.storePath.toStdString());
         restore();
     }
 }
@@ -61,7 +63,7 @@ TransferQueue::~TransferQueue()
 
 void TransferQueue::restore()
 {
-    QueueStore::Contents contents = m_store->load();
+    QueueStore::Contents contents = m_store->takeContents();
     for (auto& [id, login] : contents.sites) {
         auto run = std::make_unique<SiteRun>();
         run->login = std::move(login);
@@ -73,6 +75,7 @@ void TransferQueue::restore()
         if (!m_sites.count(item.site))
             continue;
         m_nextItem = std::max(m_nextItem, item.id + 1);
+        item.inStore = true;
         m_items[item.id] = std::move(item);
     }
 }
@@ -90,6 +93,7 @@ std::int64_t TransferQueue::siteId(const SiteLogin& login)
     const std::int64_t id = m_nextSite++;
     auto run = std::make_unique<SiteRun>();
     run->login = login;
+    run->limit = std::clamp(login.connections, 1, SiteLogin::kMaxConnections);
     m_sites[id] = std::move(run);
     m_sitesToStore.insert(id);
     return id;
@@ -163,16 +167,14 @@ void TransferQueue::remove(const QList<std::int64_t>& ids)
             for (const auto& worker : run.workers)
                 worker->cancel(id);
         }
+        forget(it->second);
         m_items.erase(it);
-        m_toStore.erase(id);
-        m_toForget.insert(id);
         removed.append(id);
         if (m_question == id)
             m_question.reset();
     }
     if (removed.isEmpty())
         return;
-    m_storeTimer->start();
     emit itemsRemoved(removed);
     emit totalsChanged();
     askNextQuestion();
@@ -228,11 +230,18 @@ void TransferQueue::askNextQuestion()
     if (m_question)
         return;
     for (const auto& [id, item] : m_items) {
-        if (item.awaitingAnswer) {
-            m_question = id;
-            emit existsQuestion(id);
-            return;
-        }
+        if (!item.awaitingAnswer)
+            continue;
+        m_question = id;
+        // Raised from the event loop, never from inside a report: the window may open a box
+        // (and its event loop) right there.
+        QMetaObject::invokeMethod(
+            this, [this, id = id] {
+                if (m_question == id)
+                    emit existsQuestion(id);
+            },
+            Qt::QueuedConnection);
+        return;
     }
 }
 
@@ -289,13 +298,22 @@ void TransferQueue::stored(const QueueItem& item)
 {
     // What is finished leaves the store; everything else is kept up to date there.
     if (isFinished(item.state)) {
-        m_toStore.erase(item.id);
-        m_toForget.insert(item.id);
-    } else {
-        m_toStore.insert(item.id);
+        forget(item);
+        return;
     }
+    m_toStore.insert(item.id);
     if (!m_storeTimer->isActive())
-        m_storeTimer->start();
+        m_storeTimer->start(kStoreInterval);
+}
+
+void TransferQueue::forget(const QueueItem& item)
+{
+    m_toStore.erase(item.id);
+    if (!item.inStore)
+        return;
+    (item.kind == QueueItemKind::Folder ? m_foldersToForget : m_filesToForget).insert(item.id);
+    if (!m_storeTimer->isActive())
+        m_storeTimer->start(kStoreInterval);
 }
 
 void TransferQueue::notifyChanges()
@@ -317,34 +335,29 @@ void TransferQueue::notifyChanges()
 
 void TransferQueue::flushStore(bool everything)
 {
-    if (!m_store || !m_store->isOpen()) {
-        m_toStore.clear();
-        m_toForget.clear();
-        m_sitesToStore.clear();
-        return;
-    }
-    std::map<std::int64_t, const SiteLogin*> sites;
+    StoreBatch batch;
     for (std::int64_t id : m_sitesToStore)
-        sites[id] = &m_sites.at(id)->login;
-    std::vector<const QueueItem*> items;
+        batch.sites[id] = m_sites.at(id)->login;
     auto it = m_toStore.begin();
-    for (; it != m_toStore.end() && (everything || items.size() < kStoreBatch); ++it) {
-        if (const QueueItem* entry = item(*it))
-            items.push_back(entry);
+    for (; it != m_toStore.end() && (everything || batch.items.size() < kStoreSlice); ++it) {
+        if (auto entry = m_items.find(*it); entry != m_items.end()) {
+            entry->second.inStore = true;
+            batch.items.push_back(entry->second);
+        }
     }
-    // Removals wait until every item written before them is in: a finished folder leaves the
-    // store only once the entries its walk found are there.
-    const bool allWritten = it == m_toStore.end();
-    const std::vector<std::int64_t> removed =
-        allWritten ? std::vector<std::int64_t>(m_toForget.begin(), m_toForget.end()) : std::vector<std::int64_t>();
-    if (!m_store->write(sites, items, removed)) {
-        m_storeTimer->start();
-        return;
+    m_toStore.erase(m_toStore.begin(), it);
+    batch.removed.assign(m_filesToForget.begin(), m_filesToForget.end());
+    m_filesToForget.clear();
+    // A finished folder leaves the store only once the entries its walk found are in.
+    if (m_toStore.empty()) {
+        batch.removed.insert(batch.removed.end(), m_foldersToForget.begin(), m_foldersToForget.end());
+        m_foldersToForget.clear();
     }
     m_sitesToStore.clear();
-    m_toStore.erase(m_toStore.begin(), it);
-    if (allWritten)
-        m_toForget.clear();
-    if (!m_toStore.empty() || !m_toForget.empty())
-        m_storeTimer->start();
+    if (m_store)
+        m_store->write(std::move(batch));
+    if (!m_toStore.empty())
+        m_storeTimer->start(kStoreBacklogInterval);
+    else if (!m_foldersToForget.empty())
+        m_storeTimer->start(kStoreInterval);
 }

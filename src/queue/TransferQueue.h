@@ -19,7 +19,7 @@
 
 class QSocketNotifier;
 class QTimer;
-class QueueStore;
+class QueueStoreThread;
 class QueueWorker;
 class JobChannel;
 class ReportInbox;
@@ -79,10 +79,11 @@ signals:
     void itemsRemoved(const QList<std::int64_t>& ids);
     void totalsChanged();
     void runningChanged(bool running);
-    // A run ended: nothing more can move until the user acts (items may have failed, wait for
-    // the question's answer, or be downloads stopped by a full disk).
+    // A run ended: nothing more can move until the user acts (items may have failed, or be
+    // downloads stopped by a full disk).
     void runFinished();
-    // An existing target needs the user's choice; answer with answerExistsQuestion().
+    // An existing target needs the user's choice; answer with answerExistsQuestion(). The run
+    // waits for the answer (a headless run chooses a rule other than Ask).
     void existsQuestion(std::int64_t item);
 
 private:
@@ -114,12 +115,13 @@ private:
     void sampleProgress();
     void changed(const QueueItem& item);
     void stored(const QueueItem& item);
+    void forget(const QueueItem& item);
     void notifyChanges();
     void flushStore(bool everything);
     void quitWorkers();
 
     Options m_options;
-    std::unique_ptr<QueueStore> m_store;
+    std::unique_ptr<QueueStoreThread> m_store;
     std::unique_ptr<ReportInbox> m_inbox;
     QSocketNotifier* m_inboxNotifier = nullptr;
     QTimer* m_progressTimer = nullptr;
@@ -148,7 +150,8 @@ private:
     std::set<std::int64_t> m_added;
     std::set<std::int64_t> m_changed;
     std::set<std::int64_t> m_toStore;
-    std::set<std::int64_t> m_toForget;
+    std::set<std::int64_t> m_filesToForget;
+    std::set<std::int64_t> m_foldersToForget;
     std::set<std::int64_t> m_sitesToStore;
     double m_speed = 0;
     // Bytes of the files finished since the last progress sample.

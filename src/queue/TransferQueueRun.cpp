@@ -171,7 +171,9 @@ void TransferQueue::failSite(std::int64_t site, const std::string& reason)
 
 void TransferQueue::handleReports()
 {
-    std::vector<WorkerReport> reports = m_inbox->take();
+    // A slice at a time: the thread's other events (the window's) get their turn between.
+    constexpr std::size_t kReportSlice = 32;
+    std::vector<WorkerReport> reports = m_inbox->take(kReportSlice);
     for (WorkerReport& report : reports)
         handleReport(report);
     dispatch();
@@ -255,7 +257,7 @@ void TransferQueue::applyOutcome(QueueItem& item, SiteRun& run, WorkerReport& re
 // job goes back. Only when no worker of the site got in does it count as a failed attempt.
 void TransferQueue::refuseConnection(QueueItem& item, SiteRun& run, JobOutcome& outcome)
 {
-    run.limit = std::max(1, static_cast<int>(currentWorkers(run)) - 1);
+    run.limit = std::max(1, std::min(run.limit, static_cast<int>(currentWorkers(run))) - 1);
     if (run.channel && run.channel->loggedIn.load() > 0) {
         requeue(item, true);
         return;
@@ -359,9 +361,9 @@ void TransferQueue::checkRunEnd()
         if (!run->inFlight.empty() || !run->waiting.empty())
             return;
     }
-    // Nothing in hand: a run goes on only while a retry is due.
+    // Nothing in hand: a run goes on only while a retry is due or a question awaits its answer.
     for (const auto& [id, item] : m_items) {
-        if (item.state == QueueItemState::Waiting && !item.awaitingAnswer
+        if (item.state == QueueItemState::Waiting
             && !(m_downloadsHeld->load() && item.direction == QueueDirection::Download))
             return;
     }

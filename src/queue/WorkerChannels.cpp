@@ -85,10 +85,17 @@ void ReportInbox::post(WorkerReport report)
     }
 }
 
-std::vector<WorkerReport> ReportInbox::take()
+std::vector<WorkerReport> ReportInbox::take(std::size_t most)
 {
     std::uint64_t count = 0;
     [[maybe_unused]] const ssize_t read = ::read(m_event, &count, sizeof count);
     std::lock_guard guard(m_mutex);
-    return std::exchange(m_reports, {});
+    if (m_reports.size() <= most)
+        return std::exchange(m_reports, {});
+    std::vector<WorkerReport> taken(std::make_move_iterator(m_reports.begin()),
+                                    std::make_move_iterator(m_reports.begin() + static_cast<std::ptrdiff_t>(most)));
+    m_reports.erase(m_reports.begin(), m_reports.begin() + static_cast<std::ptrdiff_t>(most));
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(m_event, &one, sizeof one);
+    return taken;
 }

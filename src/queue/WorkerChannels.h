@@ -6,6 +6,7 @@
 #include "queue/QueueTypes.h"
 
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -62,8 +63,9 @@ public:
     int descriptor() const { return m_event; }
     // Any thread.
     void post(WorkerReport report);
-    // Controller: every waiting report, oldest first.
-    std::vector<WorkerReport> take();
+    // Controller: the oldest waiting reports, at most `most`; the descriptor stays readable
+    // while more wait, so a long backlog is taken in slices between other events.
+    std::vector<WorkerReport> take(std::size_t most = SIZE_MAX);
 
 private:
     std::mutex m_mutex;

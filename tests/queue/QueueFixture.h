@@ -3,6 +3,7 @@
 // tree's snapshot (paths, kinds, bytes, times) to compare two trees by.
 #pragma once
 
+#include "net/IdAntiFreeze.h"
 #include "queue/TransferQueue.h"
 #include "support/FtpServerProcess.h"
 
@@ -16,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <sys/stat.h>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -115,6 +117,18 @@ protected:
         }
         return items;
     }
+
+    // As in the window: a message pump is installed on this thread. A worker never runs it.
+    TIdAntiFreeze m_pump;
+    bool m_pumpedElsewhere = false;
+
+    void SetUp() override
+    {
+        m_pump.OnPumpMessages = [this, main = std::this_thread::get_id()](bool) {
+            m_pumpedElsewhere = m_pumpedElsewhere || std::this_thread::get_id() != main;
+        };
+    }
+    void TearDown() override { EXPECT_FALSE(m_pumpedElsewhere); }
 
     TempDir m_root{"tarn-queue-root"};
     TempDir m_local{"tarn-queue-local"};
