@@ -64,6 +64,8 @@ def add_fault_arguments(parser):
                         help="file that gets a line per RETR, STOR and APPE with its offset")
     parser.add_argument("--rate", type=int, default=0,
                         help="bytes per second each data connection may move")
+    parser.add_argument("--no-mlst", action="store_true",
+                        help="no MLST or MLSD, so FEAT does not offer them")
 
 
 def add_faults(args, handler_class):
@@ -130,6 +132,9 @@ def add_faults(args, handler_class):
             return super().ftp_STOR(file, mode)
 
     Handler.abstracted_fs = FileSystem
+    if args.no_mlst:
+        Handler.proto_cmds = {name: info for name, info in handler_class.proto_cmds.items()
+                              if name not in ("MLST", "MLSD")}
     if args.drop_once:
         # sendfile would move the file without the reads that count it.
         Handler.use_sendfile = False

@@ -36,10 +36,28 @@ inline TreeSnapshot snapshot(const fs::path& root)
         struct stat info {};
         ::stat(entry.path().c_str(), &info);
         const bool folder = entry.is_directory();
-        tree[fs::relative(entry.path(), root).string()] =
+        tree[entry.path().lexically_relative(root).string()] =
             TreeEntry{folder, folder ? std::string() : readWholeFile(entry.path()), folder ? 0 : info.st_mtim.tv_sec};
     }
     return tree;
+}
+
+// The paths where two trees differ (missing, extra, other kind, bytes or time); "" when none.
+inline std::string treeDifferences(const TreeSnapshot& actual, const TreeSnapshot& expected)
+{
+    std::string differences;
+    for (const auto& [path, entry] : expected) {
+        const auto it = actual.find(path);
+        if (it == actual.end())
+            differences += "missing: " + path + "\n";
+        else if (!(it->second == entry))
+            differences += (it->second.bytes == entry.bytes ? "time differs: " : "differs: ") + path + "\n";
+    }
+    for (const auto& [path, entry] : actual) {
+        if (!expected.count(path))
+            differences += "extra: " + path + "\n";
+    }
+    return differences;
 }
 
 // The server's transfer log: "RETR /root/set/file 1.bin 65536", the offset last.
