@@ -1,7 +1,7 @@
 // Queue benchmark against lftp on the same real server (pyftpdlib) in the same run: 10,000
 // files of 4 KiB in 100 folders uploaded and downloaded with 4 connections (the queue against
-// lftp's mirror -R and mirror, --parallel=4), and a 1 GiB file down and up (the queue against
-// lftp's get and put, medians of three alternating rounds). A 10 ms timer on the controller's thread measures how late the thread
+// lftp's mirror -R and mirror, --parallel=4, the best of two alternating rounds), and a 1 GiB
+// file down and up (the queue against lftp's get and put, medians of three alternating rounds). A 10 ms timer on the controller's thread measures how late the thread
 // answers while the queue runs; the time the queue takes to quit in the middle of a transfer
 // is shown too. Last line: tree_up_vs_lftp tree_down_vs_lftp big_vs_lftp max_event_latency_ms.
 #include "BenchSupport.h"
@@ -12,6 +12,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -29,6 +30,7 @@ constexpr int kFilesPerFolder = 100;
 constexpr std::int64_t kSmallFile = 4096;
 constexpr std::int64_t kBigFile = std::int64_t{1} << 30;
 constexpr int kBigRounds = 3;
+constexpr int kTreeRounds = 2;
 
 void writeTree(const fs::path& root)
 {
@@ -182,6 +184,11 @@ private:
     LatencyProbe m_probe;
 };
 
+double best(const std::vector<double>& times)
+{
+    return *std::min_element(times.begin(), times.end());
+}
+
 void report(const char* what, double ours, double theirs)
 {
     std::cout << what << ": queue " << ours << " s, lftp " << theirs << " s, ratio " << ours / theirs << std::endl;
@@ -198,15 +205,23 @@ int main(int argc, char** argv)
     writeTree(tree);
     writePatternFile(bench.local() / "big.bin", kBigFile, 7);
 
-    const double treeUp = bench.upload(tree, "/tree-q");
-    const double treeUpLftp = bench.lftp("mirror -R --parallel=4 '" + tree.string() + "' /tree-l");
-    report("tree up", treeUp, treeUpLftp);
-    const double treeDown = bench.download("/tree-q", bench.local() / "down-q", QueueItemKind::Folder);
-    const double treeDownLftp =
-        bench.lftp("mirror --parallel=4 /tree-q '" + (bench.local() / "down-l").string() + "'");
-    report("tree down", treeDown, treeDownLftp);
-    std::cout << "files: " << countFiles(bench.root() / "tree-q") << " up, " << countFiles(bench.local() / "down-q")
-              << " down" << std::endl;
+    // Each tree in alternating rounds into fresh targets, the best of each: the machine's other
+    // work only ever slows a round down.
+    std::vector<double> treeUps, treeUpsLftp, treeDowns, treeDownsLftp;
+    for (int round = 0; round < kTreeRounds; ++round) {
+        const std::string n = std::to_string(round);
+        treeUps.push_back(bench.upload(tree, "/tree-q" + n));
+        treeUpsLftp.push_back(bench.lftp("mirror -R --parallel=4 '" + tree.string() + "' /tree-l" + n));
+        treeDowns.push_back(bench.download("/tree-q" + n, bench.local() / ("down-q" + n), QueueItemKind::Folder));
+        treeDownsLftp.push_back(
+            bench.lftp("mirror --parallel=4 /tree-l" + n + " '" + (bench.local() / ("down-l" + n)).string() + "'"));
+        std::cout << "files: " << countFiles(bench.root() / ("tree-q" + n)) << " up, "
+                  << countFiles(bench.local() / ("down-q" + n)) << " down" << std::endl;
+    }
+    const double treeUp = best(treeUps), treeUpLftp = best(treeUpsLftp);
+    const double treeDown = best(treeDowns), treeDownLftp = best(treeDownsLftp);
+    report("tree up (best)", treeUp, treeUpLftp);
+    report("tree down (best)", treeDown, treeDownLftp);
 
     // The large file in alternating rounds, medians: one round is at the mercy of the page cache.
     std::vector<double> bigUps, bigUpsLftp, bigDowns, bigDownsLftp;

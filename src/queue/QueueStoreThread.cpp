@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <pthread.h>
+
 QueueStoreThread::QueueStoreThread(std::string path) : m_path(std::move(path))
 {
     m_thread = std::thread([this] { run(); });
@@ -36,6 +38,7 @@ void QueueStoreThread::write(StoreBatch batch)
 
 void QueueStoreThread::run()
 {
+    pthread_setname_np(pthread_self(), "tarn-store");
     QueueStore store(QString::fromStdString(m_path));
     QueueStore::Contents contents = store.load();
     std::unique_lock lock(m_mutex);

@@ -4,6 +4,8 @@
 #include "ftp/IdFTP.h"
 #include "queue/QueueFailures.h"
 
+#include <pthread.h>
+
 namespace {
 
 // A session idle for longer may have been dropped by the server: it is checked before use.
@@ -39,6 +41,7 @@ void QueueWorker::quit()
 
 void QueueWorker::run()
 {
+    pthread_setname_np(pthread_self(), "tarn-worker");
     while (!m_quitting.load()) {
         std::optional<TransferJob> job = m_channel->take();
         if (!job || !work(*job))
@@ -61,8 +64,8 @@ void QueueWorker::report(WorkerReport::Kind kind, std::int64_t item, JobOutcome 
 
 bool QueueWorker::work(const TransferJob& job)
 {
+    // The controller sees the item running in the progress it samples: no report of its own.
     m_progress.item.store(job.item);
-    report(WorkerReport::Kind::Started, job.item);
     const auto stopRequested = [this, &job] {
         return m_quitting.load() || m_cancelled.load() == job.item || !m_channel->current(job.generation);
     };

@@ -191,18 +191,11 @@ void TransferQueue::handleReport(WorkerReport& report)
         m_workerSites.erase(site);
         return;
     }
-    if (report.kind == WorkerReport::Kind::Finished)
-        run.inFlight.erase(report.item);
+    run.inFlight.erase(report.item);
     const auto it = m_items.find(report.item);
     if (it == m_items.end())
         return;
     QueueItem& item = it->second;
-    if (report.kind == WorkerReport::Kind::Started) {
-        if (item.state == QueueItemState::Waiting)
-            item.state = QueueItemState::Running;
-        changed(item);
-        return;
-    }
     applyOutcome(item, run, report);
     changed(item);
     stored(item);
@@ -419,9 +412,10 @@ void TransferQueue::sampleProgress()
     for (const auto& [id, run] : m_sites) {
         for (const auto& worker : run->workers) {
             const auto it = m_items.find(worker->progress().item.load());
-            if (it == m_items.end() || it->second.state != QueueItemState::Running)
+            if (it == m_items.end() || !it->second.dispatched)
                 continue;
             QueueItem& item = it->second;
+            item.state = QueueItemState::Running;
             const std::int64_t bytes = worker->progress().bytes.load(std::memory_order_relaxed);
             const std::int64_t delta = std::max<std::int64_t>(0, bytes - item.transferred);
             moved += delta;

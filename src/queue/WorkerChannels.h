@@ -43,8 +43,8 @@ private:
 };
 
 struct WorkerReport {
-    enum class Kind { Started, Finished, Exited };
-    Kind kind = Kind::Started;
+    enum class Kind { Finished, Exited };
+    Kind kind = Kind::Finished;
     int worker = 0;
     std::int64_t item = 0;
     JobOutcome outcome;
