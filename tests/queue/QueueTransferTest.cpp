@@ -90,6 +90,11 @@ struct FaultCase {
     bool fullDisk;
 };
 
+void PrintTo(const FaultCase& fault, std::ostream* out)
+{
+    *out << fault.id;
+}
+
 class QueueFault : public QueueFixture, public testing::WithParamInterface<FaultCase> {
 protected:
     // Eight files and a victim on both sides; on the server also a name unsafe here.
