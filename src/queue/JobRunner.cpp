@@ -164,14 +164,12 @@ JobOutcome JobRunner::dispatch(const TransferJob& job)
 
 FileFacts JobRunner::downloadSource(const TransferJob& job)
 {
+    // Only what the walk (or the pane) did not tell is asked.
     FileFacts source = job.source;
-    if (source.size < 0 || !source.modified) {
-        const FileFacts asked = remoteFileFacts(m_ftp, job.remotePath, !source.modified);
-        if (source.size < 0)
-            source.size = asked.size;
-        if (!source.modified)
-            source.modified = asked.modified;
-    }
+    if (source.size < 0)
+        source.size = m_ftp.QueryFileSize(job.remotePath);
+    if (!source.modified)
+        source.modified = remoteModified(m_ftp, job.remotePath);
     return source;
 }
 
@@ -187,6 +185,9 @@ std::string JobRunner::freeLocalName(const std::string& path) const
 
 JobOutcome JobRunner::downloadFile(const TransferJob& job)
 {
+    // The walk failed such a name already; a retry of it must not touch anything either.
+    if (std::string unsafe = unsafeNameReason(lastPathPart(job.remotePath)); !unsafe.empty())
+        return finished(JobStatus::Failed, 0, unsafe);
     const FileFacts source = downloadSource(job);
     std::string target = job.localPath;
     const FileFacts existing = localFileFacts(target);

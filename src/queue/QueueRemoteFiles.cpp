@@ -77,15 +77,21 @@ std::vector<FolderEntry> listRemoteFolder(TIdFTP& ftp, const std::string& path)
     return ftp.HasFeature("MLST") ? machineListing(ftp, path) : longListing(ftp, path);
 }
 
+std::optional<std::int64_t> remoteModified(TIdFTP& ftp, const std::string& path)
+{
+    // 213 20240131120000
+    if (!ftp.HasFeature("MDTM") || ftp.RawCommand("MDTM " + path) != 213 || ftp.LastReply().Text().empty())
+        return std::nullopt;
+    return ParseMachineTime(ftp.LastReply().Text().front());
+}
+
 FileFacts remoteFileFacts(TIdFTP& ftp, const std::string& path, bool withTime)
 {
     FileFacts facts;
     facts.size = ftp.QueryFileSize(path);
     facts.exists = facts.size >= 0;
-    // 213 20240131120000
-    if (facts.exists && withTime && ftp.HasFeature("MDTM") && ftp.RawCommand("MDTM " + path) == 213
-        && !ftp.LastReply().Text().empty())
-        facts.modified = ParseMachineTime(ftp.LastReply().Text().front());
+    if (facts.exists && withTime)
+        facts.modified = remoteModified(ftp, path);
     return facts;
 }
 

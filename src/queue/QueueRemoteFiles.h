@@ -4,6 +4,8 @@
 
 #include "queue/QueueTypes.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,8 +15,10 @@ class TIdFTP;
 // (exact sizes and UTC times), otherwise CWD and LIST read by the session's listing parser.
 std::vector<FolderEntry> listRemoteFolder(TIdFTP& ftp, const std::string& path);
 
-// SIZE, and MDTM too when asked for and FEAT lists it; exists false when SIZE finds nothing.
+// SIZE, and MDTM too when asked for; exists false when SIZE finds nothing.
 FileFacts remoteFileFacts(TIdFTP& ftp, const std::string& path, bool withTime);
+// MDTM where FEAT lists it; empty when the server tells no time.
+std::optional<std::int64_t> remoteModified(TIdFTP& ftp, const std::string& path);
 
 // The size of a file after an upload: SIZE, else its own listing line; -1 when neither tells.
 std::int64_t remoteSize(TIdFTP& ftp, const std::string& path);

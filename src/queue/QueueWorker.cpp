@@ -66,40 +66,49 @@ bool QueueWorker::work(const TransferJob& job)
 {
     // The controller sees the item running in the progress it samples: no report of its own.
     m_progress.item.store(job.item);
-    const auto stopRequested = [this, &job] {
-        return m_quitting.load() || m_cancelled.load() == job.item || !m_channel->current(job.generation);
-    };
-    JobOutcome outcome;
     const bool download = job.direction == QueueDirection::Download;
+    JobOutcome outcome;
     if (download && m_downloadsHeld->load()) {
         outcome.status = JobStatus::Stopped;
-        m_progress.item.store(0);
-        report(WorkerReport::Kind::Finished, job.item, std::move(outcome));
+        finish(job, std::move(outcome));
         return true;
     }
     try {
         connect(job.site);
     } catch (...) {
-        const std::exception_ptr failure = std::current_exception();
-        const bool refused = isRefusal(failure);
-        const FailureInfo info = classifyFailure(failure);
-        outcome.status = refused ? JobStatus::Refused : JobStatus::Failed;
-        outcome.failure = info.kind;
-        outcome.reason = info.reason;
-        m_progress.item.store(0);
-        report(WorkerReport::Kind::Finished, job.item, std::move(outcome),
-               !refused && info.kind == FailureKind::Permanent);
-        return !refused;
+        return refuseLogin(job, std::current_exception());
     }
+    const auto stopRequested = [this, &job] {
+        return m_quitting.load() || m_cancelled.load() == job.item || !m_channel->current(job.generation);
+    };
     outcome = m_runner->run(job, stopRequested);
     if (download && outcome.failure == FailureKind::DiskFull)
         m_downloadsHeld->store(true);
     m_lastUse = std::chrono::steady_clock::now();
     if (!m_session->IsConnected())
         closeSession(false);
-    m_progress.item.store(0);
-    report(WorkerReport::Kind::Finished, job.item, std::move(outcome));
+    finish(job, std::move(outcome));
     return true;
+}
+
+void QueueWorker::finish(const TransferJob& job, JobOutcome outcome, bool loginFailed)
+{
+    m_progress.item.store(0);
+    report(WorkerReport::Kind::Finished, job.item, std::move(outcome), loginFailed);
+}
+
+// A server with no room for one more connection ends this worker (false); any other failure
+// to log in is the job's failure.
+bool QueueWorker::refuseLogin(const TransferJob& job, std::exception_ptr failure)
+{
+    const bool refused = isRefusal(failure);
+    const FailureInfo info = classifyFailure(failure);
+    JobOutcome outcome;
+    outcome.status = refused ? JobStatus::Refused : JobStatus::Failed;
+    outcome.failure = info.kind;
+    outcome.reason = info.reason;
+    finish(job, std::move(outcome), !refused && info.kind == FailureKind::Permanent);
+    return !refused;
 }
 
 void QueueWorker::connect(const SiteLogin& site)

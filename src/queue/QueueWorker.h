@@ -8,6 +8,7 @@
 #include "queue/WorkerChannels.h"
 
 #include <atomic>
+#include <exception>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -43,6 +44,8 @@ private:
     // Logs in when there is no usable session; raises what the login raised.
     void connect(const SiteLogin& site);
     bool isRefusal(std::exception_ptr failure) const;
+    bool refuseLogin(const TransferJob& job, std::exception_ptr failure);
+    void finish(const TransferJob& job, JobOutcome outcome, bool loginFailed = false);
     void closeSession(bool politely);
     void report(WorkerReport::Kind kind, std::int64_t item, JobOutcome outcome = {}, bool loginFailed = false);
 

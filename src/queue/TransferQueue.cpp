@@ -114,7 +114,6 @@ std::int64_t TransferQueue::addUpload(const SiteLogin& site, const std::string& 
                                       const std::string& remotePath)
 {
     QueueItem item;
-    item.site = siteId(site);
     item.direction = QueueDirection::Upload;
     std::error_code error;
     item.kind = std::filesystem::is_directory(localPath, error) ? QueueItemKind::Folder : QueueItemKind::File;
@@ -122,22 +121,24 @@ std::int64_t TransferQueue::addUpload(const SiteLogin& site, const std::string& 
     item.remotePath = remotePath;
     if (item.kind == QueueItemKind::File)
         item.source = localFileFacts(localPath);
-    const std::int64_t id = addItem(std::move(item));
-    requeue(m_items[id], false);
-    dispatch();
-    return id;
+    return addFromUser(std::move(item), site);
 }
 
 std::int64_t TransferQueue::addDownload(const SiteLogin& site, const std::string& remotePath,
                                         const std::string& localPath, QueueItemKind kind, const FileFacts& source)
 {
     QueueItem item;
-    item.site = siteId(site);
     item.direction = QueueDirection::Download;
     item.kind = kind;
     item.localPath = localPath;
     item.remotePath = remotePath;
     item.source = source;
+    return addFromUser(std::move(item), site);
+}
+
+std::int64_t TransferQueue::addFromUser(QueueItem item, const SiteLogin& site)
+{
+    item.site = siteId(site);
     const std::int64_t id = addItem(std::move(item));
     requeue(m_items[id], false);
     dispatch();
@@ -162,8 +163,10 @@ void TransferQueue::remove(const QList<std::int64_t>& ids)
         if (it == m_items.end())
             continue;
         SiteRun& run = *m_sites.at(it->second.site);
+        // A job no worker took is gone at once; a running one reports itself stopped.
         if (it->second.dispatched && run.channel) {
-            run.channel->withdraw({id});
+            for (std::int64_t withdrawn : run.channel->withdraw({id}))
+                run.inFlight.erase(withdrawn);
             for (const auto& worker : run.workers)
                 worker->cancel(id);
         }

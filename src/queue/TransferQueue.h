@@ -90,6 +90,7 @@ private:
     struct SiteRun;
 
     std::int64_t addItem(QueueItem item);
+    std::int64_t addFromUser(QueueItem item, const SiteLogin& site);
     std::int64_t siteId(const SiteLogin& login);
     void restore();
     void handleReports();
@@ -106,7 +107,7 @@ private:
     void spawnWorkers(std::int64_t id, SiteRun& run);
     static std::size_t currentWorkers(const SiteRun& run);
     void retireWorker(SiteRun& run, int worker);
-    bool lookUpPassword(SiteRun& run);
+    bool lookUpPassword(std::int64_t id, SiteRun& run);
     void scheduleRetry();
     void releaseDueRetries();
     void checkRunEnd();

@@ -99,7 +99,7 @@ void TransferQueue::dispatch()
 
 void TransferQueue::dispatchSite(std::int64_t id, SiteRun& run)
 {
-    if (!run.waiting.empty() && !lookUpPassword(run))
+    if (!run.waiting.empty() && !lookUpPassword(id, run))
         return;
     if (!run.channel)
         run.channel = std::make_shared<JobChannel>();
@@ -136,7 +136,7 @@ void TransferQueue::spawnWorkers(std::int64_t id, SiteRun& run)
     }
 }
 
-bool TransferQueue::lookUpPassword(SiteRun& run)
+bool TransferQueue::lookUpPassword(std::int64_t id, SiteRun& run)
 {
     if (run.passwordKnown)
         return true;
@@ -147,10 +147,7 @@ bool TransferQueue::lookUpPassword(SiteRun& run)
             return true;
         }
     }
-    for (auto& [id, site] : m_sites) {
-        if (site.get() == &run)
-            failSite(id, "No password is known for the site \"" + run.login.name + "\".");
-    }
+    failSite(id, "No password is known for the site \"" + run.login.name + "\".");
     run.waiting.clear();
     return false;
 }

@@ -27,10 +27,17 @@ std::vector<std::int64_t> JobChannel::stop()
     return items;
 }
 
-void JobChannel::withdraw(const std::set<std::int64_t>& items)
+std::vector<std::int64_t> JobChannel::withdraw(const std::set<std::int64_t>& items)
 {
     std::lock_guard guard(m_mutex);
-    std::erase_if(m_jobs, [&](const TransferJob& job) { return items.count(job.item) > 0; });
+    std::vector<std::int64_t> withdrawn;
+    std::erase_if(m_jobs, [&](const TransferJob& job) {
+        const bool wanted = items.count(job.item) == 0;
+        if (!wanted)
+            withdrawn.push_back(job.item);
+        return !wanted;
+    });
+    return withdrawn;
 }
 
 void JobChannel::close()

@@ -21,8 +21,8 @@ public:
     void push(TransferJob job);
     // Controller: a stop begins a new run; answers the items of the jobs no worker took.
     std::vector<std::int64_t> stop();
-    // Controller: the jobs of these items are no longer wanted.
-    void withdraw(const std::set<std::int64_t>& items);
+    // Controller: the jobs of these items are no longer wanted; answers those no worker took.
+    std::vector<std::int64_t> withdraw(const std::set<std::int64_t>& items);
     // Controller: workers end once the channel is empty; for good.
     void close();
     std::size_t queued() const;
