@@ -1,6 +1,6 @@
 // Queue benchmark against lftp on the same real server (pyftpdlib) in the same run: 10,000
 // files of 4 KiB in 100 folders uploaded and downloaded with 4 connections (the queue against
-// lftp's mirror -R and mirror, --parallel=4, the best of two alternating rounds), and a 1 GiB
+// lftp's mirror -R and mirror, --parallel=4, the best of three alternating rounds), and a 1 GiB
 // file down and up (the queue against lftp's get and put, medians of three alternating rounds). A 10 ms timer on the controller's thread measures how late the thread
 // answers while the queue runs; the time the queue takes to quit in the middle of a transfer
 // is shown too. Last line: tree_up_vs_lftp tree_down_vs_lftp big_vs_lftp max_event_latency_ms.
@@ -30,7 +30,7 @@ constexpr int kFilesPerFolder = 100;
 constexpr std::int64_t kSmallFile = 4096;
 constexpr std::int64_t kBigFile = std::int64_t{1} << 30;
 constexpr int kBigRounds = 3;
-constexpr int kTreeRounds = 2;
+constexpr int kTreeRounds = 3;
 
 void writeTree(const fs::path& root)
 {

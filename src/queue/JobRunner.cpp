@@ -210,9 +210,8 @@ JobOutcome JobRunner::downloadFile(const TransferJob& job)
     if ((source.size >= 0 && offset > source.size) || (offset > 0 && !m_ftp.ProbeResume()))
         offset = 0;
     sizeChunks(m_ftp, source.size - offset);
-    receive(job.remotePath, partial, offset);
+    const std::int64_t received = receive(job.remotePath, partial, offset);
     checkStopped();
-    const std::int64_t received = localFileFacts(partial).size;
     if (source.size >= 0 && received != source.size)
         return sizeMismatch(source.size, received);
     if (source.modified)
@@ -221,7 +220,7 @@ JobOutcome JobRunner::downloadFile(const TransferJob& job)
     return finished(JobStatus::Done, received);
 }
 
-void JobRunner::receive(const std::string& remotePath, const std::string& partialPath, std::int64_t offset)
+std::int64_t JobRunner::receive(const std::string& remotePath, const std::string& partialPath, std::int64_t offset)
 {
     fs::create_directories(fs::path(partialPath).parent_path());
     // A new file is made by the first byte, so a refused download leaves nothing behind.
@@ -239,6 +238,7 @@ void JobRunner::receive(const std::string& remotePath, const std::string& partia
     // An empty file gets no byte that would make it.
     file.Open();
     file.Close();
+    return file.Size();
 }
 
 JobOutcome JobRunner::downloadFolder(const TransferJob& job)

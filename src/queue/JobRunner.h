@@ -38,7 +38,8 @@ private:
     JobOutcome uploadFile(const TransferJob& job);
     JobOutcome downloadFolder(const TransferJob& job);
     JobOutcome uploadFolder(const TransferJob& job);
-    void receive(const std::string& remotePath, const std::string& partialPath, std::int64_t offset);
+    // Answers the size of the partial file afterwards.
+    std::int64_t receive(const std::string& remotePath, const std::string& partialPath, std::int64_t offset);
     void send(const std::string& localPath, const std::string& remotePath, std::int64_t offset);
     FileFacts downloadSource(const TransferJob& job);
     FileFacts uploadTarget(const TransferJob& job);
