@@ -124,7 +124,8 @@ public:
     // Every change of UsePassive, by the user or by the program: the session's Passive flag.
     void UsePassiveClick();
     // Logs, reports and disconnects after a failed network operation named by `placeCode`;
-    // "CD" only shows its box. A failure log that cannot be written raises (not EIdException).
+    // "CD" only shows its box. A failure log that cannot be written changes none of this; its
+    // trouble is told in one more line.
     void ReportFailure(const EIdException& error, const QString& placeCode);
     void IdFTP1Status(TIdStatus status, const std::string& statusText);
     void IdFTP1Disconnected();
@@ -389,6 +390,9 @@ private:
     void disconnectSession();
     void finishDisconnect();
     void closeAfterFailure();
+    // Appends the failure's line to the log; answers what kept it from being written.
+    std::optional<QString> writeFailureLog(const EIdException& error, const QString& placeCode);
+    void tellLogTrouble(const QString& trouble);
     // Trace.
     void connectTrace();
     // Remote pane.
