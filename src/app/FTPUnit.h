@@ -400,6 +400,9 @@ private:
     bool deleteRemoteRow(const PaneRow& row);
     // A command of the session is running (possibly paused in the pump under this call).
     bool sessionOperationRunning() const;
+    // A command that would open a modal box, run from the pump under a running session
+    // command, would hold that command until the box closes: it beeps and answers true.
+    bool refusedWhileSessionBusy();
     // Unattended upload.
     UploadRunResult uploadListLine(const std::string& line, int n);
     void selectUploadSite(int siteIndex);
