@@ -84,7 +84,8 @@ void TFTPForm::showDisconnectedState()
 
 void TFTPForm::acConnectExecute()
 {
-    if (SiteCount == 0)
+    // A program that is ending opens no connection (a run of uploads goes on after a box).
+    if (SiteCount == 0 || m_programEnded)
         return;
     // A command still unwinding from a closed session must finish before a new one opens.
     if (m_operationDepth > 0 && !sessionConnected()) {

@@ -61,7 +61,7 @@ public:
     // Ends the program at once with the given exit code (std::exit by default). Tests replace
     // it; when it returns, the window stops what it was doing instead.
     static std::function<void(int)>& exitProgramHook();
-    // True once CommandLineError has asked the program to end.
+    // True once the program was asked to end: by CommandLineError, or by SIGTERM.
     bool programEnded() const { return m_programEnded; }
 
     // --- Unit-level state -------------------------------------------------------------
@@ -87,6 +87,8 @@ public:
     void FormClose();
     void CommandLineError(const QString& detail);
     void acQuitExecute();
+    // SIGTERM (a logout, `kill`): Quit, and the program ends whatever box is open.
+    void quitOnTerminationSignal();
     void acResetExecute();
 
     // --- Unattended upload (FTPFormUpload.cpp) ------------------------------------------
