@@ -84,7 +84,8 @@ void TFTPForm::showDisconnectedState()
 
 void TFTPForm::acConnectExecute()
 {
-    if (SiteCount == 0)
+    // A program that is ending opens no connection (a run of uploads goes on after a box).
+    if (SiteCount == 0 || m_programEnded)
         return;
     // A command still unwinding from a closed session must finish before a new one opens.
     if (m_operationDepth > 0 && !sessionConnected()) {
@@ -192,9 +193,7 @@ void TFTPForm::ReportFailure(const EIdException& error, const QString& placeCode
         return;
     }
     const std::string message = error.Message();
-    appendFailureLog(failureLogPath(),
-                     failureLogLine(localTimeNow(), placeCode.toStdString(),
-                                    failureDetails(error.ClassName(), programFileName(), message)));
+    const std::optional<QString> logTrouble = writeFailureLog(error, placeCode);
     const QString text = placeCode == QLatin1String("CF")
         ? QStringLiteral("Connection failed.  Check you are connected to the Internet\r"
                          "(Details logged in FTP-log.txt in Windows Temporary Folder)")
@@ -203,6 +202,32 @@ void TFTPForm::ReportFailure(const EIdException& error, const QString& placeCode
     dialogs().showMessage(text);
     showDisconnectedState();
     closeAfterFailure();
+    if (logTrouble)
+        tellLogTrouble(*logTrouble);
+}
+
+// A log that cannot be written (a link, a FIFO, another user's file, a full disk) must not
+// take the place of the failure's own report: its trouble is answered, not raised.
+std::optional<QString> TFTPForm::writeFailureLog(const EIdException& error, const QString& placeCode)
+{
+    try {
+        appendFailureLog(failureLogPath(),
+                         failureLogLine(localTimeNow(), placeCode.toStdString(),
+                                        failureDetails(error.ClassName(), programFileName(), error.Message())));
+    } catch (const EFailureLogError& trouble) {
+        return QString::fromLocal8Bit(trouble.what());
+    }
+    return std::nullopt;
+}
+
+// One line: in the trace, or on standard error when no window is shown (the trace goes to
+// standard output there, the messages to standard error).
+void TFTPForm::tellLogTrouble(const QString& trouble)
+{
+    if (m_startMode == StartMode::Headless)
+        dialogs().messageBox(trouble, MsgIcon::Warning, {MsgButton::Ok});
+    else
+        AddTraceLine(8, true, kTraceBlue, trouble);
 }
 
 void TFTPForm::closeAfterFailure()

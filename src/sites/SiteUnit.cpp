@@ -105,14 +105,13 @@ void LoadSiteList()
 {
     SiteCount = 0;
     SiteList.clear();
-    std::vector<std::string> names;
-    {
-        Registry registry;
-        if (!registry.openKey(Registry::kProgramKey, false))
-            return;
-        names = registry.keyNames();
-        registry.closeKey();
-    }
+    // Kept for the whole load: the registries that read each site share the file this one has
+    // read, where each would otherwise read it again (a large damaged file once per key).
+    Registry registry;
+    if (!registry.openKey(Registry::kProgramKey, false))
+        return;
+    const std::vector<std::string> names = registry.keyNames();
+    registry.closeKey();
     for (const std::string& name : names) {
         if (std::optional<TSiteRecord> site = readSite(name))
             SiteList.push_back(std::move(*site));

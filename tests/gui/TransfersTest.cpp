@@ -299,9 +299,15 @@ TEST_F(Transfers, ASecondOperationFromThePumpIsRefusedWithABeep)
         emit window->LVR->nameEdited(window->LVR->findRow("other.txt"), "renamed.txt");
         selectLocal({"alpha.txt"});
         emit window->LVL->paneDoubleClicked();
+        // Each would open a modal box inside the transfer's wait, and no byte would move.
+        for (QAction* boxCommand : {window->acLocalMakeDir, window->acLocalDelete, window->acLocalRename,
+                                    window->acLocalBrowse, window->mHelpAbout})
+            boxCommand->trigger();
+        emit window->LVL->nameEdited(window->LVL->findRow("alpha.txt"), "renamed.txt");
     });
     window->acDownload->trigger();
-    EXPECT_EQ(script->beeps, 3);
+    EXPECT_EQ(script->beeps, 9);
+    EXPECT_TRUE(script->questions.empty() && script->boxes.empty() && !window->AboutForm);
     EXPECT_EQ(traceCount("->> RETR other.txt"), 0);
     EXPECT_EQ(traceCount("->> STOR alpha.txt"), 0);
     EXPECT_TRUE(std::filesystem::exists(serverRoot.path() / "other.txt"));
