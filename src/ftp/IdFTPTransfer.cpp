@@ -37,6 +37,7 @@ void TIdFTP::DownloadToStream(const std::string& remoteName, TIdStream& stream, 
     checkArgument(remoteName, "remote file name");
     const bool restart = resume && ProbeResume();
     ReceiveTransfer("RETR " + remoteName, stream, restart);
+    checkReceivedSize(remoteName, stream, restart);
     DoAfterGet(stream);
 }
 
@@ -73,8 +74,10 @@ void TIdFTP::UploadFromStream(TIdStream& stream, const std::string& remoteName, 
         SendTransfer("STOU ", stream, true);
     else if (append)
         SendTransfer("APPE " + remoteName, stream, false);
-    else
+    else {
         SendTransfer("STOR " + remoteName, stream, true);
+        checkStoredSize(remoteName, stream.Size());
+    }
 }
 
 void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName, bool append)
