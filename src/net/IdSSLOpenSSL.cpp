@@ -304,9 +304,12 @@ void TIdSSLIOHandlerSocket::EndTLS(int timeout)
     ERR_clear_error();
 }
 
+// A copy: the library marks a TLS 1.3 session it resumed as used up, and this connection's
+// session must stay good for every data connection that follows.
 TIdSSLSession TIdSSLIOHandlerSocket::Session() const
 {
-    return TIdSSLSession(m_ssl != nullptr ? SSL_get1_session(m_ssl) : nullptr);
+    const TIdSSLSession current(m_ssl != nullptr ? SSL_get1_session(m_ssl) : nullptr);
+    return TIdSSLSession(current ? SSL_SESSION_dup(current.get()) : nullptr);
 }
 
 bool TIdSSLIOHandlerSocket::SessionReused() const
@@ -406,8 +409,9 @@ std::int64_t TIdSSLIOHandlerSocket::receive(char* buffer, std::int64_t length, b
     }
 }
 
-// Bytes the library holds already count as readable; otherwise the socket is waited on and
-// whatever arrives is run through the library (a partial record, a session ticket) until
+// Bytes the library holds already count as readable: decrypted ones, and records it read
+// ahead of the handshake's end or of the last record taken. Otherwise the socket is waited on
+// and whatever arrives is run through the library (a partial record, a session ticket) until
 // application data, the end, or the time-out.
 bool TIdSSLIOHandlerSocket::WaitReadable(int timeout)
 {
@@ -418,8 +422,8 @@ bool TIdSSLIOHandlerSocket::WaitReadable(int timeout)
         return true;
     }
     const auto deadline = deadlineAfter(timeout);
-    for (;;) {
-        if (!TIdIOHandlerSocket::WaitReadable(millisecondsLeft(deadline)))
+    for (bool held = SSL_has_pending(m_ssl) == 1;; held = false) {
+        if (!held && !TIdIOHandlerSocket::WaitReadable(millisecondsLeft(deadline)))
             return false;
         if (!IsOpen())
             return true;

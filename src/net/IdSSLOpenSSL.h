@@ -75,7 +75,7 @@ public:
     void EndTLS(int timeout);
     bool TLSActive() const { return m_active; }
 
-    // After StartTLS: the session to resume elsewhere, whether this one was resumed, the
+    // After StartTLS: a copy of the session to resume elsewhere, whether this one was resumed, the
     // protocol and cipher names and the server's certificate.
     TIdSSLSession Session() const;
     bool SessionReused() const;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TempDir {
 public:
@@ -28,7 +29,9 @@ public:
 
     // Starts the server serving `root` on the loopback address (127.0.0.1 or ::1); throws
     // std::runtime_error when it does not come up within a few seconds.
-    explicit FtpServerProcess(const std::filesystem::path& root, const std::string& host = "127.0.0.1");
+    // `options` go to the server script as they are ("--tls", "explicit", ...).
+    explicit FtpServerProcess(const std::filesystem::path& root, const std::string& host = "127.0.0.1",
+                              const std::vector<std::string>& options = {});
     ~FtpServerProcess();
     FtpServerProcess(const FtpServerProcess&) = delete;
     FtpServerProcess& operator=(const FtpServerProcess&) = delete;
