@@ -32,8 +32,9 @@ std::unique_ptr<QMessageBox> QtDialogs::certificateBox(const CertificateQuestion
     box->setObjectName(QStringLiteral("CertificateBox"));
     box->setTextFormat(Qt::PlainText);
     box->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    box->addButton(QStringLiteral("Trust always"), QMessageBox::AcceptRole);
-    box->addButton(QStringLiteral("Trust this time"), QMessageBox::YesRole);
+    // One role for both, so that they stand in this order whatever the desktop's button order.
+    box->addButton(QStringLiteral("Trust always"), QMessageBox::AcceptRole)->setObjectName("TrustAlways");
+    box->addButton(QStringLiteral("Trust this time"), QMessageBox::AcceptRole)->setObjectName("TrustThisTime");
     QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     box->setDefaultButton(cancel);
     box->setEscapeButton(cancel);
@@ -44,11 +45,12 @@ CertificateAnswer QtDialogs::askCertificate(const CertificateQuestion& question)
 {
     const std::unique_ptr<QMessageBox> box = certificateBox(question);
     box->exec();
-    switch (box->buttonRole(box->clickedButton())) {
-    case QMessageBox::AcceptRole: return CertificateAnswer::TrustAlways;
-    case QMessageBox::YesRole: return CertificateAnswer::TrustThisTime;
-    default: return CertificateAnswer::Cancel;
-    }
+    const QString pressed = box->clickedButton() != nullptr ? box->clickedButton()->objectName() : QString();
+    if (pressed == QLatin1String("TrustAlways"))
+        return CertificateAnswer::TrustAlways;
+    if (pressed == QLatin1String("TrustThisTime"))
+        return CertificateAnswer::TrustThisTime;
+    return CertificateAnswer::Cancel;
 }
 
 CertificateAnswer ScriptedDialogs::askCertificate(const CertificateQuestion& question)

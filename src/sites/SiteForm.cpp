@@ -96,7 +96,7 @@ TSiteForm::TSiteForm(QWidget* parent)
     setProperty("helpContext", 400);
     buildLayout();
     applyTabOrder();
-    resize(479, 309);
+    resize(479, 343); // the designed 309, and a row for Encryption
 
     connect(BrowseButton, &QPushButton::clicked, this, reportingErrors([this] { BrowseButtonClick(); }));
     connect(SaveButton, &QPushButton::clicked, this, reportingErrors([this] { SaveButtonClick(); }));
@@ -210,7 +210,8 @@ void TSiteForm::addEncryptionChoice(QGridLayout* grid, int row)
     paintText(caption, kTeal, QPalette::WindowText);
     caption->setBuddy(sEncryption);
     grid->addWidget(caption, row, 0);
-    grid->addWidget(sEncryption, row, 1);
+    // Across the field and Browse.. columns: its texts are longer than a field is wide.
+    grid->addWidget(sEncryption, row, 1, 1, 2, Qt::AlignLeft);
 }
 
 void TSiteForm::applyTabOrder()
