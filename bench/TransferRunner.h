@@ -45,19 +45,15 @@ inline void requireSize(const fs::path& file, const char* who)
 // `prepare` sets up each session (TLS settings, say) and `curlOptions` go before curl's URL.
 class Runner {
 public:
-    Runner(const fs::path& root, const fs::path& local, std::uint16_t port,
+    Runner(const FtpServerProcess& server, const fs::path& local,
            std::function<void(TIdFTP&)> prepare = {}, std::vector<std::string> curlOptions = {})
-        : m_root(root), m_local(local), m_port(port), m_prepare(std::move(prepare)),
-          m_curlOptions(std::move(curlOptions)) {}
+        : m_server(server), m_root(server.root()), m_local(local), m_port(server.port()),
+          m_prepare(std::move(prepare)), m_curlOptions(std::move(curlOptions)) {}
 
     double ours(const Config& config, bool download)
     {
         TIdFTP ftp;
-        ftp.Host = "127.0.0.1";
-        ftp.Port = m_port;
-        ftp.SetUsername(FtpServerProcess::kUser);
-        ftp.SetPassword(FtpServerProcess::kPassword);
-        ftp.Passive = true;
+        aimAtServer(ftp, m_server);
         ftp.RecvBufferSize = config.recvBufferSize;
         ftp.SendBufferSize = config.sendBufferSize;
         if (m_prepare)
@@ -115,6 +111,7 @@ private:
         return time;
     }
 
+    const FtpServerProcess& m_server;
     fs::path m_root;
     fs::path m_local;
     std::uint16_t m_port;

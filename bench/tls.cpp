@@ -17,7 +17,7 @@ int main(int argc, char** argv)
                              "--tls-require-reuse"});
     // The test server's certificate is self-signed: both clients are told to accept it.
     Runner runner(
-        root.path(), local.path(), server.port(),
+        server, local.path(),
         [](TIdFTP& ftp) {
             ftp.TLSSettings.Mode = TIdUseTLS::utUseRequireTLS;
             ftp.TLSSettings.OnVerifyPeer = [](const TIdTLSCertificateInfo&, const std::string&, int) {

@@ -15,7 +15,7 @@ int main(int argc, char** argv)
     TempDir local("tarn-bench-local");
     writeBigFile(root.path() / "big.bin");
     FtpServerProcess server(root.path());
-    Runner runner(root.path(), local.path(), server.port());
+    Runner runner(server, local.path());
 
     const Config window{"ours(recv 8192, send 4096)", 8192, 4096};
     const Config defaults{"ours(class defaults 32768)", TIdTCPConnection::kDefaultBufferSize,

@@ -92,7 +92,8 @@ void TFTPForm::showSecurityState()
         return;
     }
     const bool encrypted = IdFTP1->TLSActive();
-    SecurityPanel->setText(encrypted ? QStringLiteral("Encrypted (TLS)") : QStringLiteral("Not encrypted"));
+    SecurityPanel->setText(encrypted ? QStringLiteral("Encrypted (%1)").arg(QString::fromStdString(IdFTP1->TLSVersion()))
+                                     : QStringLiteral("Not encrypted"));
     SecurityPanel->setToolTip(encrypted && IdFTP1->CertificateTrustedByUser()
                                   ? QStringLiteral("FTP over TLS; the certificate is trusted by you")
                               : encrypted ? QStringLiteral("FTP over TLS; the certificate is verified")

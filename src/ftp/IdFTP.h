@@ -126,6 +126,8 @@ public:
     // Whether the command connection of the open session is encrypted, and the data
     // connections with it (PROT P).
     bool TLSActive() const;
+    // "TLSv1.3" while TLSActive(), else empty.
+    std::string TLSVersion() const;
     bool DataProtected() const { return m_dataProtected; }
     // Whether the user, not the system's store, vouched for this session's certificate.
     bool CertificateTrustedByUser() const { return m_certificateTrustedByUser; }

@@ -34,6 +34,11 @@ bool TIdFTP::TLSActive() const
     return m_controlTLS != nullptr && m_controlTLS->TLSActive() && m_controlTLS->IsOpen();
 }
 
+std::string TIdFTP::TLSVersion() const
+{
+    return TLSActive() ? m_controlTLS->Version() : std::string();
+}
+
 // A fresh handler and context for every TLS session, so that changed settings take effect;
 // a plain session keeps whatever handler it has (a TLS one not started is plain).
 void TIdFTP::prepareControlHandler()
@@ -182,7 +187,8 @@ void TIdFTP::checkReceivedSize(const std::string& remoteName, const TIdStream& s
     m_sizeName.clear();
     if (m_lastTransferAborted || m_transferType != TIdFTPTransferType::ftBinary || told < 0)
         return;
-    if (stream.Position() != told)
+    // More than told is a file that grew meanwhile; fewer is a transfer cut short.
+    if (stream.Position() < told)
         throw EIdFTPSizeMismatch("The server sent " + byteCount(stream.Position()) + " of "
                                  + byteCount(told) + " bytes.");
 }

@@ -230,13 +230,6 @@ void TIdSSLIOHandlerSocket::OpenTransport()
     TIdIOHandlerSocket::OpenTransport();
 }
 
-// The TLS state is kept until the handler opens again or goes: a call further up the stack
-// may still be inside the library when an event closes the socket.
-void TIdSSLIOHandlerSocket::CloseTransport()
-{
-    TIdIOHandlerSocket::CloseTransport();
-}
-
 void TIdSSLIOHandlerSocket::StartTLS(const std::string& hostName, SSL_SESSION* session, int timeout)
 {
     if (!IsOpen())

@@ -83,7 +83,8 @@ public:
     std::string Cipher() const;
     TIdTLSCertificateInfo PeerCertificate() const;
 
-    void CloseTransport() override;
+    // Closing the socket keeps the TLS state until the handler opens again or goes: a call
+    // further up the stack may still be inside the library when an event closes the socket.
     void OpenTransport() override;
     bool WaitReadable(int timeout) override;
     std::int64_t ReceiveBytes(void* buffer, std::int64_t length) override;

@@ -20,16 +20,9 @@ protected:
     }
     void connectTls()
     {
-        if (!window) {
-            SiteList = {serverSite("srv", "127.0.0.1:" + std::to_string(server->port()))};
-            SiteList[0].Encryption = TSiteEncryption::RequireExplicit;
-            SiteCount = 1;
-            CurrentSite = 0;
-            SaveSiteList();
-            start();
-            window->TempFolderPath = logDir.path().string() + "/";
-            show();
-        }
+        if (!window)
+            startWithSite("127.0.0.1:" + std::to_string(server->port()));
+        SiteList[0].Encryption = TSiteEncryption::RequireExplicit;
         window->acConnect->trigger();
     }
     void disconnect()
@@ -53,7 +46,7 @@ TEST_F(CertificateTrust, TrustAlwaysIsRememberedAndAChangedCertificateWarnsWithB
     EXPECT_TRUE(traceHas("->> AUTH TLS") && traceHas("->> PBSZ 0") && traceHas("->> PROT P"));
     EXPECT_TRUE(traceHas("TLS: TLSv1\\.3, .*, certificate trusted by the user"));
     EXPECT_FALSE(traceHas("secret"));
-    EXPECT_EQ(window->SecurityPanel->text(), "Encrypted (TLS)");
+    EXPECT_EQ(window->SecurityPanel->text(), "Encrypted (TLSv1.3)");
     disconnect();
 
     connectTls();

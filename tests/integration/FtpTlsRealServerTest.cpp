@@ -34,10 +34,7 @@ protected:
         if (requireReuse)
             options.push_back("--tls-require-reuse");
         m_server = std::make_unique<FtpServerProcess>(m_root.path(), tls.host, options);
-        m_ftp.Host = tls.host;
-        m_ftp.Port = m_server->port();
-        m_ftp.SetUsername(FtpServerProcess::kUser);
-        m_ftp.SetPassword(FtpServerProcess::kPassword);
+        aimAtServer(m_ftp, *m_server, tls.host);
         m_ftp.Passive = tls.passive;
         m_ftp.ReadTimeout = 20000;
         m_ftp.TLSSettings.Mode = tls.mode;

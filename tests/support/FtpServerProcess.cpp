@@ -1,6 +1,8 @@
 // The test fixture's server process and small file helpers.
 #include "support/FtpServerProcess.h"
 
+#include "ftp/IdFTP.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -79,6 +81,15 @@ FtpServerProcess::FtpServerProcess(const fs::path& root, const std::string& host
 }
 
 FtpServerProcess::~FtpServerProcess() = default;
+
+void aimAtServer(TIdFTP& ftp, const FtpServerProcess& server, const std::string& host)
+{
+    ftp.Host = host;
+    ftp.Port = server.port();
+    ftp.SetUsername(FtpServerProcess::kUser);
+    ftp.SetPassword(FtpServerProcess::kPassword);
+    ftp.Passive = true;
+}
 
 void writePatternFile(const fs::path& file, std::int64_t size, unsigned seed)
 {

@@ -48,6 +48,10 @@ private:
     std::uint16_t m_port = 0;
 };
 
+class TIdFTP;
+// Points a passive session at `server` on `host` as the server's user.
+void aimAtServer(TIdFTP& ftp, const FtpServerProcess& server, const std::string& host = "127.0.0.1");
+
 // Writes `size` bytes of a repeatable pattern (seeded) to `file`.
 void writePatternFile(const std::filesystem::path& file, std::int64_t size, unsigned seed = 1);
 // Reads a whole file; small files only.
