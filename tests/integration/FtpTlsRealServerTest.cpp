@@ -152,6 +152,19 @@ TEST_F(FtpTlsSession, AServerThatRequiresReuseRefusesADataConnectionThatDoesNotR
     EXPECT_EQ(m_ftp.QueryCurrentDirectory(), "/");
 }
 
+TEST_F(FtpTlsSession, AFailedHandshakeEndsTheConnectionWithItsReasonAndNeverFallsBackToPlain)
+{
+    m_ftp.TLSSettings.Versions.Min = 0x0304; // TLS 1.3 at least, against a server of TLS 1.2
+    try {
+        start({TIdUseTLS::utUseExplicitTLS, true, "127.0.0.1", "1.2"});
+        FAIL() << "connected without a handshake";
+    } catch (const EIdOSSLError& error) {
+        EXPECT_STREQ(error.what(), "TLS handshake failed: tlsv1 alert protocol version.");
+    }
+    EXPECT_FALSE(m_ftp.IsConnected());
+    EXPECT_EQ(readWholeFile(local("plain.log")), "AUTH TLS\n");
+}
+
 TEST_F(FtpTlsSession, TwentyUploadsInARowLandByteExact)
 {
     start({TIdUseTLS::utUseRequireTLS, true, "127.0.0.1", "1.3"}, true);
