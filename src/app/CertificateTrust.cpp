@@ -34,8 +34,7 @@ QString text(const std::string& bytes)
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-} // namespace
-
+// The stored fingerprint for host and port; empty when none.
 std::string trustedFingerprint(const std::string& host, int port)
 {
     Registry registry;
@@ -47,6 +46,8 @@ std::string trustedFingerprint(const std::string& host, int port)
         return {};
     }
 }
+
+} // namespace
 
 bool trustCertificate(const TIdTLSCertificateInfo& certificate, const std::string& host, int port)
 {

@@ -16,5 +16,3 @@ int defaultSitePort(const TSiteRecord& site);
 // Whether the session may go on with a certificate that failed verification: it was trusted
 // always before, or the user trusts it now.
 bool trustCertificate(const TIdTLSCertificateInfo& certificate, const std::string& host, int port);
-// The stored fingerprint for host and port; empty when none.
-std::string trustedFingerprint(const std::string& host, int port);

@@ -91,13 +91,15 @@ void TFTPForm::showSecurityState()
         SecurityPanel->clear();
         return;
     }
-    const bool encrypted = IdFTP1->TLSActive();
-    SecurityPanel->setText(encrypted ? QStringLiteral("Encrypted (%1)").arg(QString::fromStdString(IdFTP1->TLSVersion()))
-                                     : QStringLiteral("Not encrypted"));
-    SecurityPanel->setToolTip(encrypted && IdFTP1->CertificateTrustedByUser()
-                                  ? QStringLiteral("FTP over TLS; the certificate is trusted by you")
-                              : encrypted ? QStringLiteral("FTP over TLS; the certificate is verified")
-                                          : QStringLiteral("Plain FTP: passwords and files cross the network in clear"));
+    if (!IdFTP1->TLSActive()) {
+        SecurityPanel->setText(QStringLiteral("Not encrypted"));
+        SecurityPanel->setToolTip(QStringLiteral("Plain FTP: passwords and files cross the network in clear"));
+        return;
+    }
+    SecurityPanel->setText(QStringLiteral("Encrypted (%1)").arg(QString::fromStdString(IdFTP1->TLSVersion())));
+    SecurityPanel->setToolTip(IdFTP1->CertificateTrustedByUser()
+                                  ? QStringLiteral("FTP over TLS; you chose to trust the certificate")
+                                  : QStringLiteral("FTP over TLS; the certificate is verified"));
 }
 
 void TFTPForm::acConnectExecute()

@@ -222,6 +222,7 @@ private:
     // TLS on the command connection (the handler, AUTH TLS, the certificate, PBSZ and PROT)
     // and on each data connection.
     void prepareControlHandler();
+    // AUTH TLS in the explicit modes; nothing in the others.
     void negotiateExplicitTLS();
     void startControlTLS();
     void acceptCertificate(const TIdTLSCertificateInfo& certificate);

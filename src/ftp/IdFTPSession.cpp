@@ -68,8 +68,7 @@ void TIdFTP::OpenSession(bool autoLogin, int timeout)
             startControlTLS();
         ReadReply({220});
         GreetingReply().Assign(LastReply());
-        if (TLSSettings.Mode == TIdUseTLS::utUseExplicitTLS || TLSSettings.Mode == TIdUseTLS::utUseRequireTLS)
-            negotiateExplicitTLS();
+        negotiateExplicitTLS();
         if (autoLogin) {
             Authenticate();
             protectData();

@@ -68,6 +68,8 @@ int TIdFTP::tlsTimeout() const
 // broke the handshake.
 void TIdFTP::negotiateExplicitTLS()
 {
+    if (TLSSettings.Mode != TIdUseTLS::utUseExplicitTLS && TLSSettings.Mode != TIdUseTLS::utUseRequireTLS)
+        return;
     const int code = SendCommand("AUTH TLS", TIdReplyCodes{});
     if (code == 234) {
         startControlTLS();

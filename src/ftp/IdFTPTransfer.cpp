@@ -70,11 +70,11 @@ void TIdFTP::Download(const std::string& remoteName, const std::string& localPat
 void TIdFTP::UploadFromStream(TIdStream& stream, const std::string& remoteName, bool append)
 {
     checkArgument(remoteName, "remote file name");
-    if (remoteName.empty())
+    if (remoteName.empty()) {
         SendTransfer("STOU ", stream, true);
-    else if (append)
+    } else if (append) {
         SendTransfer("APPE " + remoteName, stream, false);
-    else {
+    } else {
         SendTransfer("STOR " + remoteName, stream, true);
         checkStoredSize(remoteName, stream.Size());
     }

@@ -57,7 +57,10 @@ std::string printed(Print print)
 
 std::string nameText(const X509_NAME* name)
 {
-    return printed([name](BIO* bio) { X509_NAME_print_ex(bio, name, 0, XN_FLAG_ONELINE & ~ASN1_STRFLGS_ESC_MSB); });
+    // One line, "CN = ..., O = ...", with UTF-8 left as it is.
+    return printed([name](BIO* bio) {
+        X509_NAME_print_ex(bio, name, 0, XN_FLAG_ONELINE & ~ASN1_STRFLGS_ESC_MSB);
+    });
 }
 
 std::string timeText(const ASN1_TIME* time)
@@ -369,7 +372,8 @@ TIdSSLIOHandlerSocket::ReadOutcome TIdSSLIOHandlerSocket::readSome(char* buffer,
         }
         // The peer closed without close_notify: the end of the stream all the same (a cut
         // transfer shows in its size).
-        if (error == SSL_ERROR_SSL && ERR_GET_REASON(ERR_peek_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING) {
+        const bool cutOff = ERR_GET_REASON(ERR_peek_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING;
+        if (error == SSL_ERROR_SSL && cutOff) {
             m_ended = true;
             ERR_clear_error();
             return ReadOutcome::Ended;
@@ -455,7 +459,8 @@ std::int64_t TIdSSLIOHandlerSocket::send(const void* buffer, std::int64_t length
         throw EIdClosedSocket();
     m_sendTimeout = timeout;
     std::size_t written = 0;
-    const int result = SSL_write_ex(m_ssl, buffer, static_cast<std::size_t>(length), &written);
+    const auto size = static_cast<std::size_t>(length);
+    const int result = SSL_write_ex(m_ssl, buffer, size, &written);
     if (result == 1)
         return static_cast<std::int64_t>(written);
     rethrowBioFailure();

@@ -45,7 +45,8 @@ CertificateAnswer QtDialogs::askCertificate(const CertificateQuestion& question)
 {
     const std::unique_ptr<QMessageBox> box = certificateBox(question);
     box->exec();
-    const QString pressed = box->clickedButton() != nullptr ? box->clickedButton()->objectName() : QString();
+    const QAbstractButton* clicked = box->clickedButton();
+    const QString pressed = clicked != nullptr ? clicked->objectName() : QString();
     if (pressed == QLatin1String("TrustAlways"))
         return CertificateAnswer::TrustAlways;
     if (pressed == QLatin1String("TrustThisTime"))
