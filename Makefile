@@ -1,9 +1,10 @@
 # Everyday commands: make test, make run, make demo, make bench-transfer, make bench-listing,
-# make bench-trace, make bench-window, make bench-close, make bench-settings.
+# make bench-trace, make bench-window, make bench-close, make bench-settings, make bench-tls.
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: deps configure build test run demo bench-transfer bench-listing bench-trace bench-window bench-close bench-settings clean \
+.PHONY: deps configure build test run demo bench-transfer bench-listing bench-trace bench-window bench-close bench-settings \
+	bench-tls clean \
 	install package
 
 deps:
@@ -53,6 +54,9 @@ bench-close: build
 
 bench-settings: build
 	@$(BUILD)/bench/bench_settings_rescue
+
+bench-tls: build
+	@$(BUILD)/bench/bench_tls
 
 clean:
 	@rm -rf $(BUILD)

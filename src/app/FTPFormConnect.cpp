@@ -4,6 +4,7 @@
 
 #include "app/ErrorReport.h"
 #include "app/ActionImages.h"
+#include "app/CertificateTrust.h"
 #include "app/FailureLog.h"
 #include "app/NameText.h"
 #include "app/PaneView.h"
@@ -16,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 
 namespace {
@@ -80,6 +82,24 @@ void TFTPForm::showDisconnectedState()
     SetFileEnabled(true);
     showConnectCommand(false);
     setStatusPanel(3, QString());
+    SecurityPanel->clear();
+}
+
+void TFTPForm::showSecurityState()
+{
+    if (!sessionConnected()) {
+        SecurityPanel->clear();
+        return;
+    }
+    if (!IdFTP1->TLSActive()) {
+        SecurityPanel->setText(QStringLiteral("Not encrypted"));
+        SecurityPanel->setToolTip(QStringLiteral("Plain FTP: passwords and files cross the network in clear"));
+        return;
+    }
+    SecurityPanel->setText(QStringLiteral("Encrypted (%1)").arg(QString::fromStdString(IdFTP1->TLSVersion())));
+    SecurityPanel->setToolTip(IdFTP1->CertificateTrustedByUser()
+                                  ? QStringLiteral("FTP over TLS; you chose to trust the certificate")
+                                  : QStringLiteral("FTP over TLS; the certificate is verified"));
 }
 
 void TFTPForm::acConnectExecute()
@@ -132,7 +152,8 @@ void TFTPForm::connectSession()
     IdFTP1->SetUsername(site.User);
     IdFTP1->SetPassword(DecodePassword(site.Pass));
     IdFTP1->Host = address.host;
-    IdFTP1->Port = address.port != 0 ? address.port : TIdFTP::kDefaultPort;
+    IdFTP1->Port = address.port != 0 ? address.port : defaultSitePort(site);
+    IdFTP1->TLSSettings = siteTLSSettings(site);
     m_sessionEndedByUser = false;
     SetFileEnabled(false);
     AddTraceLine(8, true, kTraceBlue, QStringLiteral("Connecting ") + traceTimeStamp());
@@ -154,6 +175,11 @@ void TFTPForm::openSiteSession(const std::string& remoteDirectory)
         placeCode = QStringLiteral("CD");
         if (!remoteDirectory.empty())
             IdFTP1->ChangeDirectory(remoteDirectory);
+    } catch (const EIdOSSLError& error) {
+        // TLS failures (handshake, certificate, no TLS offered) have their own place code and
+        // show their reason rather than the advice about the Internet connection.
+        ReportFailure(error, QStringLiteral("CT"));
+        AddTraceLine(8, true, kTraceBlue, QStringLiteral("Connection failed"));
     } catch (const EIdException& error) {
         ReportFailure(error, placeCode);
         if (!sessionConnected())
@@ -165,6 +191,7 @@ void TFTPForm::finishConnect()
 {
     if (sessionConnected() && !AutoUploadActive)
         ListRemoteDirectory();
+    showSecurityState();
     if (sessionConnected()) {
         SetOpsEnabled(true);
         showConnectCommand(true);
@@ -199,7 +226,9 @@ void TFTPForm::ReportFailure(const EIdException& error, const QString& placeCode
                          "(Details logged in FTP-log.txt in Windows Temporary Folder)")
         : QString::fromLocal8Bit(message) + QStringLiteral("\rDisconnecting.   (Code=") + placeCode
               + u')';
-    dialogs().showMessage(text);
+    // The user refused the certificate in its box (or the headless run said why): no second box.
+    if (dynamic_cast<const EIdFTPCertificateRefused*>(&error) == nullptr)
+        dialogs().showMessage(text);
     showDisconnectedState();
     closeAfterFailure();
     if (logTrouble)

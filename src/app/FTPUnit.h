@@ -237,6 +237,8 @@ public:
     QPlainTextEdit* RTFLog = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* StatusPanels[4] = {};
+    // Whether the open session is encrypted; empty while disconnected.
+    QLabel* SecurityPanel = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
 
     QMenuBar* MainMenu1 = nullptr;
@@ -386,6 +388,7 @@ private:
     void showConnectCommand(bool connected);
     // The remote pane emptied and the commands of the disconnected state.
     void showDisconnectedState();
+    void showSecurityState();
     void connectSession();
     void openSiteSession(const std::string& remoteDirectory);
     void finishConnect();

@@ -4,7 +4,7 @@
 
 #include "ftp/IdGlobal.h"
 #include "ftp/IdSimpleServer.h"
-#include "net/IdIOHandlerSocket.h"
+#include "net/IdSSLOpenSSL.h"
 
 #include <algorithm>
 #include <climits>
@@ -253,11 +253,8 @@ std::string TIdFTP::peerAddress() const
 TIdTCPClient& TIdFTP::openPassiveLink(int port)
 {
     auto link = std::make_unique<TIdTCPClient>();
-    if (Socket() != nullptr) {
-        auto handler = std::make_unique<TIdIOHandlerSocket>();
-        handler->SocksInfo() = Socket()->SocksInfo();
-        link->SetIOHandler(std::move(handler));
-    }
+    if (Socket() != nullptr)
+        link->SetIOHandler(makeDataHandler());
     PrepareDataLink(*link);
     link->Host = peerAddress();
     link->Port = port;
@@ -276,6 +273,7 @@ TIdSimpleServer& TIdFTP::listenActiveLink()
         server->AllowedPeerIP = Socket()->Binding()->PeerIP();
     }
     server->AcceptTimeout = AcceptTimeout;
+    server->MakeHandler = [this] { return makeDataHandler(); };
     TIdSimpleServer& listener = *server;
     m_dataLink = std::move(server);
     listener.StartListening();
@@ -310,6 +308,7 @@ void TIdFTP::readTransferStart(const TIdReplyCodes& accepted)
         m_phase = TransferPhase::Refused;
         throw;
     }
+    m_transferStartReply.Assign(LastReply());
 }
 
 void TIdFTP::acceptDataConnection(TIdSimpleServer& server)
@@ -331,6 +330,7 @@ void TIdFTP::receivePassive(const std::string& command, TIdStream& stream, bool 
             sendRestart(stream);
         sendTransferCommand(command);
         readTransferStart(kTransferStartCodes);
+        secureDataLink(link);
         link.ReadIntoStream(stream, -1, true);
     } catch (...) {
         closeQuietly(link);
@@ -349,6 +349,7 @@ void TIdFTP::receiveActive(const std::string& command, TIdStream& stream, bool r
     sendTransferCommand(command);
     readTransferStart(kTransferStartCodes);
     acceptDataConnection(server);
+    secureDataLink(server);
     server.ReadIntoStream(stream, -1, true);
 }
 
@@ -433,8 +434,11 @@ void TIdFTP::sendPassive(const std::string& command, TIdStream& stream, bool fro
     TIdTCPClient& link = openPassiveLink(port);
     try {
         readTransferStart(TIdReplyCodes{110, 125, 150});
+        secureDataLink(link);
         try {
             sendDataStream(link, stream, fromStart);
+            if (!m_abortRequested)
+                endDataLink(link);
         } catch (const EIdSocketError& error) {
             if (error.LastError() != 10038) // the data socket was dropped by SendAbort
                 throw;
@@ -454,7 +458,10 @@ void TIdFTP::sendActive(const std::string& command, TIdStream& stream, bool from
     sendTransferCommand(command);
     readTransferStart(TIdReplyCodes{125, 150});
     acceptDataConnection(server);
+    secureDataLink(server);
     sendDataStream(server, stream, fromStart);
+    if (!m_abortRequested)
+        endDataLink(server);
 }
 
 void TIdFTP::SendTransfer(const std::string& command, TIdStream& stream, bool fromStart)

@@ -37,6 +37,7 @@ void TIdFTP::DownloadToStream(const std::string& remoteName, TIdStream& stream, 
     checkArgument(remoteName, "remote file name");
     const bool restart = resume && ProbeResume();
     ReceiveTransfer("RETR " + remoteName, stream, restart);
+    checkReceivedSize(remoteName, stream, restart);
     DoAfterGet(stream);
 }
 
@@ -69,12 +70,14 @@ void TIdFTP::Download(const std::string& remoteName, const std::string& localPat
 void TIdFTP::UploadFromStream(TIdStream& stream, const std::string& remoteName, bool append)
 {
     checkArgument(remoteName, "remote file name");
-    if (remoteName.empty())
+    if (remoteName.empty()) {
         SendTransfer("STOU ", stream, true);
-    else if (append)
+    } else if (append) {
         SendTransfer("APPE " + remoteName, stream, false);
-    else
+    } else {
         SendTransfer("STOR " + remoteName, stream, true);
+        checkStoredSize(remoteName, stream.Size());
+    }
 }
 
 void TIdFTP::Upload(const std::string& localPath, const std::string& remoteName, bool append)

@@ -254,3 +254,24 @@ TIdCalendarDate CurrentLocalDate()
     localtime_r(&now, &local);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
+
+std::string GroupedDigits(std::int64_t value, const std::string& separator, int* width)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const int count = static_cast<int>(end - digits);
+    std::string grouped;
+    grouped.reserve(static_cast<std::size_t>(count) + 8 * separator.size());
+    int characters = 0;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0 && (count - i) % 3 == 0 && digits[i - 1] != '-') {
+            grouped += separator;
+            ++characters;
+        }
+        grouped += digits[i];
+        ++characters;
+    }
+    if (width != nullptr)
+        *width = characters;
+    return grouped;
+}

@@ -48,6 +48,9 @@ void TrimLeftInPlace(std::string& text);
 // Decimal integer with an optional sign, nothing else; empty when the text is not one or
 // does not fit.
 std::optional<std::int64_t> ParseInteger(std::string_view text);
+// Digits grouped by three from the right: 4190208, "," -> "4,190,208". `width`, when given,
+// receives the length in characters, a separator counting as one.
+std::string GroupedDigits(std::int64_t value, const std::string& separator, int* width = nullptr);
 std::int64_t StrToInt64Def(std::string_view text, std::int64_t fallback);
 int StrToIntDef(std::string_view text, int fallback);
 

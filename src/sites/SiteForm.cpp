@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -95,7 +96,7 @@ TSiteForm::TSiteForm(QWidget* parent)
     setProperty("helpContext", 400);
     buildLayout();
     applyTabOrder();
-    resize(479, 309);
+    resize(479, 343); // the designed 309, and a row for Encryption
 
     connect(BrowseButton, &QPushButton::clicked, this, reportingErrors([this] { BrowseButtonClick(); }));
     connect(SaveButton, &QPushButton::clicked, this, reportingErrors([this] { SaveButtonClick(); }));
@@ -103,6 +104,7 @@ TSiteForm::TSiteForm(QWidget* parent)
     for (QLineEdit* edit : {sName, sHost, sUser, sPass, sRDir, sLDir})
         connect(edit, &QLineEdit::textChanged, this, reportingErrors([this] { sAnyChange(); }));
     connect(sPasV, &QCheckBox::toggled, this, reportingErrors([this] { sAnyChange(); }));
+    connect(sEncryption, &QComboBox::currentIndexChanged, this, reportingErrors([this] { sAnyChange(); }));
     // The field is narrower than most paths: the whole path shows on hovering.
     connect(sLDir, &QLineEdit::textChanged, sLDir, &QLineEdit::setToolTip);
     m_focusWatch = connect(qApp, &QApplication::focusChanged, this,
@@ -174,6 +176,7 @@ void TSiteForm::buildLayout()
     sPasV->setLayoutDirection(Qt::RightToLeft);  // the text stands left of the box
     paintText(sPasV, kTeal, QPalette::WindowText);
     grid->addWidget(sPasV, 6, 0, Qt::AlignLeft | Qt::AlignAbsolute);
+    addEncryptionChoice(grid, 7);
     grid->setColumnStretch(3, 1);
 
     SaveButton = makeButton(this, "SaveButton", "Save / Exit", true);
@@ -194,10 +197,27 @@ void TSiteForm::buildLayout()
     page->addLayout(buttons);
 }
 
+void TSiteForm::addEncryptionChoice(QGridLayout* grid, int row)
+{
+    sEncryption = new QComboBox(this);
+    sEncryption->setObjectName("sEncryption");
+    sEncryption->setProperty("helpContext", 480);
+    sEncryption->addItems({"Plain FTP (insecure)", "Use explicit FTP over TLS if available",
+                           "Require explicit FTP over TLS", "Require implicit FTP over TLS"});
+    sEncryption->setToolTip("How the connection to this site is encrypted; implicit FTP over "
+                            "TLS uses port 990 unless the host names another");
+    auto* caption = new QLabel("Encryption", this);
+    paintText(caption, kTeal, QPalette::WindowText);
+    caption->setBuddy(sEncryption);
+    grid->addWidget(caption, row, 0);
+    // Across the field and Browse.. columns: its texts are longer than a field is wide.
+    grid->addWidget(sEncryption, row, 1, 1, 2, Qt::AlignLeft);
+}
+
 void TSiteForm::applyTabOrder()
 {
     QWidget* const order[] = {sName, sHost, sUser, sPass, sRDir, sLDir,
-                              SaveButton, CancelButton, BrowseButton, sPasV};
+                              SaveButton, CancelButton, BrowseButton, sPasV, sEncryption};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
 }
@@ -264,6 +284,7 @@ void TSiteForm::FormShow()
         fillField(sLDir, site.LDir);
         fillField(sPass, DecodePassword(site.Pass));
         sPasV->setChecked(site.Passive);
+        sEncryption->setCurrentIndex(static_cast<int>(site.Encryption));
         setWindowTitle("Site Window: Edit site");
         sEditFunction->setText("Edit the selected site");
         return;
@@ -272,6 +293,7 @@ void TSiteForm::FormShow()
     for (QLineEdit* edit : {sHost, sUser, sPass, sRDir, sLDir})
         fillField(edit, {});
     sPasV->setChecked(false);
+    sEncryption->setCurrentIndex(static_cast<int>(TSiteEncryption::ExplicitIfAvailable));
     setWindowTitle("Site Window: Create new site");
     sEditFunction->setText("Enter details of new site");
 }
@@ -384,6 +406,7 @@ void TSiteForm::storeSite()
     site.RDir = trimControlAndBlank(fieldBytes(sRDir));
     site.LDir = fieldBytes(sLDir);
     site.Passive = sPasV->isChecked();
+    site.Encryption = static_cast<TSiteEncryption>(sEncryption->currentIndex());
     SaveSiteList();
 }
 

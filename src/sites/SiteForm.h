@@ -7,6 +7,7 @@
 #include <string>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -48,6 +49,8 @@ public:
     QLineEdit* sLDir;
     QPushButton* BrowseButton;
     QCheckBox* sPasV;
+    // The Encryption choice, in the order of the stored values.
+    QComboBox* sEncryption;
     QPushButton* SaveButton;
     QPushButton* CancelButton;
 
@@ -57,6 +60,7 @@ protected:
 private:
     void buildLayout();
     void applyTabOrder();
+    void addEncryptionChoice(class QGridLayout* grid, int row);
     QLineEdit* addField(class QGridLayout* grid, int row, const char* name, const QString& label,
                         int helpContext);
     void sAnyChange();

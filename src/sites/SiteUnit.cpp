@@ -38,15 +38,24 @@ std::string readStringOrEmpty(const Registry& registry, const std::string& name)
     }
 }
 
-bool readPassive(const Registry& registry)
+// A missing value, or one of the wrong type, reads as `fallback`.
+std::int32_t readIntegerOr(const Registry& registry, const char* name, std::int32_t fallback)
 {
-    if (!registry.valueExists("PASV"))
-        return false;
+    if (!registry.valueExists(name))
+        return fallback;
     try {
-        return registry.readInteger("PASV") != 0;
+        return registry.readInteger(name);
     } catch (const ERegistryException&) {
-        return false;
+        return fallback;
     }
+}
+
+TSiteEncryption readEncryption(const Registry& registry)
+{
+    const std::int32_t value = readIntegerOr(registry, "TLS", 0);
+    if (value < 0 || value > static_cast<std::int32_t>(TSiteEncryption::RequireImplicit))
+        return TSiteEncryption::Plain;
+    return static_cast<TSiteEncryption>(value);
 }
 
 constexpr const char* kSiteValues[] = {"Host", "User", "PW", "RDir", "LDir", "PASV"};
@@ -71,7 +80,8 @@ std::optional<TSiteRecord> readSite(const std::string& name)
     site.Pass = readStringOrEmpty(registry, "PW");
     site.RDir = readStringOrEmpty(registry, "RDir");
     site.LDir = readStringOrEmpty(registry, "LDir");
-    site.Passive = readPassive(registry);
+    site.Passive = readIntegerOr(registry, "PASV", 0) != 0;
+    site.Encryption = readEncryption(registry);
     registry.closeKey();
     return site;
 }
@@ -90,6 +100,7 @@ void writeSite(const TSiteRecord& site)
     registry.writeString("RDir", site.RDir);
     registry.writeString("LDir", site.LDir);
     registry.writeInteger("PASV", site.Passive ? 1 : 0);
+    registry.writeInteger("TLS", static_cast<std::int32_t>(site.Encryption));
     registry.closeKey();
 }
 

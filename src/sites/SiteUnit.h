@@ -7,6 +7,14 @@
 #include <string_view>
 #include <vector>
 
+// How a site's session is encrypted; the numbers are the stored values (registry value "TLS").
+enum class TSiteEncryption : std::int32_t {
+    Plain = 0,
+    ExplicitIfAvailable = 1,
+    RequireExplicit = 2,
+    RequireImplicit = 3
+};
+
 // One stored FTP site. Pass is held scrambled (EncodePassword); strings are byte strings.
 struct TSiteRecord {
     std::string Name;
@@ -16,6 +24,8 @@ struct TSiteRecord {
     std::string RDir;
     std::string LDir;
     bool Passive = false;
+    // Sites stored before encryption was offered, and imported ones, are plain.
+    TSiteEncryption Encryption = TSiteEncryption::Plain;
 
     bool operator==(const TSiteRecord&) const = default;
 };

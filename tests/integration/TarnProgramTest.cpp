@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -449,3 +451,21 @@ TEST_F(TarnProgramTest, SigtermEndsTheProgramWhileABoxIsOpen)
 }
 
 } // namespace
+
+TEST_F(TarnProgramTest, BatchNeverAsksAboutAnUntrustedCertificate)
+{
+    FtpServerProcess serverA(rootA.path(), "127.0.0.1",
+                             {"--tls", "explicit", "--tls-cert", (tempDir.path() / "cert.pem").string()});
+    storeSites(host(serverA), host(serverA));
+    SiteList[0].Encryption = TSiteEncryption::RequireExplicit;
+    SaveSiteList();
+
+    const Finished run = runBatch(writeList("SITE=A FILE=" + local("one.bin") + "\n"));
+
+    EXPECT_EQ(run.status, 2) << run.err;
+    ASSERT_EQ(lines(run.err).size(), 1u) << run.err;
+    EXPECT_TRUE(std::regex_search(run.err, std::regex("SHA-256 fingerprint ([0-9A-F]{2}:){31}[0-9A-F]{2}\\. "
+                                                      "To trust it, connect to the site once from the window")))
+        << run.err;
+    EXPECT_FALSE(fs::exists(rootA.path() / "one.bin"));
+}

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TempDir {
 public:
@@ -28,7 +29,9 @@ public:
 
     // Starts the server serving `root` on the loopback address (127.0.0.1 or ::1); throws
     // std::runtime_error when it does not come up within a few seconds.
-    explicit FtpServerProcess(const std::filesystem::path& root, const std::string& host = "127.0.0.1");
+    // `options` go to the server script as they are ("--tls", "explicit", ...).
+    explicit FtpServerProcess(const std::filesystem::path& root, const std::string& host = "127.0.0.1",
+                              const std::vector<std::string>& options = {});
     ~FtpServerProcess();
     FtpServerProcess(const FtpServerProcess&) = delete;
     FtpServerProcess& operator=(const FtpServerProcess&) = delete;
@@ -44,6 +47,10 @@ private:
     UniqueFd m_input;
     std::uint16_t m_port = 0;
 };
+
+class TIdFTP;
+// Points a passive session at `server` on `host` as the server's user.
+void aimAtServer(TIdFTP& ftp, const FtpServerProcess& server, const std::string& host = "127.0.0.1");
 
 // Writes `size` bytes of a repeatable pattern (seeded) to `file`.
 void writePatternFile(const std::filesystem::path& file, std::int64_t size, unsigned seed = 1);
