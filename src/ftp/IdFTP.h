@@ -223,6 +223,7 @@ private:
     TIdRFCReply readFinalReply();
     std::vector<int> resynchronise();
     void settleAbort(TransferDirection direction, const std::vector<int>& codes);
+    void reportCompleted();
     void reportAborted();
     void abortOutsideTransfer();
     std::string peerAddress() const;

@@ -146,6 +146,23 @@ INSTANTIATE_TEST_SUITE_P(Cases, FailedTransfer,
                     "Write Timeout"}),
     [](const auto& info) { return std::string(info.param.id); });
 
+// The server went away in the middle: the data connection ends as a complete one would, but
+// no final reply ever confirms it.
+TEST(ServerGoneMidDownload, IsNeverCalledComplete)
+{
+    ScriptedFtpServer server;
+    addLogin(server);
+    startDownload(server, true).sendData("part").closeControl();
+    server.start();
+    auto ftp = makeSession(server);
+    StatusLog log;
+    log.attach(*ftp);
+    ftp->OpenSession();
+    TIdMemoryStream data;
+    EXPECT_THROW(ftp->DownloadToStream("a.bin", data), EIdException);
+    EXPECT_FALSE(log.contains("Transfer complete"));
+}
+
 // A download that stalls half-way keeps what came, and a resume carries on from there.
 TEST(StalledDownload, KeepsThePartialFileForAResume)
 {
@@ -295,6 +312,7 @@ TEST_P(AbortFromWorkHandler, ReadsEveryAnswerAndTheNextCommandGetsItsOwnReply)
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(answer.late ? 4000 : 2500));
     EXPECT_TRUE(aborted);
     EXPECT_EQ(log.texts.back(), "Transfer aborted");
+    EXPECT_FALSE(log.contains("Transfer complete"));
     EXPECT_TRUE(ftp->LastTransferAborted());
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
     EXPECT_EQ(ftp->QueryCurrentDirectory(), "/");
