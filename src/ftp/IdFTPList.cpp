@@ -268,6 +268,7 @@ std::optional<UnixDate> findUnixDate(const listing::Tokens& tokens, const UnixLe
 
 struct UnixSize {
     std::string_view text;       // empty for a device
+    std::optional<std::int64_t> bytes;
     std::string_view gluedGroup; // a group column the size overflowed into
     std::size_t accountsEnd = 0; // one past the last account column
 };
@@ -275,18 +276,19 @@ struct UnixSize {
 // The size column, or a device's "major, minor" pair in its place.
 UnixSize readUnixSize(const listing::Tokens& tokens, const UnixLead& lead, std::size_t sizeAt)
 {
-    UnixSize size{tokens[sizeAt].text, {}, sizeAt};
+    UnixSize size{tokens[sizeAt].text, std::nullopt, {}, sizeAt};
     if (size.text.find(',') != std::string_view::npos) {
         size.text = {}; // "8,0"
     } else if (sizeAt > lead.accountsFrom && tokens[sizeAt - 1].text.back() == ',') {
         size.text = {}; // "5,   0"
         --size.accountsEnd;
-    } else if (!listing::ParseSize(size.text)) {
+    } else if (size.bytes = listing::ParseSize(size.text); !size.bytes) {
         // "someverylonggroup123456": the size glued to an overflowing group column
         const std::size_t digits = size.text.find_last_not_of("0123456789") + 1;
         if (digits > 0 && digits < size.text.size()) {
             size.gluedGroup = size.text.substr(0, digits);
             size.text = size.text.substr(digits);
+            size.bytes = ParseInteger(size.text);
         }
     }
     return size;
@@ -330,40 +332,68 @@ TIdFTPListFormat TIdFTPListItems::DetectFormat(const std::string& line, bool det
 
 void TIdFTPListItems::LoadLines(const std::vector<std::string>& lines)
 {
+    BeginLoad();
+    for (const std::string& line : lines)
+        AddLine(line);
+    EndLoad();
+}
+
+void TIdFTPListItems::BeginLoad()
+{
     Clear();
     m_skippedLines = 0;
-    m_items.reserve(lines.size());
-    std::size_t start = 0;
-    if (m_lineFormat == TIdFTPListFormat::lfUnix && !lines.empty() &&
-        UpperCase(std::string_view(lines.front()).substr(0, 5)) == "TOTAL")
-        start = 1;
-    const bool detailed = m_lineFormat != TIdFTPListFormat::lfNone &&
-                          m_lineFormat != TIdFTPListFormat::lfNoDetails &&
-                          m_lineFormat != TIdFTPListFormat::lfCustom;
-    const TIdCalendarDate today = Today();
-    const std::optional<TIdCalendarDate> savedToday = m_today;
-    m_today = today; // one clock reading for the whole listing
-    for (std::size_t i = start; i < lines.size(); ++i) {
-        if (IsBlankLine(lines[i]))
-            continue;
-        if (detailed && isVmsFrameLine(lines[i]))
-            continue;
-        TIdFTPListItem& item = Add();
-        item.RawLine = lines[i];
-        if (detailed && isVmsNameAlone(item.RawLine) && i + 1 < lines.size() && continuesVmsEntry(lines[i + 1])) {
-            const std::string& rest = lines[++i];
-            if (rest[0] != ' ' && rest[0] != '\t')
-                item.RawLine += ' ';
-            item.RawLine += rest;
+    m_load = LoadState();
+    m_load.started = true;
+    m_load.detailed = m_lineFormat != TIdFTPListFormat::lfNone && m_lineFormat != TIdFTPListFormat::lfNoDetails &&
+                      m_lineFormat != TIdFTPListFormat::lfCustom;
+    m_load.savedToday = m_today;
+    m_today = Today(); // one clock reading for the whole listing
+}
+
+void TIdFTPListItems::AddLine(std::string_view line)
+{
+    const bool first = !m_load.firstLineSeen;
+    m_load.firstLineSeen = true;
+    if (m_load.heldVmsName) {
+        std::string held = std::move(*m_load.heldVmsName);
+        m_load.heldVmsName.reset();
+        if (continuesVmsEntry(line)) {
+            if (line[0] != ' ' && line[0] != '\t')
+                held += ' ';
+            held.append(line);
+            addEntry(std::move(held));
+            return;
         }
-        if (m_lineFormat == TIdFTPListFormat::lfNone)
-            continue;
-        if (!parseWithFallback(item)) {
-            m_items.pop_back();
-            ++m_skippedLines;
-        }
+        addEntry(std::move(held));
     }
-    m_today = savedToday;
+    if (first && m_lineFormat == TIdFTPListFormat::lfUnix && UpperCase(line.substr(0, 5)) == "TOTAL")
+        return;
+    if (IsBlankLine(line) || (m_load.detailed && isVmsFrameLine(line)))
+        return;
+    if (m_load.detailed && isVmsNameAlone(line))
+        m_load.heldVmsName = std::string(line);
+    else
+        addEntry(std::string(line));
+}
+
+void TIdFTPListItems::EndLoad()
+{
+    if (!m_load.started)
+        return;
+    if (m_load.heldVmsName)
+        addEntry(std::move(*m_load.heldVmsName));
+    m_today = m_load.savedToday;
+    m_load = LoadState();
+}
+
+void TIdFTPListItems::addEntry(std::string rawLine)
+{
+    TIdFTPListItem& item = Add();
+    item.RawLine = std::move(rawLine);
+    if (m_lineFormat != TIdFTPListFormat::lfNone && !parseWithFallback(item)) {
+        m_items.pop_back();
+        ++m_skippedLines;
+    }
 }
 
 // A listing may mix line shapes (a server that shows a VMS or MS-DOS volume inside a Unix
@@ -477,7 +507,7 @@ void TIdFTPListItems::ParseUnixLine(TIdFTPListItem& item) const
     // One account column is the group ("-rw-r--r-- 1 anonymous 1234 ..."): the owner is missing.
     item.OwnerAccount = accountCount >= 2 ? accounts[0] : std::string_view();
     item.GroupAccount = accountCount >= 2 ? accounts[1] : accountCount == 1 ? accounts[0] : std::string_view();
-    item.ByteSize = listing::ParseSize(size.text).value_or(0);
+    item.ByteSize = size.bytes.value_or(0);
     if (date->date) {
         listing::ListingDate stamp = *date->date;
         if (!stamp.hasSeconds)
