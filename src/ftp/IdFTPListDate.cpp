@@ -468,7 +468,10 @@ std::optional<std::int64_t> ParseSize(std::string_view text)
     if (power == std::string_view::npos || number.empty() || !isDigit(number.front())
         || std::from_chars(number.data(), number.data() + number.size(), value).ptr != number.data() + number.size())
         return std::nullopt;
-    return std::llround(value * std::pow(1024.0, static_cast<double>(power + 1)));
+    const double bytes = value * std::pow(1024.0, static_cast<double>(power + 1));
+    if (!(bytes < 9.0e18)) // far beyond any file; would not fit
+        return std::nullopt;
+    return std::llround(bytes);
 }
 
 int ExpandTwoDigitYear(int year, int currentYear)
