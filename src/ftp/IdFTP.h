@@ -13,6 +13,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -120,7 +121,8 @@ public:
     // refused PASV with a 5xx reply (kept for the session).
     bool UsesExtendedPassive() const;
     const TIdRFCReply& LoginReply() const { return m_loginReply; }
-    const std::vector<std::string>& ListingLines() const { return m_listingLines; }
+    // The lines of the last listing (split when first asked for).
+    const std::vector<std::string>& ListingLines() const;
     // The data connection while a transfer runs, else null.
     TIdTCPConnection* DataLink() const { return m_dataLink.get(); }
     // Whether the command connection of the open session is encrypted, and the data
@@ -184,6 +186,9 @@ public:
     // Empty name: STOU; append: APPE from the stream's position; else STOR from the start.
     void UploadFromStream(TIdStream& stream, const std::string& remoteName = std::string(),
                           bool append = false);
+    // An aborted listing lists nothing; one that fails leaves the last listing as it was.
+    // Unless OnCreateFTPList or OnCheckListFormat is assigned (ParsedListing fires them), the
+    // entries are parsed while the listing arrives.
     void ListDirectory(std::vector<std::string>* destination = nullptr,
                        const std::string& specifier = std::string(), bool details = true);
     TIdFTPListItems& ParsedListing();
@@ -256,15 +261,28 @@ private:
     TIdRFCReply readFinalReply();
     std::vector<int> resynchronise();
     void settleAbort(TransferDirection direction, const std::vector<int>& codes);
+    void reportCompleted();
     void reportAborted();
     void abortOutsideTransfer();
+    // One listing as it arrives: its lines, and its entries parsed on the way unless an
+    // event may still choose the collection or its format.
+    struct ListingResult {
+        std::string text;
+        std::unique_ptr<TIdFTPListItems> parsed;
+    };
+    // Answers false when the listing was aborted.
+    bool receiveListing(const std::string& command, bool details, ListingResult& result);
     std::string peerAddress() const;
 
     TIdFTPTransferType m_transferType = TIdFTPTransferType::ftBinary;
     bool m_resumeAvailable = false;
-    std::vector<std::string> m_listingLines;
+    // The last listing as received; its lines are split from it when first asked for.
+    std::string m_listingText;
+    mutable std::optional<std::vector<std::string>> m_listingLines;
     // Whether the last listing was LIST (true) or NLST.
     bool m_listingDetails = true;
+    // A listing in this session was aborted or failed: the server may still hold its end.
+    bool m_listingCutShort = false;
     TIdRFCReply m_loginReply;
     bool m_resumeKnown = false;
     std::string m_systemType;

@@ -361,9 +361,10 @@ void TIdFTP::refuseNestedTransfer() const
         throw EIdException("Another transfer is still running on this session.");
 }
 
-// The frame every transfer shares: one at a time, "Starting FTP transfer", "Transfer complete"
-// once the data has moved (a failed transfer is never called complete), then the replies the
-// transfer is owed, so that the next command always reads its own reply.
+// The frame every transfer shares: one at a time, "Starting FTP transfer", then the replies the
+// transfer is owed, so that the next command always reads its own reply. "Transfer complete"
+// comes only once the server confirmed the whole transfer: never after an abort, a failure on
+// either side, or a server that went away before its final reply.
 void TIdFTP::runTransfer(const std::string& command, TransferDirection direction,
                          const std::function<void()>& transfer)
 {
@@ -377,8 +378,6 @@ void TIdFTP::runTransfer(const std::string& command, TransferDirection direction
     } catch (...) {
         failure = std::current_exception();
     }
-    if (!failure)
-        ReportStatus(TIdStatus::stTransferDone, "Transfer complete");
     endTransfer(direction, failure);
 }
 
@@ -496,6 +495,7 @@ void TIdFTP::readFinalReplies(TransferDirection direction)
     const int code = final.NumericCode();
     if (!m_abortSent && !isAbortedCode(code)) {
         CheckReplyCode(static_cast<std::int16_t>(code), kFinalCodes);
+        reportCompleted();
         return;
     }
     std::vector<int> codes{code};
@@ -542,11 +542,18 @@ void TIdFTP::settleAbort(TransferDirection direction, const std::vector<int>& co
                  [](int code) { return !isPreliminary(code); });
     const bool completed = !m_dataCut && !finals.empty() && (finals[0] == 226 || finals[0] == 250)
         && std::none_of(finals.begin(), finals.end(), isAbortedCode);
-    if (completed)
+    if (completed) {
+        reportCompleted();
         return;
+    }
     reportAborted();
     if (direction == TransferDirection::Send)
         throw EIdFTPTransferAborted();
+}
+
+void TIdFTP::reportCompleted()
+{
+    ReportStatus(TIdStatus::stTransferDone, "Transfer complete");
 }
 
 void TIdFTP::reportAborted()

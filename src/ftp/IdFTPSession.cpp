@@ -49,6 +49,7 @@ void TIdFTP::OpenSession(bool autoLogin, int timeout)
     const int savedPort = Port;
     m_features.clear();
     m_useExtendedPassive = false;
+    m_listingCutShort = false; // a new server session holds nothing of an old one
     if (ProxySettings.ProxyType != TIdFtpProxyType::fpcmNone && !ProxySettings.Host.empty()) {
         Host = ProxySettings.Host;
         Port = ProxySettings.Port;

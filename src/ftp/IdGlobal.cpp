@@ -147,6 +147,18 @@ std::int64_t FileSizeOf(const std::string& path)
     return static_cast<std::int64_t>(info.st_size);
 }
 
+std::string ShownText(std::string_view text, std::size_t limit)
+{
+    std::string shown(text.substr(0, limit));
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    }
+    if (text.size() > limit)
+        shown += "...";
+    return shown;
+}
+
 std::string UpperCase(std::string_view text)
 {
     std::string result(text);
@@ -196,6 +208,13 @@ std::optional<std::int64_t> ParseInteger(std::string_view text)
     if (text.empty())
         return std::nullopt;
     std::int64_t value = 0;
+    // Up to 18 plain digits cannot overflow: the common case (listing columns) needs no
+    // general conversion.
+    if (text.size() <= 18 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        for (char c : text)
+            value = value * 10 + (c - '0');
+        return value;
+    }
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size())
         return std::nullopt;

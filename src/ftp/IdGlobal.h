@@ -39,6 +39,9 @@ std::int64_t FileSizeOf(const std::string& path);
 // --- small byte-string helpers used by the parsers ---
 
 std::string UpperCase(std::string_view text);
+// The text as a message may show it: control bytes become '?', and a text longer than
+// `limit` bytes is cut there and marked with "...".
+std::string ShownText(std::string_view text, std::size_t limit);
 bool SameText(std::string_view a, std::string_view b);
 // Blanks and control characters (bytes up to 32) are trimmed.
 std::string_view TrimLeft(std::string_view text);

@@ -216,7 +216,14 @@ TEST_F(Transfers, ALocalWriteFailureIsReportedWithItsCause)
     connectToRealServer();
     selectRemote({"data.txt"});
     script->answerText("/dev/full");
+    QString panelWhenDataEnded;
+    const TWorkEndEvent workEnd = window->IdFTP1->OnWorkEnd;
+    window->IdFTP1->OnWorkEnd = [&](TIdComponent* sender, TWorkMode mode) {
+        workEnd(sender, mode);
+        panelWhenDataEnded = window->statusPanel(1);
+    };
     window->acDownloadSaveAs->trigger();
+    EXPECT_NE(panelWhenDataEnded, "Transfer complete.");
     ASSERT_EQ(script->boxes.size(), 1u);
     EXPECT_TRUE(script->boxes[0].text.startsWith("Cannot write to file \"/dev/full\". No space left on device"))
         << script->boxes[0].text.toStdString();
