@@ -193,8 +193,13 @@ public:
                        const std::string& specifier = std::string(), bool details = true);
     TIdFTPListItems& ParsedListing();
 
-    void ReceiveTransfer(const std::string& command, TIdStream& stream, bool resume);
-    void SendTransfer(const std::string& command, TIdStream& stream, bool fromStart);
+    // Run after the server confirmed the transfer and before it is reported complete; it
+    // raises when the transfer is not whole after all.
+    using TransferCheck = std::function<void()>;
+    void ReceiveTransfer(const std::string& command, TIdStream& stream, bool resume,
+                         const TransferCheck& check = {});
+    void SendTransfer(const std::string& command, TIdStream& stream, bool fromStart,
+                      const TransferCheck& check = {});
     // The address as the server gave it; the data connection itself always goes to the
     // command connection's peer (a server must not send the client elsewhere).
     TIdPassiveAddress RequestPassive();
@@ -250,18 +255,18 @@ private:
     void sendRestart(const TIdStream& stream);
     void refuseNestedTransfer() const;
     void runTransfer(const std::string& command, TransferDirection direction,
-                     const std::function<void()>& transfer);
+                     const std::function<void()>& transfer, const TransferCheck& check);
     void sendTransferCommand(const std::string& command);
     void readTransferStart(const TIdReplyCodes& accepted);
     void acceptDataConnection(TIdSimpleServer& server);
     void checkAbortRequested() const;
     void sendAbortCommand();
-    void endTransfer(TransferDirection direction, std::exception_ptr failure);
-    void readFinalReplies(TransferDirection direction);
+    // Answer whether the transfer completed (false: aborted, or it raised).
+    [[nodiscard]] bool endTransfer(TransferDirection direction, std::exception_ptr failure);
+    [[nodiscard]] bool readFinalReplies(TransferDirection direction);
     TIdRFCReply readFinalReply();
     std::vector<int> resynchronise();
-    void settleAbort(TransferDirection direction, const std::vector<int>& codes);
-    void reportCompleted();
+    [[nodiscard]] bool settleAbort(TransferDirection direction, const std::vector<int>& codes);
     void reportAborted();
     void abortOutsideTransfer();
     // One listing as it arrives: its lines, and its entries parsed on the way unless an

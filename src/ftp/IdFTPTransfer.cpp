@@ -114,8 +114,8 @@ void TIdFTP::DownloadToStream(const std::string& remoteName, TIdStream& stream, 
 {
     checkArgument(remoteName, "remote file name");
     const bool restart = resume && ProbeResume();
-    ReceiveTransfer("RETR " + remoteName, stream, restart);
-    checkReceivedSize(remoteName, stream, restart);
+    ReceiveTransfer("RETR " + remoteName, stream, restart,
+                    [&] { checkReceivedSize(remoteName, stream, restart); });
     DoAfterGet(stream);
 }
 
@@ -153,8 +153,8 @@ void TIdFTP::UploadFromStream(TIdStream& stream, const std::string& remoteName, 
     } else if (append) {
         SendTransfer("APPE " + remoteName, stream, false);
     } else {
-        SendTransfer("STOR " + remoteName, stream, true);
-        checkStoredSize(remoteName, stream.Size());
+        SendTransfer("STOR " + remoteName, stream, true,
+                     [&] { checkStoredSize(remoteName, stream.Size()); });
     }
 }
 

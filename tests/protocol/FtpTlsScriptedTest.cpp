@@ -61,6 +61,8 @@ TEST(FtpSizeCheck, AnUploadTheServerStoredShortIsAFailure)
         .reply("SIZE a.bin", "213 4190208\r\n");
     server.start();
     auto ftp = makeSession(server);
+    StatusLog statuses;
+    statuses.attach(*ftp);
     ftp->OpenSession();
     GeneratedSource source(10485760);
     try {
@@ -69,6 +71,7 @@ TEST(FtpSizeCheck, AnUploadTheServerStoredShortIsAFailure)
     } catch (const EIdFTPSizeMismatch& error) {
         EXPECT_STREQ(error.what(), "The server stored 4,190,208 of 10,485,760 bytes.");
     }
+    EXPECT_FALSE(statuses.contains("Transfer complete"));
     ASSERT_TRUE(server.waitDone());
     EXPECT_EQ(server.failure(), "");
 }
@@ -80,6 +83,8 @@ TEST(FtpSizeCheck, ADownloadShorterThanItsSizeIsAFailure)
         .sendData(std::string(1000, 'x')).closeData().send("226 Transfer complete\r\n");
     server.start();
     auto ftp = makeSession(server);
+    StatusLog statuses;
+    statuses.attach(*ftp);
     ftp->OpenSession();
     EXPECT_EQ(ftp->QueryFileSize("a.bin"), 2000);
     TIdMemoryStream stream;
@@ -89,6 +94,7 @@ TEST(FtpSizeCheck, ADownloadShorterThanItsSizeIsAFailure)
     } catch (const EIdFTPSizeMismatch& error) {
         EXPECT_STREQ(error.what(), "The server sent 1,000 of 2,000 bytes.");
     }
+    EXPECT_FALSE(statuses.contains("Transfer complete"));
     EXPECT_TRUE(server.waitDone());
 }
 
