@@ -393,7 +393,10 @@ private:
     void connectTrace();
     // Remote pane.
     void connectRemotePane();
+    void reportRefusedChangeOfDirectory(const EIdException& error);
+    bool enteredRemoteLink(const std::string& name);
     bool deleteRemoteRow(const PaneRow& row);
+    bool renameWouldReplace(const std::string& oldName, const std::string& newName) const;
     // A command of the session is running (possibly paused in the pump under this call).
     bool sessionOperationRunning() const;
     // Unattended upload.
