@@ -372,6 +372,7 @@ private:
     void writeSettings();
     TarnSettingsRecord currentSettings() const;
     void applyPaneSizes();
+    void fitRestoredGeometryToScreen();
     void activateOnce();
     bool sessionConnected();
     void dropConnection();
@@ -436,6 +437,8 @@ private:
     bool m_activatedOnce = false;
     bool m_inFormActivate = false;
     bool m_paneSizesApplied = false;
+    // The geometry came from the settings store and is fitted to the screen when first shown.
+    bool m_fitToScreen = false;
     bool m_localPaneConnected = false;
     int m_localPaneWidth = 373;
     int m_tracePaneHeight = 174;

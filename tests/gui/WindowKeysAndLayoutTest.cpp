@@ -127,6 +127,7 @@ TEST_F(WindowLayout, ClosingAnUnchangedWindowWritesNothing)
     storeSites({"one"});
     start();
     show();
+    window->setGeometry(100, 100, 600, 500);   // inside the test screen, so it comes back as it was
     ASSERT_TRUE(window->close());
     window.reset();
     const std::filesystem::path store = Registry().storeFileName().toStdString();
