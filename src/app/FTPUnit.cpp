@@ -141,6 +141,10 @@ TFTPForm::TFTPForm(const QStringList& arguments, QWidget* parent, StartMode mode
 
 TFTPForm::~TFTPForm()
 {
+    // Destroying the window hides it, and the focus leaving an open rename editor ends the
+    // edit: nothing a child signals from here on may reach the handlers of a window that is gone.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
     IdFTP1->SetIntercept(nullptr);
 }
 
