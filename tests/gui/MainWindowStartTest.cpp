@@ -253,19 +253,12 @@ TEST_F(MainWindowStart, RandomBytesInTheSettingsFileAreKeptAsideAndReported)
 TEST_F(MainWindowStart, AWindowLargerThanTheScreenComesBackInsideIt)
 {
     storeSites({"one"});
-    TarnSettingsRecord saved;
-    saved.Left = 300;
-    saved.Top = 200;
-    saved.Width = 1600;
-    saved.Height = 1000;
-    const TarnSettingsBytes bytes = packSettings(saved);
-    storeSettings({bytes.begin(), bytes.end()});
+    const TarnSettingsBytes saved = packSettings({.Top = 200, .Left = 300, .Height = 1000, .Width = 1600});
+    storeSettings({saved.begin(), saved.end()});
     TFTPForm& form = start();
     show();
-    const QRect available = form.screen()->availableGeometry();
-    const QRect frame = form.frameGeometry();
-    EXPECT_TRUE(available.contains(frame)) << frame.width() << 'x' << frame.height();
-    EXPECT_EQ(frame.width(), available.width());
+    EXPECT_TRUE(form.screen()->availableGeometry().contains(form.frameGeometry()));
+    EXPECT_EQ(form.frameGeometry().width(), form.screen()->availableGeometry().width());
 }
 
 TEST_F(MainWindowStart, ATruncatedSettingsFileKeepsTheSitesThatCanBeRead)
