@@ -152,7 +152,7 @@ unsigned TFTPForm::ClassifySelection(const PaneView* pane) const
 {
     std::vector<bool> isFile;
     for (const int index : pane->selectedRowIndexes())
-        isFile.push_back(pane->row(index).typeText == kFileType);
+        isFile.push_back(!pane->row(index).isDirectory());
     return classifySelection(isFile);
 }
 

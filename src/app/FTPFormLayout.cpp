@@ -38,11 +38,12 @@ constexpr int kDirectoryBoxMinimumWidth = 100;
 constexpr int kSiteBoxWidth = 145;
 constexpr int kSiteNameLength = 20;
 const int kStatusPanelWidths[4] = {200, 300, 120, 150};
-// The widest texts the entry-count panels show: a count of up to six digits.
-const char* const kStatusPanelSamples[4] = {"", "", "Local entries=000000", "Remote entries=000000"};
+// The widest texts the panels show: a download at loopback speed with the longest remaining
+// time (16 bits of seconds), and entry counts of up to six digits.
+const char* const kStatusPanelSamples[4] = {"", "Download speed 9999999.99 KB/s; Time remaining 18:12:15",
+                                            "Local entries=000000", "Remote entries=000000"};
 constexpr int kStatusPanelPadding = 12;
 constexpr int kMessagePanel = 1;
-constexpr int kMessagePanelFloor = 200;
 // In a window too narrow for every panel (a small screen at a large scale) the progress and
 // message panels shrink down to this, so the entry counts stay in sight.
 constexpr int kShrinkingPanelFloor = 60;
@@ -355,17 +356,13 @@ void TFTPForm::createStatusBar()
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     setStatusBar(StatusBar1);
-    // The entry-count panels take the designed width, or what the widest count needs in the
-    // font; the message panel gives up what they take more, so the bar keeps its width.
+    // Each panel takes the designed width, or what its widest text needs in the font.
     int widths[4];
-    int extra = 0;
     for (int i = 0; i < 4; ++i) {
         const int needed = StatusBar1->fontMetrics().horizontalAdvance(
                                QString::fromLatin1(kStatusPanelSamples[i])) + kStatusPanelPadding;
         widths[i] = std::max(kStatusPanelWidths[i], needed);
-        extra += widths[i] - kStatusPanelWidths[i];
     }
-    widths[kMessagePanel] = std::max(kMessagePanelFloor, widths[kMessagePanel] - extra);
     for (int i = 0; i < 4; ++i) {
         const bool counts = i > kMessagePanel;
         StatusPanels[i] = new StatusPanel(widths[i], counts ? widths[i] : kShrinkingPanelFloor, StatusBar1);

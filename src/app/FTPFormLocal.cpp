@@ -31,12 +31,6 @@ void deleteLocalRow(const std::string& directory, const PaneRow& row)
                   + QStringLiteral(" (Must be empty?)"));
 }
 
-QString renameFailure(const QString& newName)
-{
-    return QStringLiteral("Unable to rename to ") + newName
-           + QStringLiteral(". Is name already in use?");
-}
-
 } // namespace
 
 void TFTPForm::connectLocalPane()
@@ -182,7 +176,7 @@ void TFTPForm::acLocalRenameExecute()
     if (newName == oldName || renameLocalEntry(directory + oldName, directory + newName))
         ListLocalDirectory();
     else
-        showErrorBox(renameFailure(answer));
+        showRenameRefusal(answer);
 }
 
 void TFTPForm::LVLEdited(int row, const QString& text)
@@ -203,7 +197,7 @@ void TFTPForm::LVLEdited(int row, const QString& text)
         return;
     const std::string newName = editedNameBytes(edited.name, text);
     if (!renameLocalEntry(directory + edited.name, directory + newName)) {
-        showErrorBox(renameFailure(text));
+        showRenameRefusal(text);
         return;
     }
     // The question let events through: find the row again, in the same directory only.

@@ -86,13 +86,37 @@ void TFTPForm::ChangeRemoteDir(const std::string& directory)
     try {
         IdFTP1->ChangeDirectory(directory);
     } catch (const EIdException& error) {
-        ReportFailure(error, QStringLiteral("CD"));
-        // The server stayed where it was: the pane still shows it, so the commands come back.
-        if (sessionConnected())
-            SetOpsEnabled(true);
+        reportRefusedChangeOfDirectory(error);
         return;
     }
     ListRemoteDirectory();
+}
+
+void TFTPForm::reportRefusedChangeOfDirectory(const EIdException& error)
+{
+    ReportFailure(error, QStringLiteral("CD"));
+    // The server stayed where it was: the pane still shows it, so the commands come back.
+    if (sessionConnected())
+        SetOpsEnabled(true);
+}
+
+// A link leads to a directory or to a file, and only the server knows which: a link it lets
+// CWD into is entered. Answers false when the server refused, so the link is a file.
+bool TFTPForm::enteredRemoteLink(const std::string& name)
+{
+    {
+        OperationScope operation(*this);
+        try {
+            IdFTP1->ChangeDirectory(name);
+        } catch (const EIdProtocolReplyError&) {
+            return false;
+        } catch (const EIdException& error) {
+            reportRefusedChangeOfDirectory(error);
+            return true;
+        }
+    }
+    ListRemoteDirectory();
+    return true;
 }
 
 void TFTPForm::acRemoteRefreshExecute()
@@ -128,6 +152,8 @@ void TFTPForm::acLVRdblclickExecute()
         ChangeRemoteDir(row.name);
         return;
     }
+    if (row.isLink() && enteredRemoteLink(row.name))
+        return;
     const std::optional<std::string> localPath = localPathFor(row.name);
     if (!localPath) {
         SetOpsEnabled(true);
@@ -211,15 +237,27 @@ void TFTPForm::acRemoteRenameExecute()
     if (!dialogs().inputQuery(QStringLiteral("Rename Remote File"),
                               QStringLiteral("Enter new file name:"), answer))
         return;
+    const std::string newName = editedNameBytes(oldName, answer);
+    if (renameWouldReplace(oldName, newName)) {
+        showRenameRefusal(answer);
+        return;
+    }
     SetOpsEnabled(false);
     OperationScope operation(*this);
     try {
-        IdFTP1->RenameRemote(oldName, editedNameBytes(oldName, answer));
+        IdFTP1->RenameRemote(oldName, newName);
     } catch (const EIdException& error) {
         ReportFailure(error, QStringLiteral("RenRFile"));
         return;
     }
     ListRemoteDirectory();
+}
+
+// Most servers let RNTO replace an existing file without a word: a name the listing already
+// shows is refused before anything is sent.
+bool TFTPForm::renameWouldReplace(const std::string& oldName, const std::string& newName) const
+{
+    return newName != oldName && LVR->findRow(newName) >= 0;
 }
 
 void TFTPForm::LVREdited(int row, const QString& text)
@@ -236,6 +274,10 @@ void TFTPForm::LVREdited(int row, const QString& text)
         return;
     }
     const std::string newName = editedNameBytes(edited.name, text);
+    if (renameWouldReplace(edited.name, newName)) {
+        showRenameRefusal(text);
+        return;
+    }
     OperationScope operation(*this);
     try {
         IdFTP1->RenameRemote(edited.name, newName);

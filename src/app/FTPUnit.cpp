@@ -23,15 +23,19 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -83,6 +87,25 @@ bool storedAlready(const Registry& registry, const char* name, const TarnSetting
     }
 }
 
+// `frame` shrunk and moved so that all of it lies inside `available`.
+QRect fittedGeometry(QRect frame, const QRect& available)
+{
+    frame.setWidth(std::min(frame.width(), available.width()));
+    frame.setHeight(std::min(frame.height(), available.height()));
+    frame.moveLeft(std::clamp(frame.left(), available.left(), available.right() - frame.width() + 1));
+    frame.moveTop(std::clamp(frame.top(), available.top(), available.bottom() - frame.height() + 1));
+    return frame;
+}
+
+// The screen the window's corner lies on, or the main screen when it lies on none.
+QRect availableGeometryAt(const QPoint& corner)
+{
+    const QScreen* screen = QGuiApplication::screenAt(corner);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
 } // namespace
 
 std::function<void(int)>& TFTPForm::exitProgramHook()
@@ -118,6 +141,10 @@ TFTPForm::TFTPForm(const QStringList& arguments, QWidget* parent, StartMode mode
 
 TFTPForm::~TFTPForm()
 {
+    // Destroying the window hides it, and the focus leaving an open rename editor ends the
+    // edit: nothing a child signals from here on may reach the handlers of a window that is gone.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
     IdFTP1->SetIntercept(nullptr);
 }
 
@@ -237,6 +264,7 @@ void TFTPForm::readSettings()
     CurrentSite = record.CurrentSite >= 0 && record.CurrentSite < SiteCount ? record.CurrentSite : 0;
     move(record.Left, record.Top);
     resize(record.Width, record.Height);
+    m_fitToScreen = true;
     m_localPaneWidth = record.LocalPaneWidth;
     m_tracePaneHeight = record.TracePaneHeight;
     applyPaneSizes();
@@ -289,10 +317,28 @@ void TFTPForm::applyPaneSizes()
     Splitter1->setSizes({std::max(0, down - m_tracePaneHeight), m_tracePaneHeight});
 }
 
+// A geometry saved on a larger screen, or at a smaller scale (100 % then 200 %), would put part
+// of the window out of sight: it is fitted to the screen it opens on, frame included where the
+// frame is known by now.
+void TFTPForm::fitRestoredGeometryToScreen()
+{
+    const QRect frame = frameGeometry();
+    const QRect available = availableGeometryAt(frame.topLeft());
+    if (!available.isValid())
+        return;
+    const QRect fitted = fittedGeometry(frame, available);
+    if (fitted == frame)
+        return;
+    move(fitted.topLeft());
+    resize(size() - (frame.size() - fitted.size()));
+}
+
 void TFTPForm::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     runReportingErrors([this] {
+        if (std::exchange(m_fitToScreen, false))
+            fitRestoredGeometryToScreen();
         if (!m_paneSizesApplied) {
             m_paneSizesApplied = true;
             applyPaneSizes();

@@ -377,6 +377,7 @@ private:
     void writeSettings();
     TarnSettingsRecord currentSettings() const;
     void applyPaneSizes();
+    void fitRestoredGeometryToScreen();
     void activateOnce();
     bool sessionConnected();
     void dropConnection();
@@ -402,7 +403,10 @@ private:
     void connectTrace();
     // Remote pane.
     void connectRemotePane();
+    void reportRefusedChangeOfDirectory(const EIdException& error);
+    bool enteredRemoteLink(const std::string& name);
     bool deleteRemoteRow(const PaneRow& row);
+    bool renameWouldReplace(const std::string& oldName, const std::string& newName) const;
     // A command of the session is running (possibly paused in the pump under this call).
     bool sessionOperationRunning() const;
     // A command that would open a modal box, run from the pump under a running session
@@ -445,6 +449,8 @@ private:
     bool m_activatedOnce = false;
     bool m_inFormActivate = false;
     bool m_paneSizesApplied = false;
+    // The geometry came from the settings store and is fitted to the screen when first shown.
+    bool m_fitToScreen = false;
     bool m_localPaneConnected = false;
     int m_localPaneWidth = 373;
     int m_tracePaneHeight = 174;

@@ -25,6 +25,12 @@ QString deleteQuestion(const std::vector<PaneRow>& rows)
            + nameText(row.name) + u'?';
 }
 
+void showRenameRefusal(const QString& newName)
+{
+    showErrorBox(QStringLiteral("Unable to rename to ") + newName
+                 + QStringLiteral(". Is name already in use?"));
+}
+
 bool extensionChangeAccepted(const QString& oldName, const QString& newName)
 {
     const QString oldExtension = extensionOf(oldName);

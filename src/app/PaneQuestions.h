@@ -1,5 +1,5 @@
-// The boxes both file panes show: the error box, the Yes/Cancel question, the delete question
-// and the question about a changed file extension.
+// The boxes both file panes show: the error box, the Yes/Cancel question, the delete question,
+// the refused rename and the question about a changed file extension.
 #pragma once
 
 #include "app/PaneRow.h"
@@ -14,5 +14,7 @@ void showErrorBox(const QString& text);
 bool confirmed(const QString& question);
 // "Delete file x?", "Delete directory x?" or, for several rows, "Delete all selected items?".
 QString deleteQuestion(const std::vector<PaneRow>& rows);
+// "Unable to rename to x. Is name already in use?" in the error box.
+void showRenameRefusal(const QString& newName);
 // True when the extension stays, or when the user agrees to its change.
 bool extensionChangeAccepted(const QString& oldName, const QString& newName);

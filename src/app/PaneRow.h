@@ -5,20 +5,23 @@
 #include <cstdint>
 #include <string>
 
-// Texts of the Type column; a row is a directory exactly when its type is kDirectoryType.
+// Texts of the Type column; a row is a directory exactly when its type is kDirectoryType. A
+// remote link may lead to a directory or to a file: only the server can tell which.
 inline constexpr const char* kDirectoryType = "Directory";
 inline constexpr const char* kFileType = "File";
+inline constexpr const char* kLinkType = "Link";
 
 struct PaneRow {
     std::string name;          // caption: bytes as the file system or the server gave them
     std::string sizeText;      // sizeText() for a file; "" (local) or " " (remote) for a directory
     std::string modifiedText;  // dateText()
-    std::string typeText;      // kDirectoryType or kFileType
+    std::string typeText;      // kDirectoryType, kFileType or (remote pane) kLinkType
     std::string permissions;   // remote pane only: owner, group and other rights joined
-    std::int64_t size = -1;    // bytes; -1 for a directory, so directories sort before files
+    std::int64_t size = -1;    // bytes; -1 for a directory or a link, so they sort before files
     std::int64_t modified = 0; // dateKey() of the same time as modifiedText
 
     bool isDirectory() const { return typeText == kDirectoryType; }
+    bool isLink() const { return typeText == kLinkType; }
 };
 
 // Column indexes of both panes.

@@ -30,13 +30,16 @@ PaneRow remoteRowOf(const TIdFTPListItem& item)
     PaneRow row;
     row.name = item.EntryName;
     const bool directory = item.EntryKind == TIdListEntryKind::ekDirectory;
+    const bool link = item.EntryKind == TIdListEntryKind::ekSymLink;
     const TIdCalendarDate date = DecodeDate(item.ModTime);
     const ClockTime time = clockTimeOf(item.ModTime);
-    row.sizeText = directory ? std::string(" ") : sizeText(item.ByteSize);
+    // A link's own size is the length of its target's path, nothing a user would want to see.
+    const bool sized = !directory && !link;
+    row.sizeText = sized ? sizeText(item.ByteSize) : std::string(" ");
     row.modifiedText = dateText(date.year, date.month, date.day, time.hour, time.minute);
-    row.typeText = directory ? kDirectoryType : kFileType;
+    row.typeText = directory ? kDirectoryType : (link ? kLinkType : kFileType);
     row.permissions = item.OwnerRights + item.GroupRights + item.OtherRights;
-    row.size = directory ? -1 : item.ByteSize;
+    row.size = sized ? item.ByteSize : -1;
     row.modified = dateKey(date.year, date.month, date.day, time.hour, time.minute, time.second);
     return row;
 }

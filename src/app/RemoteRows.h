@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-// Name, Size (the full 64-bit size; a single blank for a directory), Modified, Type ("File"
-// for files and links) and Permissions (owner, group and other rights joined).
+// Name, Size (the full 64-bit size; a single blank for a directory or a link), Modified, Type
+// ("Directory", "File" or "Link") and Permissions (owner, group and other rights joined).
 PaneRow remoteRowOf(const TIdFTPListItem& item);
 std::vector<PaneRow> remoteRowsOf(const TIdFTPListItems& items);
 

@@ -12,6 +12,6 @@ enum SelectionClass : unsigned {
     scMixed = 20,
 };
 
-// `selectedIsFile` holds, for each selected row in list order, whether its type is "File";
-// every other row counts as a directory.
+// `selectedIsFile` holds, for each selected row in list order, whether it is not a directory
+// (a file, or a link, which is downloaded, deleted and renamed as a file).
 unsigned classifySelection(const std::vector<bool>& selectedIsFile);

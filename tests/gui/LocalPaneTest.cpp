@@ -390,6 +390,21 @@ TEST_F(LocalPaneTest, RenameInPlaceKeepingTheExtensionAsksNothing)
     EXPECT_EQ(pane().row(0).name, "b.txt");
 }
 
+TEST_F(LocalPaneTest, DestroyingTheWindowDuringARenameInPlaceRenamesNothing)
+{
+    makeFile("a.txt", 1);
+    list(base());
+    m_form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
+    pane().editName(0);
+    QLineEdit* editor = pane().viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("b.txt"));
+    m_form.reset();
+    EXPECT_TRUE(fs::exists(base() + "a.txt"));
+    EXPECT_FALSE(fs::exists(base() + "b.txt"));
+}
+
 TEST_F(LocalPaneTest, RenamingADirectoryInPlaceIsUndoneWithABeep)
 {
     makeDirectory("sub");

@@ -4,6 +4,7 @@
 #include <QDir>
 
 #include "app/PaneSort.h"
+#include "app/SettingsRecord.h"
 #include "net/IdException.h"
 #include "sites/SiteForm.h"
 
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QScreen>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
@@ -164,7 +166,7 @@ TEST_F(MainWindowStart, WindowSplittersSortAndSiteComeBackAtTheNextStart)
     TFTPForm& first = start();
     show();
     first.move(40, 60);
-    first.resize(900, 640);
+    first.resize(700, 640);
     QTest::qWait(0);
     first.VertSplitter->setSizes({250, 650});
     first.Splitter1->setSizes({300, 120});
@@ -184,7 +186,7 @@ TEST_F(MainWindowStart, WindowSplittersSortAndSiteComeBackAtTheNextStart)
     show();
     EXPECT_EQ(second.x(), 40);
     EXPECT_EQ(second.y(), 60);
-    EXPECT_EQ(second.width(), 900);
+    EXPECT_EQ(second.width(), 700);
     EXPECT_EQ(second.height(), 640);
     EXPECT_EQ(second.VertSplitter->sizes().value(0), localWidth);
     EXPECT_EQ(second.Splitter1->sizes().value(1), traceHeight);
@@ -249,6 +251,16 @@ TEST_F(MainWindowStart, RandomBytesInTheSettingsFileAreKeptAsideAndReported)
     EXPECT_EQ(SiteCount, 0);
     expectSiteBoxShowsTheSites(form);
     EXPECT_FALSE(Registry().storeUnreadable()) << "the store was rewritten readable";
+}
+
+TEST_F(MainWindowStart, AWindowLargerThanTheScreenComesBackInsideIt)
+{
+    storeSites({"one"});
+    const TarnSettingsBytes saved = packSettings({.Top = 200, .Left = 300, .Height = 1000, .Width = 1600});
+    storeSettings({saved.begin(), saved.end()});
+    TFTPForm& form = start();
+    show();
+    EXPECT_TRUE(form.screen()->availableGeometry().contains(form.frameGeometry()));
 }
 
 TEST_F(MainWindowStart, ATruncatedSettingsFileKeepsTheSitesThatCanBeRead)

@@ -175,4 +175,32 @@ TEST_F(RemotePane, ARefusedRenameIsReportedAndDisconnects)
     EXPECT_EQ(window->LVR->rowCount(), 0);
 }
 
+TEST_F(RemotePane, ALinkIsEnteredWhenTheServerAllowsAndDownloadedOtherwise)
+{
+    std::filesystem::create_directory_symlink("full", serverRoot.path() / "tofull");
+    std::filesystem::create_symlink("one.txt", serverRoot.path() / "toone");
+    connectToRealServer();
+    selectRemote({"toone"});
+    EXPECT_TRUE(window->acDownload->isEnabled()) << "a link downloads like a file";
+    emit window->LVR->paneDoubleClicked();
+    EXPECT_EQ(localFile("toone"), "1");
+    EXPECT_TRUE(script->boxes.empty() && window->IdFTP1->IsConnected()) << "a refused CWD is no failure";
+    selectRemote({"tofull"});
+    emit window->LVR->paneDoubleClicked();
+    EXPECT_EQ(remoteNames(), std::vector<std::string>{"inner"});
+}
+
+TEST_F(RemotePane, RenamingOntoAListedNameIsRefusedBeforeAnythingIsSent)
+{
+    connectToRealServer();
+    selectRemote({"one.txt"});
+    window->PopupMenuRemotePopup();
+    script->answerText("two.txt");
+    window->acRemoteRename->trigger();
+    emit window->LVR->nameEdited(window->LVR->findRow("one.txt"), "two.txt");
+    EXPECT_EQ(script->boxTexts(), QStringList(2, "Unable to rename to two.txt. Is name already in use?"));
+    EXPECT_FALSE(traceHas("RNFR")) << "every command sent is in the trace";
+    EXPECT_EQ(serverFile("two.txt"), "22");
+}
+
 } // namespace
