@@ -4,7 +4,7 @@
 
 #include "app/ErrorReport.h"
 #include "app/FTPUnit.h"
-#include "app/ProgramOptions.h"
+#include "model/ProgramOptions.h"
 #include "ftp/IdFTP.h"
 #include "platform/StandardErrorDialogs.h"
 #include "sites/SiteUnit.h"

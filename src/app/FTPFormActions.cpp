@@ -4,9 +4,9 @@
 
 #include "app/ActionImages.h"
 #include "app/ErrorReport.h"
-#include "app/PaneRow.h"
+#include "model/PaneRow.h"
 #include "app/PaneView.h"
-#include "app/SelectionClass.h"
+#include "model/SelectionClass.h"
 
 #include <QAction>
 #include <QComboBox>

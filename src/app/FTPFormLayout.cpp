@@ -5,6 +5,7 @@
 #include "app/BoundMenuItem.h"
 #include "app/ErrorReport.h"
 #include "app/PaneView.h"
+#include "model/SettingsRecord.h"
 #include "platform/Registry.h"
 
 #include <QAction>
@@ -29,7 +30,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <sstream>
 
 namespace {
 
@@ -64,11 +64,6 @@ private:
     int m_width;
 };
 
-// Values at the root of the settings store, beside "TarnSettings": values, not groups, so that
-// the site list (every group at the root) never sees them.
-constexpr const char* kLocalColumnsValue = "TarnLocalColumns";
-constexpr const char* kRemoteColumnsValue = "TarnRemoteColumns";
-
 // The panes above, the trace below. When the window grows the panes take the new height; when
 // it shrinks the trace gives up its height first, down to its smallest, and only then the panes.
 class TraceSplitter : public QSplitter {
@@ -88,29 +83,6 @@ protected:
         setSizes({std::max(0, before[0] - (shrink - traceGives)), before[1] - traceGives});
     }
 };
-
-std::string widthsText(const std::vector<int>& widths)
-{
-    std::string text;
-    for (const int width : widths)
-        text += (text.empty() ? "" : ",") + std::to_string(width);
-    return text;
-}
-
-std::vector<int> widthsFromText(const std::string& text)
-{
-    std::vector<int> widths;
-    std::istringstream in(text);
-    std::string item;
-    while (std::getline(in, item, ',')) {
-        try {
-            widths.push_back(std::stoi(item));
-        } catch (const std::exception&) {
-            return {};
-        }
-    }
-    return widths;
-}
 
 QToolBar* newToolBar(QWidget* parent, const char* name)
 {
@@ -488,7 +460,7 @@ void TFTPForm::readLayoutSettings()
     // A damaged value leaves the designed widths: layout is never worth an error box.
     auto stored = [&registry](const char* name) {
         try {
-            return widthsFromText(registry.readString(name));
+            return columnWidthsFromText(registry.readString(name));
         } catch (const std::exception&) {
             return std::vector<int>{};
         }
@@ -501,8 +473,8 @@ void TFTPForm::readLayoutSettings()
 void TFTPForm::writeLayoutSettings(Registry& registry)
 {
     const std::pair<const char*, std::string> values[] = {
-        {kLocalColumnsValue, widthsText(LVL->columnWidths())},
-        {kRemoteColumnsValue, widthsText(LVR->columnWidths())},
+        {kLocalColumnsValue, columnWidthsText(LVL->columnWidths())},
+        {kRemoteColumnsValue, columnWidthsText(LVR->columnWidths())},
     };
     for (const auto& [name, text] : values) {
         try {

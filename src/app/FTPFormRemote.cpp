@@ -7,7 +7,7 @@
 #include "app/NameText.h"
 #include "app/PaneQuestions.h"
 #include "app/PaneView.h"
-#include "app/RemoteRows.h"
+#include "model/RemoteRows.h"
 #include "ftp/IdFTP.h"
 #include "platform/Dialogs.h"
 
@@ -66,7 +66,7 @@ void TFTPForm::ListRemoteDirectory()
         setBoxPath(RemDir, IdFTP1->QueryCurrentDirectory());
         IdFTP1->ListDirectory();
         const TIdFTPListItems& listing = IdFTP1->ParsedListing();
-        LVR->setRows(remoteRowsOf(listing));
+        LVR->setRows(remoteRowsOf(listing, sizeGroupSeparator()));
         if (listing.SkippedLines() > 0)
             AddTraceLine(8, false, kTraceBlue,
                          QStringLiteral("Listing: %1 line(s) could not be read and were skipped")

@@ -3,7 +3,7 @@
 #include "app/FTPUnit.h"
 
 #include "app/ErrorReport.h"
-#include "app/TraceText.h"
+#include "model/TraceText.h"
 #include "ftp/IdFTP.h"
 #include "net/IdLogEvent.h"
 

@@ -6,8 +6,8 @@
 #include "app/LocalFiles.h"
 #include "app/NameText.h"
 #include "app/PaneView.h"
-#include "app/RemoteRows.h"
-#include "app/TransferProgress.h"
+#include "model/RemoteRows.h"
+#include "model/TransferProgress.h"
 #include "ftp/IdFTP.h"
 #include "ftp/IdGlobal.h"
 #include "platform/Dialogs.h"
@@ -27,12 +27,6 @@ bool localFileExists(const std::string& path)
 {
     std::error_code ignored;
     return std::filesystem::exists(path, ignored);
-}
-
-std::string lastPathComponent(const std::string& path)
-{
-    const std::size_t slash = path.rfind(kPathDelimiter);
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -254,8 +248,9 @@ void TFTPForm::IdFTP1Work(TWorkMode mode, std::int64_t count)
         TransferSpeed = *speed;
     if (!m_lastDisplay || now - *m_lastDisplay >= kDisplayInterval) {
         m_lastDisplay = now;
-        const QString text = speedText(TransferSpeed, remainingSeconds(m_progressTotal, count, TransferSpeed),
-                                       QLocale::system().decimalPoint().front());
+        const QString text = QString::fromStdString(
+            speedText(TransferSpeed, remainingSeconds(m_progressTotal, count, TransferSpeed),
+                      QLocale::system().decimalPoint().toStdString()));
         setStatusPanel(1, (mode == TWorkMode::wkRead ? QStringLiteral("Download speed ")
                                                      : QStringLiteral("Upload speed ")) + text);
         ProgressBar1->setValue(m_progressScale.position(count));

@@ -3,8 +3,8 @@
 #include "app/FTPUnit.h"
 
 #include "app/NameText.h"
-#include "app/PaneSort.h"
-#include "app/UploadList.h"
+#include "model/PaneSort.h"
+#include "model/UploadList.h"
 #include "platform/Dialogs.h"
 #include "sites/SiteUnit.h"
 

@@ -4,11 +4,11 @@
 
 #include "app/ActionImages.h"
 #include "app/ErrorReport.h"
-#include "app/PaneSort.h"
+#include "model/PaneSort.h"
 #include "app/PaneView.h"
 #include "app/SettingsRescue.h"
-#include "app/SettingsRecord.h"
-#include "app/UploadList.h"
+#include "model/SettingsRecord.h"
+#include "model/UploadList.h"
 #include "ftp/IdFTP.h"
 #include "net/IdAntiFreeze.h"
 #include "net/IdLogEvent.h"
@@ -39,7 +39,6 @@
 
 namespace {
 
-constexpr const char* kSettingsValue = "TarnSettings";
 constexpr int kDesignedLeft = 213;
 constexpr int kDesignedTop = 134;
 constexpr int kDesignedWidth = 840;
@@ -254,10 +253,10 @@ void TFTPForm::readSettings()
     if (!registry.openKey(Registry::kProgramKey, false))
         return;
     KeyCloser closer(registry);
-    if (!registry.valueExists(kSettingsValue))
+    if (!registry.valueExists(kTarnSettingsValue))
         return;
     TarnSettingsBytes bytes{};
-    const int length = registry.readBinaryData(kSettingsValue, bytes.data(),
+    const int length = registry.readBinaryData(kTarnSettingsValue, bytes.data(),
                                                static_cast<int>(bytes.size()));
     const TarnSettingsRecord record = unpackSettings(bytes.data(), static_cast<std::size_t>(length));
     // A site removed outside the program must not leave the index pointing past the list.
@@ -300,8 +299,8 @@ void TFTPForm::writeSettings()
     KeyCloser closer(registry);
     // A write syncs the store to disk, a flushed lock file and a flushed new file, which on a
     // busy disk holds the closing window for a second: values that did not change stay.
-    if (!storedAlready(registry, kSettingsValue, bytes))
-        registry.writeBinaryData(kSettingsValue, bytes.data(), static_cast<int>(bytes.size()));
+    if (!storedAlready(registry, kTarnSettingsValue, bytes))
+        registry.writeBinaryData(kTarnSettingsValue, bytes.data(), static_cast<int>(bytes.size()));
     writeLayoutSettings(registry);
 }
 

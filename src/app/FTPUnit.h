@@ -2,8 +2,8 @@
 // availability. Its methods are spread over FTPForm*.cpp files by concern, all declared here.
 #pragma once
 
-#include "app/PaneRow.h"
-#include "app/TransferProgress.h"
+#include "model/PaneRow.h"
+#include "model/TransferProgress.h"
 #include "net/IdComponent.h"
 
 #include <QColor>

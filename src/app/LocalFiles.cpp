@@ -1,12 +1,13 @@
 // Local file-system calls of the local pane, on byte paths through the POSIX calls.
 #include "app/LocalFiles.h"
 
-#include "app/PaneText.h"
+#include "model/PaneText.h"
+
+#include <QLocale>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <memory>
 #include <dirent.h>
 #include <fcntl.h>
@@ -36,37 +37,20 @@ PaneRow rowOf(const char* name, const struct stat& info)
     PaneRow row;
     row.name = name;
     const bool directory = S_ISDIR(info.st_mode);
-    std::tm local{};
-    const std::time_t written = info.st_mtime;
-    localtime_r(&written, &local);
-    row.sizeText = directory ? std::string() : sizeText(info.st_size);
-    row.modifiedText = dateText(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                                local.tm_hour, local.tm_min);
+    row.sizeText = directory ? std::string() : sizeText(info.st_size, sizeGroupSeparator());
+    row.modifiedText = localDateText(info.st_mtime);
     row.typeText = directory ? kDirectoryType : kFileType;
     row.size = directory ? -1 : static_cast<std::int64_t>(info.st_size);
-    row.modified = dateKey(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                           local.tm_min, local.tm_sec);
+    row.modified = localDateKey(info.st_mtime);
     return row;
 }
 
 } // namespace
 
-std::string withDelimiter(std::string directory)
+std::string sizeGroupSeparator()
 {
-    if (directory.empty() || directory.back() != kPathDelimiter)
-        directory += kPathDelimiter;
-    return directory;
-}
-
-std::optional<std::string> parentDirectory(const std::string& directory)
-{
-    const std::string path = withDelimiter(directory);
-    // The delimiter before the last name; the trailing one does not count.
-    const std::size_t last = path.size() >= 2 ? path.rfind(kPathDelimiter, path.size() - 2)
-                                              : std::string::npos;
-    if (last == std::string::npos)
-        return std::nullopt;
-    return path.substr(0, last + 1);
+    static const std::string separator = QLocale().groupSeparator().toStdString();
+    return separator;
 }
 
 QString extensionOf(const QString& name)

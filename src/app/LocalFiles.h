@@ -2,7 +2,8 @@
 // unchanged, so names that are not valid UTF-8 list, rename and delete like any other.
 #pragma once
 
-#include "app/PaneRow.h"
+#include "model/PaneRow.h"
+#include "model/PathText.h"
 
 #include <QString>
 
@@ -10,15 +11,11 @@
 #include <string>
 #include <vector>
 
-inline constexpr char kPathDelimiter = '/';
-
-// `directory` with a trailing '/' added when missing.
-std::string withDelimiter(std::string directory);
-// The parent of `directory` (with or without its trailing '/'), ending with '/':
-// "/data/old/" -> "/data/", "/data" -> "/". None for "/" itself: there is no way further up.
-std::optional<std::string> parentDirectory(const std::string& directory);
 // The part of a name from its last dot, the dot included; empty when there is no dot.
 QString extensionOf(const QString& name);
+
+// The locale's thousands separator as UTF-8, which both panes group sizes with.
+std::string sizeGroupSeparator();
 
 // One row per entry of `directory` except "." and "..", in the order the system gives them;
 // none when the directory cannot be opened or read.

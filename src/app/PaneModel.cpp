@@ -2,6 +2,7 @@
 #include "app/PaneModel.h"
 
 #include "app/NameText.h"
+#include "model/PaneSort.h"
 
 #include <algorithm>
 #include <utility>
@@ -9,53 +10,6 @@
 namespace {
 
 const char* const kCaptions[] = {"Name", "Size", "Modified", "Type", "Permissions"};
-
-// Sort keys that order exactly as LVCompare does, computed once per row: sizes and times as
-// numbers, texts with a-z folded so that a plain byte comparison (memcmp) decides.
-template <typename Key>
-std::vector<int> orderByKeys(std::vector<std::pair<Key, int>>& keyed, bool ascending)
-{
-    auto before = [](const auto& a, const auto& b) { return a.first < b.first; };
-    auto after = [](const auto& a, const auto& b) { return b.first < a.first; };
-    if (ascending)
-        std::stable_sort(keyed.begin(), keyed.end(), before);
-    else
-        std::stable_sort(keyed.begin(), keyed.end(), after);
-    std::vector<int> order;
-    order.reserve(keyed.size());
-    for (const auto& entry : keyed)
-        order.push_back(entry.second);
-    return order;
-}
-
-std::string foldedKey(const std::string& text)
-{
-    std::string key = text;
-    for (char& c : key)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return key;
-}
-
-std::vector<int> sortedOrder(const std::vector<PaneRow>& rows, int column, bool ascending)
-{
-    const int count = static_cast<int>(rows.size());
-    if (column == kSizeColumn || column == kModifiedColumn) {
-        std::vector<std::pair<std::int64_t, int>> keyed;
-        keyed.reserve(rows.size());
-        for (int i = 0; i < count; ++i) {
-            const PaneRow& row = rows[static_cast<std::size_t>(i)];
-            const std::int64_t size = row.isDirectory() ? -1 : row.size;
-            keyed.emplace_back(column == kSizeColumn ? size : row.modified, i);
-        }
-        return orderByKeys(keyed, ascending);
-    }
-    std::vector<std::pair<std::string, int>> keyed;
-    keyed.reserve(rows.size());
-    for (int i = 0; i < count; ++i)
-        keyed.emplace_back(foldedKey(columnText(rows[static_cast<std::size_t>(i)], column)), i);
-    return orderByKeys(keyed, ascending);
-}
 
 } // namespace
 
@@ -101,7 +55,7 @@ void PaneModel::setName(int index, std::string name)
 
 void PaneModel::sortRows(int column, bool ascending)
 {
-    const std::vector<int> order = sortedOrder(m_rows, column, ascending);
+    const std::vector<int> order = sortedRowOrder(m_rows, column, ascending);
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newPlace(order.size());
     std::vector<PaneRow> sorted;

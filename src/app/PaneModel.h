@@ -2,7 +2,7 @@
 // indexes, so a directory of 100,000 entries fills and sorts at once.
 #pragma once
 
-#include "app/PaneRow.h"
+#include "model/PaneRow.h"
 
 #include <QAbstractTableModel>
 

@@ -2,7 +2,7 @@
 // the refused rename and the question about a changed file extension.
 #pragma once
 
-#include "app/PaneRow.h"
+#include "model/PaneRow.h"
 
 #include <QString>
 

@@ -3,7 +3,7 @@
 #include "app/PaneView.h"
 
 #include "app/NameText.h"
-#include "app/PaneSort.h"
+#include "model/PaneSort.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>

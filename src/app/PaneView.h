@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/PaneModel.h"
-#include "app/PaneRow.h"
+#include "model/PaneRow.h"
 
 #include <QTreeView>
 

@@ -1,7 +1,7 @@
 // Keeping a damaged settings file aside and rewriting the store from what could be read of it.
 #include "app/SettingsRescue.h"
 
-#include "app/SettingsRecord.h"
+#include "model/SettingsRecord.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "sites/SiteUnit.h"
@@ -14,8 +14,6 @@
 #include <optional>
 
 namespace {
-
-constexpr const char* kSettingsValue = "TarnSettings";
 
 // "Tarn.conf.damaged-20261209-013000"; a second damage within the same second gets its own copy.
 QString freeCopyName(const QString& file)
@@ -61,8 +59,8 @@ std::optional<TarnSettingsBytes> readableSettings(Registry& registry)
 {
     TarnSettingsBytes bytes{};
     try {
-        if (registry.openKey(Registry::kProgramKey, false) && registry.valueExists(kSettingsValue)
-            && registry.readBinaryData(kSettingsValue, bytes.data(), int(bytes.size())) > 0) {
+        if (registry.openKey(Registry::kProgramKey, false) && registry.valueExists(kTarnSettingsValue)
+            && registry.readBinaryData(kTarnSettingsValue, bytes.data(), int(bytes.size())) > 0) {
             registry.closeKey();
             return bytes;
         }
@@ -77,7 +75,7 @@ void writeSettingsRecord(const TarnSettingsBytes& bytes)
     Registry registry;
     if (!registry.openKey(Registry::kProgramKey, true))
         return;
-    registry.writeBinaryData(kSettingsValue, bytes.data(), int(bytes.size()));
+    registry.writeBinaryData(kTarnSettingsValue, bytes.data(), int(bytes.size()));
     registry.closeKey();
 }
 

@@ -3,7 +3,7 @@
 // message loop runs.
 #include "app/BatchRun.h"
 #include "app/FTPUnit.h"
-#include "app/ProgramOptions.h"
+#include "model/ProgramOptions.h"
 #include "app/TarnApplication.h"
 #include "app/TerminationSignal.h"
 

@@ -1,7 +1,7 @@
 // The local pane through the main window: listing, sorting, the local commands and renaming
 // in place, on a temporary directory with scripted dialogs.
 #include "app/FTPUnit.h"
-#include "app/PaneSort.h"
+#include "model/PaneSort.h"
 #include "app/PaneView.h"
 #include "platform/Dialogs.h"
 #include "sites/SiteUnit.h"

@@ -3,8 +3,8 @@
 
 #include <QDir>
 
-#include "app/PaneSort.h"
-#include "app/SettingsRecord.h"
+#include "model/PaneSort.h"
+#include "model/SettingsRecord.h"
 #include "net/IdException.h"
 #include "sites/SiteForm.h"
 

@@ -3,7 +3,7 @@
 // ways a run stops, each ending with the window back to its usual ways.
 #include "ConnectedWindowSupport.h"
 
-#include "app/PaneSort.h"
+#include "model/PaneSort.h"
 #include "support/LoopbackPorts.h"
 
 #include <QComboBox>

@@ -4,7 +4,7 @@
 #include "ConnectedWindowSupport.h"
 
 #include "app/BoundMenuItem.h"
-#include "app/PaneSort.h"
+#include "model/PaneSort.h"
 #include "app/TarnApplication.h"
 
 #include <QApplication>

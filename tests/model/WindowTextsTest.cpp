@@ -1,11 +1,11 @@
 // The window's pure texts of a session: trace lines from command-connection blocks, the speed
 // and time remaining, the failure log line, a site's host and port, and remote rows.
-#include "app/FailureLog.h"
-#include "app/PaneText.h"
-#include "app/RemoteRows.h"
-#include "app/SiteAddress.h"
-#include "app/TraceText.h"
-#include "app/TransferProgress.h"
+#include "model/FailureLog.h"
+#include "model/PaneText.h"
+#include "model/RemoteRows.h"
+#include "model/SiteAddress.h"
+#include "model/TraceText.h"
+#include "model/TransferProgress.h"
 #include "support/FtpServerProcess.h"
 
 #include <gtest/gtest.h>
@@ -64,7 +64,7 @@ TEST_P(SpeedTextTest, ShowsSpeedAndTimeRemaining)
 {
     const SpeedCase& c = GetParam();
     const double speed = transferSpeed(c.done, c.elapsed).value_or(0);
-    EXPECT_EQ(speedText(speed, remainingSeconds(c.total, c.done, speed)), QString::fromLatin1(c.text));
+    EXPECT_EQ(speedText(speed, remainingSeconds(c.total, c.done, speed)), c.text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -163,9 +163,9 @@ TEST(RemoteRows, ShowTrueSizesTypesAndPermissions)
     items.LoadLines({"-rw-r--r--   1 ann  staff 5368709120 Jan  2  2025 big.iso",
                      "drwxr-x---   2 ann  staff       4096 Mar  3 14:05 docs",
                      "lrwxrwxrwx   1 ann  staff          7 Mar  3 14:05 link -> big.iso"});
-    const std::vector<PaneRow> rows = remoteRowsOf(items);
+    const std::vector<PaneRow> rows = remoteRowsOf(items, ",");
     ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[0].sizeText, sizeText(5368709120LL)) << "5 GiB is not cut to 32 bits";
+    EXPECT_EQ(rows[0].sizeText, sizeText(5368709120LL, ",")) << "5 GiB is not cut to 32 bits";
     EXPECT_EQ(rows[0].size, 5368709120LL);
     EXPECT_EQ(rows[0].permissions, "rw-r--r--");
     EXPECT_EQ(rows[0].modifiedText, "2025/01/02 00:00");

@@ -1,9 +1,7 @@
 // Size and date texts of the file panes.
-#include "app/PaneText.h"
+#include "model/PaneText.h"
 
 #include "ftp/IdGlobal.h"
-
-#include <QLocale>
 
 #include <algorithm>
 #include <cstdio>
@@ -30,12 +28,6 @@ std::string sizeText(std::int64_t bytes, const std::string& groupSeparator)
     text += number;
     text += 'k';
     return text;
-}
-
-std::string sizeText(std::int64_t bytes)
-{
-    static const std::string separator = QLocale().groupSeparator().toStdString();
-    return sizeText(bytes, separator);
 }
 
 std::string dateText(int year, int month, int day, int hour, int minute)

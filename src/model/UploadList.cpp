@@ -1,7 +1,7 @@
 // Upload-list lines: keys found in an upper-cased copy, names cut from the line itself.
-#include "app/UploadList.h"
+#include "model/UploadList.h"
 
-#include "app/TextLines.h"
+#include "model/TextLines.h"
 
 #include <algorithm>
 

@@ -1,11 +1,7 @@
-// The command line: which arguments are options and which are left to the window, and the
-// boxes of a headless run as lines on a stream.
-#include "app/ProgramOptions.h"
-#include "platform/StandardErrorDialogs.h"
+// The command line: which arguments are options and which are left to the window.
+#include "model/ProgramOptions.h"
 
 #include <gtest/gtest.h>
-
-#include <sstream>
 
 namespace {
 
@@ -48,25 +44,6 @@ TEST(ProgramOptions, TheWindowNeedsADisplayForThePlatformItWillTake)
     EXPECT_EQ(missingDisplayText("", "", "wayland-0"), "");
     EXPECT_NE(missingDisplayText("xcb", "", "wayland-0"), "");
     EXPECT_EQ(missingDisplayText("xcb;vnc:size=800x600", "", ""), "");
-}
-
-TEST(StandardErrorDialogs, EachBoxIsOneLineAnsweredAsClosedAndQuestionsAreCancelled)
-{
-    std::ostringstream out;
-    StandardErrorDialogs dialogs(out);
-    EXPECT_EQ(dialogs.messageBox("Invalid input line: \"x\"\rSite name not defined\r\nCannot upload.",
-                                 MsgIcon::Error, {MsgButton::Abort}),
-              MsgButton::Abort);
-    EXPECT_EQ(dialogs.messageBox("Disconnect and close?", MsgIcon::Confirmation,
-                                 {MsgButton::Yes, MsgButton::Cancel}),
-              MsgButton::Cancel);
-    QString value = "kept";
-    EXPECT_FALSE(dialogs.inputQuery("Rename", "New name", value));
-    EXPECT_EQ(value, "kept");
-    QString file = "proposed";
-    EXPECT_FALSE(dialogs.saveFileName("Save as", "All files (*)", file));
-    EXPECT_EQ(out.str().substr(0, out.str().find("Rename")),
-              "Invalid input line: \"x\" Site name not defined Cannot upload.\nDisconnect and close?\n");
 }
 
 } // namespace

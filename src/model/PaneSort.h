@@ -2,10 +2,11 @@
 // comparison.
 #pragma once
 
-#include "app/PaneRow.h"
+#include "model/PaneRow.h"
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 // Pane tags: they index the sort state below (tag - 1).
 inline constexpr int kLocalPaneTag = 1;
@@ -24,6 +25,11 @@ int compareKeys(std::string_view key1, std::string_view key2);
 // Modified compare the real size and time (directories first by size), so sizes past
 // 999,999k still sort in order; the other columns compare their texts with compareKeys.
 int LVCompare(const PaneRow& row1, const PaneRow& row2, int sortColumn, bool sortAscending);
+
+// The order of `rows` sorted by a column as LVCompare orders them, as indexes into `rows`;
+// rows with equal keys keep their order. Each row's key is computed once, so 100,000 rows
+// sort at once.
+std::vector<int> sortedRowOrder(const std::vector<PaneRow>& rows, int column, bool ascending);
 
 // A click on column `column` of the pane with `tag`: the same column flips the direction,
 // another column sorts ascending by it.

@@ -1,6 +1,6 @@
 // Upload-list lines: keys in any letter case, the separator before FILE= dropped, names
 // trimmed, the exact site name, the file name's length, and names that carry line breaks.
-#include "app/UploadList.h"
+#include "model/UploadList.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Selection classes of a pane, by the file/directory sequence of its selected rows.
-#include "app/SelectionClass.h"
+#include "model/SelectionClass.h"
 
 #include <gtest/gtest.h>
 

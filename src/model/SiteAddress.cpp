@@ -1,5 +1,5 @@
 // Splitting a site's Host into host name and port.
-#include "app/SiteAddress.h"
+#include "model/SiteAddress.h"
 
 #include <algorithm>
 

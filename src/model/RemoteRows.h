@@ -2,7 +2,7 @@
 // file names.
 #pragma once
 
-#include "app/PaneRow.h"
+#include "model/PaneRow.h"
 #include "ftp/IdFTPList.h"
 
 #include <string_view>
@@ -10,8 +10,9 @@
 
 // Name, Size (the full 64-bit size; a single blank for a directory or a link), Modified, Type
 // ("Directory", "File" or "Link") and Permissions (owner, group and other rights joined).
-PaneRow remoteRowOf(const TIdFTPListItem& item);
-std::vector<PaneRow> remoteRowsOf(const TIdFTPListItems& items);
+// Sizes are grouped with `groupSeparator` (see sizeText).
+PaneRow remoteRowOf(const TIdFTPListItem& item, const std::string& groupSeparator);
+std::vector<PaneRow> remoteRowsOf(const TIdFTPListItems& items, const std::string& groupSeparator);
 
 // A name the server sent is only ever written below the local directory: a name that is
 // empty, "." or "..", or holds "/" or a control character is refused.

@@ -1,5 +1,5 @@
 // Line splitting for text files written on any system.
-#include "app/TextLines.h"
+#include "model/TextLines.h"
 
 std::vector<std::string> splitTextLines(const std::string& text)
 {

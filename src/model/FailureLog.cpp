@@ -1,5 +1,5 @@
 // The failure log's line format and its safe append.
-#include "app/FailureLog.h"
+#include "model/FailureLog.h"
 
 #include "ftp/IdGlobal.h"
 

@@ -1,7 +1,7 @@
 // Remote pane rows and the check of server names used as local names.
-#include "app/RemoteRows.h"
+#include "model/RemoteRows.h"
 
-#include "app/PaneText.h"
+#include "model/PaneText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,7 +25,7 @@ ClockTime clockTimeOf(TDateTime value)
 
 } // namespace
 
-PaneRow remoteRowOf(const TIdFTPListItem& item)
+PaneRow remoteRowOf(const TIdFTPListItem& item, const std::string& groupSeparator)
 {
     PaneRow row;
     row.name = item.EntryName;
@@ -35,7 +35,7 @@ PaneRow remoteRowOf(const TIdFTPListItem& item)
     const ClockTime time = clockTimeOf(item.ModTime);
     // A link's own size is the length of its target's path, nothing a user would want to see.
     const bool sized = !directory && !link;
-    row.sizeText = sized ? sizeText(item.ByteSize) : std::string(" ");
+    row.sizeText = sized ? sizeText(item.ByteSize, groupSeparator) : std::string(" ");
     row.modifiedText = dateText(date.year, date.month, date.day, time.hour, time.minute);
     row.typeText = directory ? kDirectoryType : (link ? kLinkType : kFileType);
     row.permissions = item.OwnerRights + item.GroupRights + item.OtherRights;
@@ -44,12 +44,12 @@ PaneRow remoteRowOf(const TIdFTPListItem& item)
     return row;
 }
 
-std::vector<PaneRow> remoteRowsOf(const TIdFTPListItems& items)
+std::vector<PaneRow> remoteRowsOf(const TIdFTPListItems& items, const std::string& groupSeparator)
 {
     std::vector<PaneRow> rows;
     rows.reserve(static_cast<std::size_t>(items.Count()));
     for (const TIdFTPListItem& item : items)
-        rows.push_back(remoteRowOf(item));
+        rows.push_back(remoteRowOf(item, groupSeparator));
     return rows;
 }
 

@@ -8,10 +8,8 @@
 // Kilobytes in a field of at least 7 characters, thousands grouped, then "k": sizes under
 // 512 bytes count as 512, so no file shows as 0k; halves round up.
 // 1,000,000 bytes -> "    977k"; 3 GiB -> "3,145,728k".
-// `groupSeparator` is UTF-8 text of one character.
+// `groupSeparator` is UTF-8 text of one character (the locale's thousands separator).
 std::string sizeText(std::int64_t bytes, const std::string& groupSeparator);
-// The same with the locale's thousands separator.
-std::string sizeText(std::int64_t bytes);
 
 // "yyyy/mm/dd hh:mm", hours on the 24-hour clock: "2003/07/14 09:05".
 std::string dateText(int year, int month, int day, int hour, int minute);

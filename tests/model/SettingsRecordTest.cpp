@@ -1,5 +1,5 @@
 // The window settings record: its byte layout, the 16-bit narrowing and short values.
-#include "app/SettingsRecord.h"
+#include "model/SettingsRecord.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Command-line options and the texts --help and --version print.
-#include "app/ProgramOptions.h"
+#include "model/ProgramOptions.h"
 
 #include <algorithm>
 

@@ -1,9 +1,10 @@
 // Speed, time remaining and progress scaling of the transfer display.
-#include "app/TransferProgress.h"
+#include "model/TransferProgress.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 
 std::optional<double> transferSpeed(std::int64_t bytes, double elapsedSeconds)
 {
@@ -19,19 +20,20 @@ std::optional<std::int64_t> remainingSeconds(std::int64_t total, std::int64_t do
     return static_cast<std::int64_t>(static_cast<double>(total - done) / 1024.0 / speed);
 }
 
-QString speedText(double speed, std::optional<std::int64_t> remaining, QChar decimalPoint)
+std::string speedText(double speed, std::optional<std::int64_t> remaining,
+                      const std::string& decimalPoint)
 {
     // Rounded in hundredths first, so an exact half goes up and no grouping creeps in.
-    const auto hundredths = static_cast<std::int64_t>(std::floor(std::max(speed, 0.0) * 100 + 0.5));
-    QString text = QString::number(hundredths / 100) + decimalPoint
-                   + QStringLiteral("%1").arg(hundredths % 100, 2, 10, QChar(u'0'))
-                   + QStringLiteral(" KB/s; ");
+    const auto hundredths = static_cast<long long>(std::floor(std::max(speed, 0.0) * 100 + 0.5));
+    char fraction[8];
+    std::snprintf(fraction, sizeof fraction, "%02lld", hundredths % 100);
+    std::string text = std::to_string(hundredths / 100) + decimalPoint + fraction + " KB/s; ";
     if (remaining) {
-        const std::int64_t seconds = *remaining;
-        text += QString::asprintf("Time remaining %2lld:%2lld:%2lld",
-                                  static_cast<long long>(seconds / 3600),
-                                  static_cast<long long>(seconds / 60 % 60),
-                                  static_cast<long long>(seconds % 60));
+        const long long seconds = *remaining;
+        char clock[64];
+        std::snprintf(clock, sizeof clock, "Time remaining %2lld:%2lld:%2lld", seconds / 3600,
+                      seconds / 60 % 60, seconds % 60);
+        text += clock;
     }
     return text;
 }

@@ -2,10 +2,9 @@
 // scaling of a 64-bit byte count into the progress bar's int range.
 #pragma once
 
-#include <QString>
-
 #include <cstdint>
 #include <optional>
+#include <string>
 
 // Kilobytes (1,024 bytes) per second; none while no time has passed.
 std::optional<double> transferSpeed(std::int64_t bytes, double elapsedSeconds);
@@ -15,9 +14,9 @@ std::optional<double> transferSpeed(std::int64_t bytes, double elapsedSeconds);
 std::optional<std::int64_t> remainingSeconds(std::int64_t total, std::int64_t done, double speed);
 
 // "204.80 KB/s; Time remaining  0: 0: 2", or "204.80 KB/s; " without a remaining time. The
-// speed has two decimals (an exact half goes up) and the locale's decimal separator.
-QString speedText(double speed, std::optional<std::int64_t> remaining,
-                  QChar decimalPoint = QChar(u'.'));
+// speed has two decimals (an exact half goes up) and the locale's decimal separator (UTF-8).
+std::string speedText(double speed, std::optional<std::int64_t> remaining,
+                      const std::string& decimalPoint = ".");
 
 // A maximum past the bar's int range is shifted down, and every position with it.
 struct ProgressScale {

@@ -1,5 +1,5 @@
 // Reading the upload list: every kind of line end, a missing last one, empty lines kept.
-#include "app/TextLines.h"
+#include "model/TextLines.h"
 
 #include <gtest/gtest.h>
 

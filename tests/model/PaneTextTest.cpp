@@ -1,5 +1,5 @@
 // Size and date texts of the file panes.
-#include "app/PaneText.h"
+#include "model/PaneText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Folding a selection into one class, row by row in list order.
-#include "app/SelectionClass.h"
+#include "model/SelectionClass.h"
 
 namespace {
 

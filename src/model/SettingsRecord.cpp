@@ -1,7 +1,9 @@
-// Packing of the 18-byte window settings record.
-#include "app/SettingsRecord.h"
+// Packing of the 18-byte window settings record, and the column widths stored beside it.
+#include "model/SettingsRecord.h"
 
 #include <algorithm>
+#include <sstream>
+#include <stdexcept>
 
 namespace {
 
@@ -59,4 +61,27 @@ TarnSettingsRecord unpackSettings(const std::uint8_t* bytes, std::size_t length)
     record.SortAscending[0] = full[16];
     record.SortAscending[1] = full[17];
     return record;
+}
+
+std::string columnWidthsText(const std::vector<int>& widths)
+{
+    std::string text;
+    for (const int width : widths)
+        text += (text.empty() ? "" : ",") + std::to_string(width);
+    return text;
+}
+
+std::vector<int> columnWidthsFromText(const std::string& text)
+{
+    std::vector<int> widths;
+    std::istringstream in(text);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        try {
+            widths.push_back(std::stoi(item));
+        } catch (const std::exception&) {
+            return {};
+        }
+    }
+    return widths;
 }

@@ -1,5 +1,5 @@
 // Splitting command-connection blocks into trace lines.
-#include "app/TraceText.h"
+#include "model/TraceText.h"
 
 std::vector<std::string> splitTraceData(std::string_view data)
 {
