@@ -1,10 +1,10 @@
 // Fills and sorts a file pane with 100,000 rows and prints the time of each step: making the
 // rows (texts included), listing a real directory of that many files, a whole refresh of the
 // local pane, filling the view, the sorts by each column, and painting the first screen.
-#include "app/LocalFiles.h"
+#include "app/panes/LocalFiles.h"
+#include "app/panes/PaneView.h"
 #include "model/PaneSort.h"
 #include "model/PaneText.h"
-#include "app/PaneView.h"
 #include "support/FtpServerProcess.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 // the time to keep it aside and read its sites, the time of a second start that finds the same
 // damaged bytes already kept, and the time of a headless run that only reads the sites.
 // Usage: bench_settings_rescue [MEGABYTES]
-#include "app/SettingsRescue.h"
+#include "app/window/SettingsRescue.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "sites/SiteUnit.h"

@@ -1,7 +1,7 @@
 // Appends 100,000 lines to the trace pane of a shown window, the way a long session does (a
 // reply block of two lines at a time), and prints the time of each tenth: appending stays
 // as cheap at the end as at the start, and a repaint of the full pane costs little.
-#include "app/FTPUnit.h"
+#include "app/window/FTPUnit.h"
 #include "platform/Dialogs.h"
 #include "support/FtpServerProcess.h"
 

@@ -4,9 +4,9 @@
 // window's transfers; and a directory of 100,000 files listed into the remote pane against
 // curl's raw LIST of the same directory. Last line: window_vs_session (the lower of the
 // download and upload ratios), max_event_latency_ms and pane_vs_curl.
+#include "app/panes/PaneView.h"
+#include "app/window/FTPUnit.h"
 #include "BenchSupport.h"
-#include "app/FTPUnit.h"
-#include "app/PaneView.h"
 #include "ftp/IdFTP.h"
 #include "net/IdAntiFreeze.h"
 #include "platform/Dialogs.h"

@@ -1,11 +1,11 @@
 // Program entry: --help and --version answer at once; --batch runs an upload list with no
 // window; otherwise, given a display, the application and its main window are built and the
 // message loop runs.
-#include "app/BatchRun.h"
-#include "app/FTPUnit.h"
+#include "app/window/BatchRun.h"
+#include "app/window/FTPUnit.h"
+#include "app/window/TarnApplication.h"
+#include "app/window/TerminationSignal.h"
 #include "model/ProgramOptions.h"
-#include "app/TarnApplication.h"
-#include "app/TerminationSignal.h"
 
 #include <QFile>
 

@@ -2,8 +2,8 @@
 // and full-text search of the compiled help collection, and the About box.
 #include "MainWindowSupport.h"
 
-#include "app/AboutUnit.h"
-#include "app/UseHTMLHelp.h"
+#include "app/window/AboutUnit.h"
+#include "app/window/UseHTMLHelp.h"
 #include "platform/HelpViewer.h"
 #include "sites/SiteForm.h"
 

@@ -1,8 +1,8 @@
 // The local pane through the main window: listing, sorting, the local commands and renaming
 // in place, on a temporary directory with scripted dialogs.
-#include "app/FTPUnit.h"
+#include "app/panes/PaneView.h"
+#include "app/window/FTPUnit.h"
 #include "model/PaneSort.h"
-#include "app/PaneView.h"
 #include "platform/Dialogs.h"
 #include "sites/SiteUnit.h"
 #include "support/FtpServerProcess.h"

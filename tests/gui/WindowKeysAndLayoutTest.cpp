@@ -3,9 +3,9 @@
 // restart.
 #include "ConnectedWindowSupport.h"
 
-#include "app/BoundMenuItem.h"
+#include "app/window/BoundMenuItem.h"
+#include "app/window/TarnApplication.h"
 #include "model/PaneSort.h"
-#include "app/TarnApplication.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 // The local file-system layer of the local pane: paths, listing, delete, rename, make dir.
-#include "app/LocalFiles.h"
-#include "app/NameText.h"
+#include "app/panes/LocalFiles.h"
+#include "platform/NameText.h"
 #include "support/FtpServerProcess.h"
 
 #include <gtest/gtest.h>

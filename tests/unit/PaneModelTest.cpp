@@ -1,5 +1,5 @@
 // The table behind a file pane: its sort, the edit it hands on, and names that are not UTF-8.
-#include "app/PaneModel.h"
+#include "app/panes/PaneModel.h"
 #include "model/PaneSort.h"
 #include "support/PaneRows.h"
 

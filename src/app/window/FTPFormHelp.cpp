@@ -1,10 +1,10 @@
 // The Help menu, the About box and the help contexts of the main window's parts.
-#include "app/FTPUnit.h"
+#include "app/window/FTPUnit.h"
 
-#include "app/AboutUnit.h"
-#include "app/ErrorReport.h"
-#include "app/PaneView.h"
-#include "app/UseHTMLHelp.h"
+#include "app/panes/PaneView.h"
+#include "app/window/AboutUnit.h"
+#include "app/window/UseHTMLHelp.h"
+#include "platform/ErrorReport.h"
 
 #include <QAction>
 #include <QComboBox>

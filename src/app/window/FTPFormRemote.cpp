@@ -1,15 +1,15 @@
 // The remote pane: listing the server's current directory into LVR, and the remote commands
 // (change directory, up, double click, make directory, delete, rename by command and in place).
-#include "app/FTPUnit.h"
+#include "app/window/FTPUnit.h"
 
-#include "app/ErrorReport.h"
-#include "app/LocalFiles.h"
-#include "app/NameText.h"
-#include "app/PaneQuestions.h"
-#include "app/PaneView.h"
-#include "model/RemoteRows.h"
+#include "app/panes/LocalFiles.h"
+#include "app/panes/PaneQuestions.h"
+#include "app/panes/PaneView.h"
 #include "ftp/IdFTP.h"
+#include "model/RemoteRows.h"
 #include "platform/Dialogs.h"
+#include "platform/ErrorReport.h"
+#include "platform/NameText.h"
 
 #include <QAction>
 #include <QLineEdit>

@@ -1,5 +1,5 @@
 // SIGTERM through a self-pipe: nothing but write() runs inside the signal handler.
-#include "app/TerminationSignal.h"
+#include "app/window/TerminationSignal.h"
 
 #include <QSocketNotifier>
 

@@ -1,11 +1,11 @@
 // The headless run: the window is built but never shown, so nothing writes its settings at
 // the end, and the run's outcome becomes the exit status.
-#include "app/BatchRun.h"
+#include "app/window/BatchRun.h"
 
-#include "app/ErrorReport.h"
-#include "app/FTPUnit.h"
-#include "model/ProgramOptions.h"
+#include "app/window/FTPUnit.h"
 #include "ftp/IdFTP.h"
+#include "model/ProgramOptions.h"
+#include "platform/ErrorReport.h"
 #include "platform/StandardErrorDialogs.h"
 #include "sites/SiteUnit.h"
 

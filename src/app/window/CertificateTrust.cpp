@@ -1,7 +1,7 @@
 // Certificates the user trusted, kept in the settings store as one root value per host and
 // port ("TrustedCertificate ftp.example.org:990" = SHA-256 fingerprint): root values never
 // meet a site's key, whatever the site is called.
-#include "app/CertificateTrust.h"
+#include "app/window/CertificateTrust.h"
 
 #include "ftp/IdFTP.h"
 #include "platform/Dialogs.h"

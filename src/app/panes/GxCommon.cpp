@@ -1,5 +1,5 @@
 // The folder chooser, through the dialogs layer so tests can answer it.
-#include "app/GxCommon.h"
+#include "app/panes/GxCommon.h"
 
 #include "platform/Dialogs.h"
 

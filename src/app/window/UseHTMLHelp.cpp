@@ -1,6 +1,6 @@
 // The application's help hook: F1 and "What's This" clicks become context requests, and every
 // request becomes one call of the help viewer.
-#include "app/UseHTMLHelp.h"
+#include "app/window/UseHTMLHelp.h"
 
 #include "platform/HelpViewer.h"
 

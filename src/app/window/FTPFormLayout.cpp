@@ -1,11 +1,11 @@
 // The main window's layout: toolbar, directory bar, panes, splitters, trace pane, status bar,
 // main menu and the two pane menus.
-#include "app/FTPUnit.h"
+#include "app/window/FTPUnit.h"
 
-#include "app/BoundMenuItem.h"
-#include "app/ErrorReport.h"
-#include "app/PaneView.h"
+#include "app/panes/PaneView.h"
+#include "app/window/BoundMenuItem.h"
 #include "model/SettingsRecord.h"
+#include "platform/ErrorReport.h"
 #include "platform/Registry.h"
 
 #include <QAction>

@@ -1,9 +1,9 @@
 // The shared boxes of the file panes.
-#include "app/PaneQuestions.h"
+#include "app/panes/PaneQuestions.h"
 
-#include "app/LocalFiles.h"
-#include "app/NameText.h"
+#include "app/panes/LocalFiles.h"
 #include "platform/Dialogs.h"
+#include "platform/NameText.h"
 
 void showErrorBox(const QString& text)
 {

@@ -1,10 +1,10 @@
 // The site box of the main window and the site commands: pick, create, edit, delete, and
 // export and import of site files.
-#include "app/FTPUnit.h"
+#include "app/window/FTPUnit.h"
 
-#include "app/NameText.h"
-#include "app/PaneView.h"
+#include "app/panes/PaneView.h"
 #include "platform/Dialogs.h"
+#include "platform/NameText.h"
 #include "sites/SiteFiles.h"
 #include "sites/SiteForm.h"
 #include "sites/SiteUnit.h"

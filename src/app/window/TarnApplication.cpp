@@ -1,7 +1,7 @@
 // Catches what a window handler let through and shows it, so the program keeps running.
-#include "app/TarnApplication.h"
+#include "app/window/TarnApplication.h"
 
-#include "app/ErrorReport.h"
+#include "platform/ErrorReport.h"
 
 #include <QImageReader>
 

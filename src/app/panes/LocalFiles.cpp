@@ -1,5 +1,5 @@
 // Local file-system calls of the local pane, on byte paths through the POSIX calls.
-#include "app/LocalFiles.h"
+#include "app/panes/LocalFiles.h"
 
 #include "model/PaneText.h"
 

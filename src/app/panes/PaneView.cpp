@@ -1,9 +1,9 @@
 // The file pane widget: report layout, whole-row selection, grid lines, in-place editing,
 // the column-click sort and the keys of a file manager's list.
-#include "app/PaneView.h"
+#include "app/panes/PaneView.h"
 
-#include "app/NameText.h"
 #include "model/PaneSort.h"
+#include "platform/NameText.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>

@@ -1,5 +1,5 @@
 // Keeping a damaged settings file aside and rewriting the store from what could be read of it.
-#include "app/SettingsRescue.h"
+#include "app/window/SettingsRescue.h"
 
 #include "model/SettingsRecord.h"
 #include "platform/Dialogs.h"

@@ -1,5 +1,5 @@
 // Names are UTF-8 on this system; invalid bytes are shown, never stored, as replacements.
-#include "app/NameText.h"
+#include "platform/NameText.h"
 
 #include <QLineEdit>
 

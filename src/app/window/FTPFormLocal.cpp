@@ -1,14 +1,14 @@
 // The local pane of the main window: listing LocDir into LVL and the local commands
 // (change directory, up, browse, make directory, delete, rename, rename in place).
-#include "app/FTPUnit.h"
+#include "app/window/FTPUnit.h"
 
-#include "app/ErrorReport.h"
-#include "app/GxCommon.h"
-#include "app/LocalFiles.h"
-#include "app/NameText.h"
-#include "app/PaneQuestions.h"
-#include "app/PaneView.h"
+#include "app/panes/GxCommon.h"
+#include "app/panes/LocalFiles.h"
+#include "app/panes/PaneQuestions.h"
+#include "app/panes/PaneView.h"
 #include "platform/Dialogs.h"
+#include "platform/ErrorReport.h"
+#include "platform/NameText.h"
 #include "sites/SiteUnit.h"
 
 #include <QAction>

@@ -1,12 +1,12 @@
 // The main window's action list: every command with its category, caption, hint, picture and
 // start state, and the rules that switch the commands on and off.
-#include "app/FTPUnit.h"
+#include "app/window/FTPUnit.h"
 
-#include "app/ActionImages.h"
-#include "app/ErrorReport.h"
+#include "app/panes/PaneView.h"
+#include "app/window/ActionImages.h"
 #include "model/PaneRow.h"
-#include "app/PaneView.h"
 #include "model/SelectionClass.h"
+#include "platform/ErrorReport.h"
 
 #include <QAction>
 #include <QComboBox>

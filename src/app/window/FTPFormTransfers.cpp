@@ -1,16 +1,16 @@
 // Transfers: uploads and downloads of the selected files, download under another name, the
 // resume question, Abort, and the progress bar, speed and time remaining fed by work events.
-#include "app/FTPUnit.h"
+#include "app/window/FTPUnit.h"
 
-#include "app/ErrorReport.h"
-#include "app/LocalFiles.h"
-#include "app/NameText.h"
-#include "app/PaneView.h"
-#include "model/RemoteRows.h"
-#include "model/TransferProgress.h"
+#include "app/panes/LocalFiles.h"
+#include "app/panes/PaneView.h"
 #include "ftp/IdFTP.h"
 #include "ftp/IdGlobal.h"
+#include "model/RemoteRows.h"
+#include "model/TransferProgress.h"
 #include "platform/Dialogs.h"
+#include "platform/ErrorReport.h"
+#include "platform/NameText.h"
 
 #include <QAction>
 #include <QLocale>

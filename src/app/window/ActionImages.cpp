@@ -1,5 +1,5 @@
 // Theme names and standard-picture fallbacks of the command pictures.
-#include "app/ActionImages.h"
+#include "app/window/ActionImages.h"
 
 #include <QPainter>
 #include <QPen>

@@ -1,8 +1,8 @@
 // The rows of a file pane and their sort.
-#include "app/PaneModel.h"
+#include "app/panes/PaneModel.h"
 
-#include "app/NameText.h"
 #include "model/PaneSort.h"
+#include "platform/NameText.h"
 
 #include <algorithm>
 #include <utility>

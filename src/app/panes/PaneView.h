@@ -2,7 +2,7 @@
 // names editable in place, the column-click sort of its pane tag and the file-manager keys.
 #pragma once
 
-#include "app/PaneModel.h"
+#include "app/panes/PaneModel.h"
 #include "model/PaneRow.h"
 
 #include <QTreeView>

@@ -1,5 +1,5 @@
 // Menu items that mirror their action and follow its caption only while they showed it.
-#include "app/BoundMenuItem.h"
+#include "app/window/BoundMenuItem.h"
 
 BoundMenuItem::BoundMenuItem(QAction* action, const QString& ownCaption, QObject* parent)
     : QAction(parent), m_action(action), m_lastActionCaption(action->text())

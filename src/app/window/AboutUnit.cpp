@@ -1,5 +1,5 @@
 // The About box, laid out at fixed positions like the rest of the program's dialogs.
-#include "app/AboutUnit.h"
+#include "app/window/AboutUnit.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,16 +1,16 @@
 // Connecting and disconnecting the session, the connect command's look in each state, the
 // session's status events, and ReportFailure with the failure log.
-#include "app/FTPUnit.h"
+#include "app/window/FTPUnit.h"
 
-#include "app/ErrorReport.h"
-#include "app/ActionImages.h"
-#include "app/CertificateTrust.h"
-#include "model/FailureLog.h"
-#include "app/NameText.h"
-#include "app/PaneView.h"
-#include "model/SiteAddress.h"
+#include "app/panes/PaneView.h"
+#include "app/window/ActionImages.h"
+#include "app/window/CertificateTrust.h"
 #include "ftp/IdFTP.h"
+#include "model/FailureLog.h"
+#include "model/SiteAddress.h"
 #include "platform/Dialogs.h"
+#include "platform/ErrorReport.h"
+#include "platform/NameText.h"
 #include "sites/SiteUnit.h"
 
 #include <QAction>

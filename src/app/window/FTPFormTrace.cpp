@@ -1,11 +1,11 @@
 // The connection trace: lines of their own size, style and colour appended to RTFLog, the
 // command connection's blocks split into lines, the password masked, and the trace switch.
-#include "app/FTPUnit.h"
+#include "app/window/FTPUnit.h"
 
-#include "app/ErrorReport.h"
-#include "model/TraceText.h"
 #include "ftp/IdFTP.h"
+#include "model/TraceText.h"
 #include "net/IdLogEvent.h"
+#include "platform/ErrorReport.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,11 +1,11 @@
 // The unattended run: an upload list checked as a whole, then carried out line by line, one
 // connection per run of lines for the same site, reported in green in the trace.
-#include "app/FTPUnit.h"
+#include "app/window/FTPUnit.h"
 
-#include "app/NameText.h"
 #include "model/PaneSort.h"
 #include "model/UploadList.h"
 #include "platform/Dialogs.h"
+#include "platform/NameText.h"
 #include "sites/SiteUnit.h"
 
 #include <QCheckBox>
