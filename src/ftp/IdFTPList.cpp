@@ -190,10 +190,8 @@ bool isVmsFrameLine(std::string_view line)
 {
     if (line.empty() || std::string_view("DdTtGg").find(line[0]) == std::string_view::npos)
         return false;
-    const auto startsWith = [&](std::string_view prefix) {
-        return line.size() >= prefix.size() && SameText(line.substr(0, prefix.size()), prefix);
-    };
-    return startsWith("Directory ") || startsWith("Total of ") || startsWith("Grand total of ");
+    return StartsText(line, "Directory ") || StartsText(line, "Total of ")
+           || StartsText(line, "Grand total of ");
 }
 
 // A VMS name too long for its column stands alone; the rest of the entry follows indented.

@@ -343,10 +343,8 @@ int LocalMonthFromName(std::string_view token)
     if (token.size() < 3 || token.size() > kLongestMonthName)
         return 0;
     char lower[kLongestMonthName + 1] = {};
-    for (std::size_t i = 0; i < token.size(); ++i) {
-        const char c = token[i];
-        lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
+    for (std::size_t i = 0; i < token.size(); ++i)
+        lower[i] = LowerAscii(token[i]);
     if (token.size() == 3) {
         const std::uint32_t packed = packedName(lower);
         for (std::size_t i = 0; i < std::size(kEnglishMonths); ++i) {

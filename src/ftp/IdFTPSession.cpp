@@ -19,7 +19,7 @@ std::string joinAt(const std::string& a, const std::string& b)
 void TIdFTP::checkArgument(const std::string& argument, const char* what)
 {
     // Such bytes would end the command early and smuggle a second one onto the connection.
-    if (argument.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+    if (HoldsLineBreakOrNul(argument))
         throw EIdException(std::string("The ") + what
                            + " contains a line break (CR or LF) or a NUL character and cannot "
                              "be sent to the server.");

@@ -65,16 +65,6 @@ private:
     bool m_afterCR = false; // the last block ended with a CR: an LF first in the next is its pair
 };
 
-std::vector<std::string> splitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    const auto add = [&](std::string_view line) { lines.emplace_back(line); };
-    LineSplitter splitter;
-    splitter.feed(text.data(), text.data() + text.size(), add);
-    splitter.finish(add);
-    return lines;
-}
-
 // A listing as it arrives: its bytes are kept, and each line is handed on as soon as its end
 // is in, so that it can be parsed while the rest of the listing is still on its way.
 template <typename OnLine>
@@ -224,7 +214,7 @@ bool TIdFTP::receiveListing(const std::string& command, bool details, ListingRes
 const std::vector<std::string>& TIdFTP::ListingLines() const
 {
     if (!m_listingLines)
-        m_listingLines = splitLines(m_listingText);
+        m_listingLines = SplitTextLines(m_listingText);
     return *m_listingLines;
 }
 

@@ -12,13 +12,9 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
-
-char upperByte(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 bool isTrimmed(char c)
 {
@@ -28,7 +24,7 @@ bool isTrimmed(char c)
 bool sameTextAt(std::string_view text, std::size_t at, std::string_view sub)
 {
     for (std::size_t i = 0; i < sub.size(); ++i) {
-        if (upperByte(text[at + i]) != upperByte(sub[i]))
+        if (UpperAscii(text[at + i]) != UpperAscii(sub[i]))
             return false;
     }
     return true;
@@ -159,17 +155,57 @@ std::string ShownText(std::string_view text, std::size_t limit)
     return shown;
 }
 
+char UpperAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 std::string UpperCase(std::string_view text)
 {
     std::string result(text);
     for (char& c : result)
-        c = upperByte(c);
+        c = UpperAscii(c);
     return result;
 }
 
 bool SameText(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && sameTextAt(a, 0, b);
+}
+
+bool StartsText(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && sameTextAt(text, 0, prefix);
+}
+
+bool HoldsLineBreakOrNul(std::string_view text)
+{
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+std::vector<std::string> SplitTextLines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') {
+            line += c;
+            continue;
+        }
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        lines.push_back(std::move(line));
+        line.clear();
+    }
+    if (!line.empty())
+        lines.push_back(std::move(line));
+    return lines;
 }
 
 std::string_view TrimLeft(std::string_view text)

@@ -1,5 +1,6 @@
-// Text helpers shared by the protocol client: token splitting, substring and list search,
-// month names, blank-line test, local file size, and the day-count date encoding.
+// Text helpers shared by the protocol client and every layer above it: token splitting,
+// substring and list search, ASCII letter case, trimming, text lines, the refusal of line
+// breaks in commands and names, month names, local file size, and the day-count date encoding.
 #pragma once
 
 #include <cstdint>
@@ -38,11 +39,22 @@ std::int64_t FileSizeOf(const std::string& path);
 
 // --- small byte-string helpers used by the parsers ---
 
+// ASCII letter case: only a-z and A-Z change, whatever the locale; other bytes stay.
+char UpperAscii(char c);
+char LowerAscii(char c);
 std::string UpperCase(std::string_view text);
 // The text as a message may show it: control bytes become '?', and a text longer than
 // `limit` bytes is cut there and marked with "...".
 std::string ShownText(std::string_view text, std::size_t limit);
 bool SameText(std::string_view a, std::string_view b);
+// Whether `text` starts with `prefix`, ASCII letter case ignored.
+bool StartsText(std::string_view text, std::string_view prefix);
+// Whether the text holds CR, LF or NUL: bytes that would end a command line early (and smuggle a
+// second command after it), or cut a name short further on.
+bool HoldsLineBreakOrNul(std::string_view text);
+// The lines of a text file written on any system: split at CR LF, CR or LF; the final line end
+// is optional and starts no further line; empty lines stay as empty entries.
+std::vector<std::string> SplitTextLines(std::string_view text);
 // Blanks and control characters (bytes up to 32) are trimmed.
 std::string_view TrimLeft(std::string_view text);
 std::string_view TrimRight(std::string_view text);

@@ -493,7 +493,7 @@ void TIdTCPConnection::SendText(const std::string& text)
 
 void TIdTCPConnection::CheckCommandLine(const std::string& line)
 {
-    if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+    if (HoldsLineBreakOrNul(line))
         throw EIdException("The command \"" + commandVerb(line) +
                            "\" was not sent: it contains a line break (CR or LF) or a NUL "
                            "character, which would end it early.");

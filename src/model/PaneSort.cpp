@@ -1,15 +1,12 @@
 // Row comparison and column clicks of the file panes.
 #include "model/PaneSort.h"
 
+#include "ftp/IdGlobal.h"
+
 #include <algorithm>
 #include <utility>
 
 namespace {
-
-unsigned char foldAscii(unsigned char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
-}
 
 int compareNumbers(std::int64_t a, std::int64_t b)
 {
@@ -44,23 +41,14 @@ std::vector<int> orderByKeys(std::vector<std::pair<Key, int>>& keyed, bool ascen
     return order;
 }
 
-std::string foldedKey(const std::string& text)
-{
-    std::string key = text;
-    for (char& c : key)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return key;
-}
-
 } // namespace
 
 int compareKeys(std::string_view key1, std::string_view key2)
 {
     const std::size_t common = std::min(key1.size(), key2.size());
     for (std::size_t i = 0; i < common; ++i) {
-        const int a = foldAscii(static_cast<unsigned char>(key1[i]));
-        const int b = foldAscii(static_cast<unsigned char>(key2[i]));
+        const int a = static_cast<unsigned char>(UpperAscii(key1[i]));
+        const int b = static_cast<unsigned char>(UpperAscii(key2[i]));
         if (a != b)
             return a - b;
     }
@@ -102,7 +90,7 @@ std::vector<int> sortedRowOrder(const std::vector<PaneRow>& rows, int column, bo
     std::vector<std::pair<std::string, int>> keyed;
     keyed.reserve(rows.size());
     for (int i = 0; i < count; ++i)
-        keyed.emplace_back(foldedKey(columnText(rows[static_cast<std::size_t>(i)], column)), i);
+        keyed.emplace_back(UpperCase(columnText(rows[static_cast<std::size_t>(i)], column)), i);
     return orderByKeys(keyed, ascending);
 }
 

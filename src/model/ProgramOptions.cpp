@@ -68,7 +68,7 @@ std::string missingDisplayText(const std::string& platform, const std::string& x
         names = {"xcb", "wayland"};
     for (const std::string& name : names) {
         const bool usable = name == "xcb" ? !x11Display.empty()
-                          : name.rfind("wayland", 0) == 0 ? !waylandDisplay.empty()
+                          : name.starts_with("wayland") ? !waylandDisplay.empty()
                                                           : true;   // offscreen, vnc, eglfs...
         if (usable)
             return {};

@@ -1,4 +1,5 @@
-// Folding a selection into one class, row by row in list order.
+// Folding a selection into one class, row by row in list order, and the commands each class
+// switches on.
 #include "model/SelectionClass.h"
 
 namespace {
@@ -26,6 +27,59 @@ unsigned afterDirectory(unsigned current)
 }
 
 } // namespace
+
+namespace {
+
+struct SelectionRule {
+    unsigned off;
+    unsigned oneFile;
+    unsigned files;
+    unsigned oneDirectory;
+};
+
+// In the order of SelectionView. Directories (several, or mixed with files) switch nothing on.
+constexpr SelectionRule kSelectionRules[] = {
+    // LocalClick and LocalMenu
+    {pcUpload | pcLocalChgDir | pcLocalDelete | pcRemoteDelete | pcDownload | pcDownloadSaveAs
+         | pcLocalRename,
+     pcUpload | pcLocalDelete | pcLocalRename, pcUpload | pcLocalDelete, pcLocalChgDir | pcLocalDelete},
+    {pcUpload | pcLocalChgDir | pcLocalDelete | pcRemoteDelete | pcDownload | pcDownloadSaveAs
+         | pcLocalRename,
+     pcUpload | pcLocalDelete | pcLocalRename, pcUpload | pcLocalDelete, pcLocalChgDir | pcLocalDelete},
+    // RemoteClick and RemoteMenu
+    {pcRemoteDelete | pcLocalDelete | pcUpload | pcDownload | pcDownloadSaveAs,
+     pcRemoteDelete | pcDownload | pcDownloadSaveAs, pcDownload | pcRemoteDelete,
+     pcRemoteChgDir | pcRemoteDelete},
+    {pcUpload | pcDownload | pcDownloadSaveAs | pcRemoteChgDir | pcRemoteDelete | pcLocalDelete
+         | pcRemoteRename,
+     pcDownload | pcDownloadSaveAs | pcRemoteDelete | pcRemoteRename, pcDownload | pcRemoteDelete,
+     pcRemoteChgDir | pcRemoteDelete},
+};
+
+} // namespace
+
+SelectionCommands selectionCommands(SelectionView view, unsigned selectionClass)
+{
+    const SelectionRule& rule = kSelectionRules[static_cast<int>(view)];
+    switch (selectionClass) {
+    case scOneFile: return {rule.off, rule.oneFile};
+    case scFiles: return {rule.off, rule.files};
+    case scOneDirectory: return {rule.off, rule.oneDirectory};
+    default: return {rule.off, 0};
+    }
+}
+
+SelectionCaptions selectionCaptions(bool remotePane, unsigned selectionClass)
+{
+    switch (selectionClass) {
+    case scOneFile:
+        return {remotePane ? "Download file" : "Upload selected file", "Delete file"};
+    case scFiles:
+        return {remotePane ? "Download selected files" : "Upload selected files",
+                "Delete selected files"};
+    default: return {nullptr, "Delete directory"};
+    }
+}
 
 unsigned classifySelection(const std::vector<bool>& selectedIsFile)
 {

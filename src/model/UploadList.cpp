@@ -1,7 +1,7 @@
 // Upload-list lines: keys found in an upper-cased copy, names cut from the line itself.
 #include "model/UploadList.h"
 
-#include "model/TextLines.h"
+#include "ftp/IdGlobal.h"
 
 #include <algorithm>
 
@@ -12,34 +12,11 @@ constexpr std::size_t kMaxFileName = 260;    // the longest path the lists were 
 // Room for the keys, a site name and a long path; a longer line is no list line anyway.
 constexpr std::size_t kMaxQuotedLine = 400;
 
-std::string upperAscii(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
-
-// Blanks and control characters off both ends.
-std::string trimmed(const std::string& text)
-{
-    const auto kept = [](char c) { return static_cast<unsigned char>(c) > ' '; };
-    const auto first = std::find_if(text.begin(), text.end(), kept);
-    const auto last = std::find_if(text.rbegin(), text.rend(), kept).base();
-    return first < last ? std::string(first, last) : std::string();
-}
-
-bool carriesLineBreakOrNul(const std::string& text)
-{
-    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
-}
-
 } // namespace
 
 std::vector<std::string> uploadListLines(const std::string& fileBytes)
 {
-    return splitTextLines(fileBytes);
+    return SplitTextLines(fileBytes);
 }
 
 long firstLineWithNul(const std::vector<std::string>& lines)
@@ -72,7 +49,7 @@ UploadLine splitUploadLine(const std::string& line, const std::vector<std::strin
                            const std::function<bool(const std::string&)>& fileExists)
 {
     UploadLine result;
-    const std::string upper = upperAscii(line);
+    const std::string upper = UpperCase(line);
     const std::size_t site = upper.find("SITE=");
     const std::size_t file = upper.find("FILE=");
     if (site == std::string::npos || file == std::string::npos || file < site + kKeyLength + 1) {
@@ -81,9 +58,9 @@ UploadLine splitUploadLine(const std::string& line, const std::vector<std::strin
     }
     // The character just before FILE= is the separator and is dropped whatever it is.
     const std::size_t nameStart = site + kKeyLength;
-    result.siteName = trimmed(line.substr(nameStart, file - 1 - nameStart));
-    result.fileName = trimmed(line.substr(file + kKeyLength, kMaxFileName));
-    if (carriesLineBreakOrNul(result.siteName) || carriesLineBreakOrNul(result.fileName)) {
+    result.siteName = Trim(std::string_view(line).substr(nameStart, file - 1 - nameStart));
+    result.fileName = Trim(std::string_view(line).substr(file + kKeyLength, kMaxFileName));
+    if (HoldsLineBreakOrNul(result.siteName) || HoldsLineBreakOrNul(result.fileName)) {
         result.fault = UploadLineFault::Format;
         return result;
     }

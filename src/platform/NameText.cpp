@@ -65,8 +65,13 @@ constexpr const char* kPathBytes = "pathBytes";
 
 void setBoxPath(QLineEdit* box, const std::string& path)
 {
-    box->setProperty(kPathBytes, QByteArray::fromStdString(path));
+    keepBoxBytes(box, path);
     box->setText(nameText(path));
+}
+
+void keepBoxBytes(QLineEdit* box, const std::string& bytes)
+{
+    box->setProperty(kPathBytes, QByteArray::fromStdString(bytes));
 }
 
 std::string boxPath(const QLineEdit* box)

@@ -19,7 +19,9 @@ std::string nameBytes(const QString& text);
 // extension changed.
 std::string editedNameBytes(const std::string& oldBytes, const QString& text);
 
-// A directory box (LocDir, RemDir) that shows a path as text and keeps its bytes beside it, so a
-// path that is not valid UTF-8 survives being shown; text the user typed over it wins.
+// A box (LocDir, RemDir, a site editor field) that shows bytes as text and keeps the bytes
+// beside it, so a path or value that is not valid UTF-8 survives being shown; text the user
+// typed over it wins. keepBoxBytes keeps them for a text the caller has shown already.
 void setBoxPath(QLineEdit* box, const std::string& path);
+void keepBoxBytes(QLineEdit* box, const std::string& bytes);
 std::string boxPath(const QLineEdit* box);

@@ -11,10 +11,6 @@
 // (scrambled, as stored), "RDir=", "LDir=" and "Passive" or an empty line.
 std::string siteFileText(const std::vector<TSiteRecord>& sites);
 
-// The file's lines: a line ends at CR, LF or CR LF; a last line without an ending counts, and
-// an ending at the very end starts no further line.
-std::vector<std::string> siteFileLines(std::string_view bytes);
-
 enum class SiteFileFault {
     None,
     LineCount,   // no lines, or a number of lines that is not a multiple of 7

@@ -2,7 +2,10 @@
 // and the save into the site store.
 #include "sites/SiteForm.h"
 
+#include "ftp/IdGlobal.h"
+#include "model/PathText.h"
 #include "platform/Dialogs.h"
+#include "platform/NameText.h"
 #include "platform/ErrorReport.h"
 #include "sites/SiteUnit.h"
 
@@ -28,8 +31,6 @@ namespace {
 const QColor kTeal(0, 128, 128);
 constexpr int kFieldWidth = 153;
 constexpr int kMaxNameLength = 20;
-const char* const kOriginalBytes = "originalBytes";
-const char* const kShownText = "shownText";
 
 void paintText(QWidget* widget, const QColor& color, QPalette::ColorRole role)
 {
@@ -55,19 +56,6 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     if (bold)
         makeBold(button);
     return button;
-}
-
-// Leading and trailing characters of codes 0 to 32 removed.
-std::string trimControlAndBlank(const std::string& text)
-{
-    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && blank(text[first]))
-        ++first;
-    while (last > first && blank(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
 }
 
 bool hasControlCharacter(const QString& text)
@@ -230,7 +218,7 @@ bool TSiteForm::ShowModal(char editMode)
 
 bool TSiteForm::ShowModal()
 {
-    if (SiteEditMode == 'E' && (CurrentSite < 0 || CurrentSite >= SiteCount))
+    if (SiteEditMode == 'E' && !isSiteIndex(CurrentSite))
         return false;
     FormShow();
     sName->setFocus();
@@ -239,10 +227,8 @@ bool TSiteForm::ShowModal()
 
 void TSiteForm::fillField(QLineEdit* edit, const std::string& bytes)
 {
-    const QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    setFieldText(edit, text);
-    edit->setProperty(kOriginalBytes, QByteArray::fromStdString(bytes));
-    edit->setProperty(kShownText, text);
+    setFieldText(edit, nameText(bytes));
+    keepBoxBytes(edit, bytes);
 }
 
 void TSiteForm::setFieldText(QLineEdit* edit, const QString& text)
@@ -257,25 +243,16 @@ void TSiteForm::setFieldText(QLineEdit* edit, const QString& text)
 // cut to the limit, saving another field would rename the site and drop its key.
 void TSiteForm::fillName(const std::string& bytes)
 {
-    const auto length = static_cast<int>(
-        QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())).size());
+    const auto length = static_cast<int>(nameText(bytes).size());
     sName->setMaxLength(std::max(kMaxNameLength, length));
     fillField(sName, bytes);
-}
-
-std::string TSiteForm::fieldBytes(QLineEdit* edit) const
-{
-    if (edit->property(kShownText).toString() == edit->text()
-        && edit->property(kOriginalBytes).isValid())
-        return edit->property(kOriginalBytes).toByteArray().toStdString();
-    return edit->text().toUtf8().toStdString();
 }
 
 void TSiteForm::FormShow()
 {
     SiteDataChanged = false;
     m_exitCheckPending = false;
-    if (SiteEditMode == 'E' && CurrentSite >= 0 && CurrentSite < SiteCount) {
+    if (SiteEditMode == 'E' && isSiteIndex(CurrentSite)) {
         const TSiteRecord& site = SiteList[CurrentSite];
         fillName(site.Name);
         fillField(sHost, site.Host);
@@ -351,9 +328,7 @@ void TSiteForm::BrowseButtonClick()
     QString folder;
     if (!dialogs().chooseFolder("Select Local Directory", folder))
         return;
-    if (!folder.endsWith('/'))
-        folder += '/';
-    setFieldText(sLDir, folder);
+    setFieldText(sLDir, nameText(withDelimiter(nameBytes(folder))));
 }
 
 bool TSiteForm::nameUsedByAnotherSite(const QString& name) const
@@ -361,7 +336,7 @@ bool TSiteForm::nameUsedByAnotherSite(const QString& name) const
     for (std::int32_t i = 0; i < SiteCount; ++i) {
         if (SiteEditMode == 'E' && i == CurrentSite)
             continue;
-        const QString other = QString::fromUtf8(SiteList[i].Name.c_str());
+        const QString other = nameText(SiteList[i].Name);
         if (QString::compare(other, name, Qt::CaseInsensitive) == 0)
             return true;
     }
@@ -391,7 +366,7 @@ void TSiteForm::storeSite()
 {
     if (SiteEditMode == 'E') {
         const std::string oldName = SiteList[CurrentSite].Name;
-        if (fieldBytes(sName) != oldName)
+        if (boxPath(sName) != oldName)
             DeleteSiteKey(oldName);
     } else {
         SiteList.emplace_back();
@@ -399,12 +374,12 @@ void TSiteForm::storeSite()
         CurrentSite = SiteCount - 1;
     }
     TSiteRecord& site = SiteList[CurrentSite];
-    site.Name = fieldBytes(sName);
-    site.Host = fieldBytes(sHost);
-    site.User = fieldBytes(sUser);
-    site.Pass = EncodePassword(fieldBytes(sPass));
-    site.RDir = trimControlAndBlank(fieldBytes(sRDir));
-    site.LDir = fieldBytes(sLDir);
+    site.Name = boxPath(sName);
+    site.Host = boxPath(sHost);
+    site.User = boxPath(sUser);
+    site.Pass = EncodePassword(boxPath(sPass));
+    site.RDir = Trim(boxPath(sRDir));
+    site.LDir = boxPath(sLDir);
     site.Passive = sPasV->isChecked();
     site.Encryption = static_cast<TSiteEncryption>(sEncryption->currentIndex());
     SaveSiteList();
@@ -417,7 +392,7 @@ void TSiteForm::SaveButtonClick()
         dialogs().showMessage("No data changed");
         return;
     }
-    if (SiteEditMode == 'E' && (CurrentSite < 0 || CurrentSite >= SiteCount))
+    if (SiteEditMode == 'E' && !isSiteIndex(CurrentSite))
         return;
     if (refuseSiteName() || ValidateLocalDir())
         return;

@@ -68,10 +68,9 @@ private:
     void checkLocalDirAfterExit();
 
     // A field shows its bytes as text; an unchanged field gives back the very bytes it was
-    // filled with, so a value that is not valid UTF-8 survives an edit of another field.
+    // filled with (boxPath), so a value that is not valid UTF-8 survives an edit of another field.
     void fillField(QLineEdit* edit, const std::string& bytes);
     void fillName(const std::string& bytes);
-    std::string fieldBytes(QLineEdit* edit) const;
     void setFieldText(QLineEdit* edit, const QString& text);
 
     std::string proposedSiteName() const;

@@ -3,6 +3,7 @@
 #include "sites/SiteUnit.h"
 
 #include "platform/Dialogs.h"
+#include "platform/NameText.h"
 #include "platform/Registry.h"
 
 #include <algorithm>
@@ -90,8 +91,7 @@ void writeSite(const TSiteRecord& site)
 {
     Registry registry;
     if (!registry.openKey(Registry::siteKeyPath(site.Name), true)) {
-        dialogs().showMessage(
-            QString::fromUtf8(("Error opening registry key " + Registry::siteKeyPath(site.Name)).c_str()));
+        dialogs().showMessage(nameText("Error opening registry key " + Registry::siteKeyPath(site.Name)));
         return;
     }
     registry.writeString("Host", site.Host);
@@ -111,6 +111,11 @@ void rotateRight(std::string& digits)
 }
 
 }  // namespace
+
+bool isSiteIndex(std::int32_t index)
+{
+    return index >= 0 && index < SiteCount;
+}
 
 void LoadSiteList()
 {
@@ -136,7 +141,7 @@ void SaveSiteList()
         return;
     for (const TSiteRecord& site : SiteList)
         writeSite(site);
-    const bool currentValid = CurrentSite >= 0 && CurrentSite < SiteCount;
+    const bool currentValid = isSiteIndex(CurrentSite);
     const std::string currentName = currentValid ? SiteList[CurrentSite].Name : std::string();
     LoadSiteList();
     CurrentSite = 0;
@@ -156,7 +161,7 @@ void DeleteSiteKey(const std::string& name)
 
 void DeleteCurrentSite()
 {
-    if (CurrentSite < 0 || CurrentSite >= SiteCount)
+    if (!isSiteIndex(CurrentSite))
         return;
     DeleteSiteKey(SiteList[CurrentSite].Name);
     SiteList.erase(SiteList.begin() + CurrentSite);

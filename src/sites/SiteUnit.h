@@ -36,6 +36,10 @@ extern std::vector<TSiteRecord> SiteList;
 extern std::int32_t SiteCount;
 extern std::int32_t CurrentSite;
 
+// Whether `index` names a site of SiteList: an index kept from before (the settings record, an
+// upload run that waited in the pump) may point past a list that has shrunk since.
+bool isSiteIndex(std::int32_t index);
+
 inline constexpr std::string_view PasswordAlphabet =
     "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+/";
 // 16 distinct characters of PasswordAlphabet: the scrambled text keeps only these, the rest

@@ -5,6 +5,7 @@
 
 #include "ftp/IdFTP.h"
 #include "platform/Dialogs.h"
+#include "platform/NameText.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -29,11 +30,6 @@ void storeTrustedFingerprint(const std::string& host, int port, const std::strin
     registry.closeKey();
 }
 
-QString text(const std::string& bytes)
-{
-    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
 // The stored fingerprint for host and port; empty when none.
 std::string trustedFingerprint(const std::string& host, int port)
 {
@@ -54,10 +50,11 @@ bool trustCertificate(const TIdTLSCertificateInfo& certificate, const std::strin
     const std::string trusted = trustedFingerprint(host, port);
     if (!trusted.empty() && trusted == certificate.Fingerprint)
         return true;
-    const CertificateQuestion question{text(serverText(host, port)), text(certificate.Subject),
-                                       text(certificate.Issuer),     text(certificate.ValidFrom),
-                                       text(certificate.ValidUntil), text(certificate.Fingerprint),
-                                       text(certificate.Reason),     text(trusted)};
+    const CertificateQuestion question{
+        nameText(serverText(host, port)), nameText(certificate.Subject),
+        nameText(certificate.Issuer),     nameText(certificate.ValidFrom),
+        nameText(certificate.ValidUntil), nameText(certificate.Fingerprint),
+        nameText(certificate.Reason),     nameText(trusted)};
     switch (dialogs().askCertificate(question)) {
     case CertificateAnswer::TrustAlways:
         storeTrustedFingerprint(host, port, certificate.Fingerprint);

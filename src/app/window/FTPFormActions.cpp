@@ -156,102 +156,68 @@ unsigned TFTPForm::ClassifySelection(const PaneView* pane) const
     return classifySelection(isFile);
 }
 
+// Every click and pane menu decides its commands from one table (see selectionCommands).
+void TFTPForm::followSelection(SelectionView view)
+{
+    const bool remote = view == SelectionView::RemoteClick || view == SelectionView::RemoteMenu;
+    const SelectionCommands commands = selectionCommands(view, ClassifySelection(remote ? LVR : LVL));
+    for (const auto& [command, action] : paneCommandActions()) {
+        if (commands.off & command)
+            action->setEnabled(false);
+        if (commands.on & command)
+            action->setEnabled((kSessionCommands & command) == 0 || OpsEnabled);
+    }
+}
+
+void TFTPForm::showSelectionCaptions(bool remote)
+{
+    QAction* transfer = remote ? acDownload : acUpload;
+    QAction* remove = remote ? acRemoteDelete : acLocalDelete;
+    remove->setText(QStringLiteral("Delete directory"));
+    const SelectionCaptions captions = selectionCaptions(remote, ClassifySelection(remote ? LVR : LVL));
+    if (captions.transfer)
+        transfer->setText(QString::fromLatin1(captions.transfer));
+    remove->setText(QString::fromLatin1(captions.remove));
+}
+
+std::vector<std::pair<unsigned, QAction*>> TFTPForm::paneCommandActions() const
+{
+    return {{pcUpload, acUpload},
+            {pcDownload, acDownload},
+            {pcDownloadSaveAs, acDownloadSaveAs},
+            {pcLocalChgDir, acLocalChgDir},
+            {pcLocalDelete, acLocalDelete},
+            {pcLocalRename, acLocalRename},
+            {pcRemoteChgDir, acRemoteChgDir},
+            {pcRemoteDelete, acRemoteDelete},
+            {pcRemoteRename, acRemoteRename}};
+}
+
 void TFTPForm::LVLClick()
 {
     if (LVR->selectedCount() > 0)
         LVR->clearSelection();
-    setAll({acUpload, acLocalChgDir, acLocalDelete, acRemoteDelete, acDownload, acDownloadSaveAs,
-            acLocalRename},
-           false);
-    switch (ClassifySelection(LVL)) {
-    case scOneFile:
-        acUpload->setEnabled(OpsEnabled);
-        setAll({acLocalDelete, acLocalRename}, true);
-        break;
-    case scFiles:
-        acUpload->setEnabled(OpsEnabled);
-        acLocalDelete->setEnabled(true);
-        break;
-    case scOneDirectory:
-        setAll({acLocalChgDir, acLocalDelete}, true);
-        break;
-    default:
-        break;
-    }
+    followSelection(SelectionView::LocalClick);
 }
 
 void TFTPForm::LVRClick()
 {
     if (LVL->selectedCount() > 0)
         LVL->clearSelection();
-    if (!OpsEnabled)
-        return;
-    setAll({acRemoteDelete, acLocalDelete, acUpload, acDownload, acDownloadSaveAs}, false);
-    switch (ClassifySelection(LVR)) {
-    case scOneFile:
-        setAll({acRemoteDelete, acDownload, acDownloadSaveAs}, true);
-        break;
-    case scFiles:
-        setAll({acDownload, acRemoteDelete}, true);
-        break;
-    case scOneDirectory:
-        setAll({acRemoteChgDir, acRemoteDelete}, true);
-        break;
-    default:
-        break;
-    }
+    if (OpsEnabled)
+        followSelection(SelectionView::RemoteClick);
 }
 
 void TFTPForm::PopupMenuLocalPopup()
 {
-    setAll({acUpload, acLocalChgDir, acRemoteDelete, acLocalDelete, acLocalRename, acDownload,
-            acDownloadSaveAs},
-           false);
-    acLocalDelete->setText(QStringLiteral("Delete directory"));
-    switch (ClassifySelection(LVL)) {
-    case scOneFile:
-        acUpload->setText(QStringLiteral("Upload selected file"));
-        acUpload->setEnabled(OpsEnabled);
-        acLocalDelete->setText(QStringLiteral("Delete file"));
-        setAll({acLocalDelete, acLocalRename}, true);
-        break;
-    case scFiles:
-        acUpload->setText(QStringLiteral("Upload selected files"));
-        acUpload->setEnabled(OpsEnabled);
-        acLocalDelete->setText(QStringLiteral("Delete selected files"));
-        acLocalDelete->setEnabled(true);
-        break;
-    case scOneDirectory:
-        setAll({acLocalChgDir, acLocalDelete}, true);
-        break;
-    default:
-        break;
-    }
+    followSelection(SelectionView::LocalMenu);
+    showSelectionCaptions(false);
 }
 
 void TFTPForm::PopupMenuRemotePopup()
 {
     if (!OpsEnabled)
         return;
-    setAll({acUpload, acDownload, acDownloadSaveAs, acRemoteChgDir, acRemoteDelete, acLocalDelete,
-            acRemoteRename},
-           false);
-    acRemoteDelete->setText(QStringLiteral("Delete directory"));
-    switch (ClassifySelection(LVR)) {
-    case scOneFile:
-        acDownload->setText(QStringLiteral("Download file"));
-        acRemoteDelete->setText(QStringLiteral("Delete file"));
-        setAll({acDownload, acDownloadSaveAs, acRemoteDelete, acRemoteRename}, true);
-        break;
-    case scFiles:
-        acDownload->setText(QStringLiteral("Download selected files"));
-        acRemoteDelete->setText(QStringLiteral("Delete selected files"));
-        setAll({acDownload, acRemoteDelete}, true);
-        break;
-    case scOneDirectory:
-        setAll({acRemoteChgDir, acRemoteDelete}, true);
-        break;
-    default:
-        break;
-    }
+    followSelection(SelectionView::RemoteMenu);
+    showSelectionCaptions(true);
 }

@@ -18,11 +18,6 @@ namespace {
 
 const QColor kTraceBlue(0, 0, 255);
 
-bool startsWith(const std::string& text, const std::string& prefix)
-{
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 } // namespace
 
 void TFTPForm::connectRemotePane()
@@ -212,7 +207,7 @@ bool TFTPForm::deleteRemoteRow(const PaneRow& row)
         IdFTP1->DeleteDirectory(row.name);
     } catch (const EIdProtocolReplyError& error) {
         // "550 old: Directory not empty" names the directory: only its contents are in the way.
-        if (!startsWith(error.Message(), row.name)) {
+        if (!error.Message().starts_with(row.name)) {
             ReportFailure(error, QStringLiteral("DelRD1"));
             return false;
         }

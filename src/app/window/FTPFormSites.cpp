@@ -20,11 +20,6 @@
 
 namespace {
 
-bool validSiteIndex(int index)
-{
-    return index >= 0 && index < SiteCount;
-}
-
 const QString kSiteFileFilter = QStringLiteral("Site files (*.fst)");
 const QString kSiteFileSuffix = QStringLiteral("fst");
 
@@ -109,7 +104,7 @@ void TFTPForm::FillSiteBox()
         return;
     for (const TSiteRecord& site : SiteList)
         tbSite->addItem(nameText(site.Name));
-    if (!validSiteIndex(CurrentSite))
+    if (!isSiteIndex(CurrentSite))
         CurrentSite = 0;
     tbSite->setCurrentIndex(CurrentSite);
     const TSiteRecord& site = SiteList[static_cast<std::size_t>(CurrentSite)];
@@ -120,7 +115,7 @@ void TFTPForm::FillSiteBox()
 
 void TFTPForm::tbSiteChange(int index)
 {
-    if (!validSiteIndex(index))
+    if (!isSiteIndex(index))
         return;
     CurrentSite = index;
     const TSiteRecord& site = SiteList[static_cast<std::size_t>(index)];
@@ -132,7 +127,7 @@ void TFTPForm::tbSiteChange(int index)
 
 void TFTPForm::acDeleteSiteExecute()
 {
-    if (!validSiteIndex(CurrentSite))
+    if (!isSiteIndex(CurrentSite))
         return;
     const TSiteRecord& site = SiteList[static_cast<std::size_t>(CurrentSite)];
     const QString question = QStringLiteral("Delete Current site: ") + nameText(site.Name) +
@@ -181,7 +176,7 @@ void TFTPForm::acExportAllSitesExecute()
 
 void TFTPForm::acExportSiteExecute()
 {
-    if (!validSiteIndex(CurrentSite))
+    if (!isSiteIndex(CurrentSite))
         return;
     const TSiteRecord& site = SiteList[static_cast<std::size_t>(CurrentSite)];
     exportSites(QStringLiteral("Save current site. Specify file name."), nameText(site.Name), {site},

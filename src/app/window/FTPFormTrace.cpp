@@ -5,6 +5,7 @@
 #include "ftp/IdFTP.h"
 #include "model/TraceText.h"
 #include "net/IdLogEvent.h"
+#include "platform/NameText.h"
 #include "platform/ErrorReport.h"
 
 #include <QAction>
@@ -87,7 +88,7 @@ void TFTPForm::TraceData(const QColor& colour, const QString& prefix, const std:
     edit.beginEditBlock();
     for (const std::string& line : splitTraceData(data))
         appendTraceLine(RTFLog, 8, false, colour,
-                        prefix + QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+                        prefix + nameText(line));
     edit.endEditBlock();
 }
 

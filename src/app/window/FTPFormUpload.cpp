@@ -110,7 +110,7 @@ TFTPForm::UploadRunResult TFTPForm::uploadListLine(const std::string& line, int 
     // Checked before the run; a file gone since is reported again and fails in its upload.
     ParseUploadLine(line, fileName, siteIndex);
     // A site deleted while the run waited in the pump leaves nothing to upload to.
-    if (siteIndex < 0 || siteIndex >= SiteCount)
+    if (!isSiteIndex(siteIndex))
         return UploadRunResult::BadList;
     if (siteIndex != CurrentSite)
         selectUploadSite(siteIndex);

@@ -260,7 +260,7 @@ void TFTPForm::readSettings()
                                                static_cast<int>(bytes.size()));
     const TarnSettingsRecord record = unpackSettings(bytes.data(), static_cast<std::size_t>(length));
     // A site removed outside the program must not leave the index pointing past the list.
-    CurrentSite = record.CurrentSite >= 0 && record.CurrentSite < SiteCount ? record.CurrentSite : 0;
+    CurrentSite = isSiteIndex(record.CurrentSite) ? record.CurrentSite : 0;
     move(record.Left, record.Top);
     resize(record.Width, record.Height);
     m_fitToScreen = true;

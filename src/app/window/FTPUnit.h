@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/PaneRow.h"
+#include "model/SelectionClass.h"
 #include "model/TransferProgress.h"
 #include "net/IdComponent.h"
 
@@ -18,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QAbstractButton;
@@ -415,6 +417,10 @@ private:
     // Unattended upload.
     UploadRunResult uploadListLine(const std::string& line, int n);
     void selectUploadSite(int siteIndex);
+    // The commands that follow a pane's selection, and the captions its menu gives them.
+    void followSelection(SelectionView view);
+    void showSelectionCaptions(bool remote);
+    std::vector<std::pair<unsigned, QAction*>> paneCommandActions() const;
     // Transfers.
     void connectTransfers();
     // The local directory + the remote name, or none after an error box when the server's
