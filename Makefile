@@ -2,6 +2,8 @@
 # make bench-trace, make bench-window, make bench-close, make bench-settings, make bench-tls.
 BUILD ?= build
 JOBS ?= 2
+# Warnings are errors on CI (which sets CI) or when asked: make test WERROR=ON.
+WERROR ?= $(if $(CI),ON,OFF)
 
 .PHONY: deps configure build test run demo bench-transfer bench-listing bench-trace bench-window bench-close bench-settings \
 	bench-tls clean \
@@ -11,7 +13,7 @@ deps:
 	@bash scripts/install-deps
 
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_WERROR=$(WERROR) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)

@@ -241,7 +241,7 @@ private:
     void secureDataLink(TIdTCPConnection& link);
     void endDataLink(TIdTCPConnection& link);
     int tlsTimeout() const;
-    // The size checks after a transfer that moved all its data.
+    // The size checks after a transfer that moved all its data (IdFTPSizeCheck.cpp).
     void checkStoredSize(const std::string& remoteName, std::int64_t sent);
     void checkReceivedSize(const std::string& remoteName, const TIdStream& stream, bool resumed);
     std::int64_t announcedSize(const std::string& remoteName, bool resumed) const;

@@ -443,14 +443,9 @@ void TIdFTP::sendPassive(const std::string& command, TIdStream& stream, bool fro
     try {
         readTransferStart(TIdReplyCodes{110, 125, 150});
         secureDataLink(link);
-        try {
-            sendDataStream(link, stream, fromStart);
-            if (!m_abortRequested)
-                endDataLink(link);
-        } catch (const EIdSocketError& error) {
-            if (error.LastError() != 10038) // the data socket was dropped by SendAbort
-                throw;
-        }
+        sendDataStream(link, stream, fromStart);
+        if (!m_abortRequested)
+            endDataLink(link);
     } catch (...) {
         closeQuietly(link);
         throw;

@@ -229,7 +229,7 @@ struct NumericParts {
     std::size_t count = 0;
 };
 
-NumericParts numericParts(std::string_view text)
+NumericParts numericPartsOf(std::string_view text)
 {
     NumericParts parts;
     if (text.empty() || !isDigit(text.front()))
@@ -253,7 +253,7 @@ NumericParts numericParts(std::string_view text)
 // "09-26 13:45".
 std::optional<ListingDate> numericDate(const Tokens& tokens, std::size_t i)
 {
-    const NumericParts parts = numericParts(tokens[i].text);
+    const NumericParts parts = numericPartsOf(tokens[i].text);
     if (parts.count < 2)
         return std::nullopt;
     std::optional<int> a = smallNumber(parts.part[0], 4);

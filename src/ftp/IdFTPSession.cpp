@@ -324,10 +324,7 @@ std::int64_t TIdFTP::QueryFileSize(const std::string& fileName)
     if (SendCommand("SIZE " + fileName) != 213)
         return -1;
     // 213 1234
-    std::string text;
-    for (const std::string& line : LastReply().Text())
-        text += (text.empty() ? "" : "\r\n") + line;
-    std::string rest(Trim(text));
+    std::string rest(Trim(JoinLines(LastReply().Text(), "\r\n")));
     const std::size_t blank = rest.find(' ');
     if (blank != std::string::npos)
         rest.erase(0, blank + 1);

@@ -1,30 +1,15 @@
 // TIdFTP over TLS (RFC 4217): the command connection upgraded by AUTH TLS or encrypted from the
-// first byte, the certificate decision, PBSZ and PROT, data connections that resume the
-// command connection's TLS session, and the size checks that catch a cut transfer.
+// first byte, the certificate decision, PBSZ and PROT, and data connections that resume the
+// command connection's TLS session.
 #include "ftp/IdFTP.h"
 
 #include "ftp/IdGlobal.h"
-
-#include <regex>
 
 namespace {
 
 bool isErrorReply(int code)
 {
     return code >= 400 && code <= 599;
-}
-
-std::string replyText(const TIdRFCReply& reply)
-{
-    std::string text;
-    for (const std::string& line : reply.Text())
-        text += (text.empty() ? "" : " ") + line;
-    return text;
-}
-
-std::string byteCount(std::int64_t count)
-{
-    return GroupedDigits(count, ",");
 }
 
 } // namespace
@@ -79,7 +64,7 @@ void TIdFTP::negotiateExplicitTLS()
         RaiseReplyError();
     if (TLSSettings.Mode == TIdUseTLS::utUseRequireTLS)
         throw EIdFTPTLSRefused("The server does not offer TLS (it answered AUTH TLS with \""
-                               + std::to_string(code) + " " + replyText(LastReply())
+                               + std::to_string(code) + " " + JoinLines(LastReply().Text(), " ")
                                + "\"). No user name or password was sent.");
     ReportStatus(TIdStatus::stText,
                  "The server does not offer TLS: this session is plain FTP, not encrypted.");
@@ -152,45 +137,4 @@ void TIdFTP::endDataLink(TIdTCPConnection& link)
 {
     if (auto* tls = dynamic_cast<TIdSSLIOHandlerSocket*>(link.IOHandler()))
         tls->EndTLS(ReadTimeout > 0 ? ReadTimeout : kResyncReplyTimeout);
-}
-
-// --- size checks ---
-
-void TIdFTP::checkStoredSize(const std::string& remoteName, std::int64_t sent)
-{
-    if (m_transferType != TIdFTPTransferType::ftBinary || !HasFeature("SIZE"))
-        return;
-    const std::int64_t stored = QueryFileSize(remoteName);
-    m_sizeName.clear();
-    if (stored >= 0 && stored != sent)
-        throw EIdFTPSizeMismatch("The server stored " + byteCount(stored) + " of " + byteCount(sent)
-                                 + " bytes.");
-}
-
-// The size told for this download: the SIZE answer asked for the same name just before, or
-// the 150 reply's "(1234 bytes)"; -1 when none was told.
-std::int64_t TIdFTP::announcedSize(const std::string& remoteName, bool resumed) const
-{
-    if (m_sizeName == remoteName && !remoteName.empty())
-        return m_sizeValue;
-    if (resumed)
-        return -1; // servers differ on whether the 150 counts the whole file or the rest
-    static const std::regex kBytes(R"(\((\d+) bytes\))");
-    std::smatch match;
-    const std::string text = replyText(m_transferStartReply);
-    if (std::regex_search(text, match, kBytes))
-        return ParseInteger(match[1].str()).value_or(-1);
-    return -1;
-}
-
-void TIdFTP::checkReceivedSize(const std::string& remoteName, const TIdStream& stream, bool resumed)
-{
-    const std::int64_t told = announcedSize(remoteName, resumed);
-    m_sizeName.clear();
-    if (m_lastTransferAborted || m_transferType != TIdFTPTransferType::ftBinary || told < 0)
-        return;
-    // More than told is a file that grew meanwhile; fewer is a transfer cut short.
-    if (stream.Position() < told)
-        throw EIdFTPSizeMismatch("The server sent " + byteCount(stream.Position()) + " of "
-                                 + byteCount(told) + " bytes.");
 }

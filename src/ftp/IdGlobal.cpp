@@ -208,6 +208,17 @@ std::vector<std::string> SplitTextLines(std::string_view text)
     return lines;
 }
 
+std::string JoinLines(const std::vector<std::string>& lines, std::string_view separator)
+{
+    std::string text;
+    for (const std::string& line : lines) {
+        if (&line != &lines.front())
+            text += separator;
+        text += line;
+    }
+    return text;
+}
+
 std::string_view TrimLeft(std::string_view text)
 {
     std::size_t i = 0;

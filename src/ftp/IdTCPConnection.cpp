@@ -167,7 +167,7 @@ std::int64_t TIdTCPConnection::receiveChunk(TIdIOHandler& handler, bool& wouldBl
     if (!m_expectMore || m_socket != &handler)
         return handler.ReceiveBytes(m_pendingInput.PrepareAppend(size), size);
     const std::int64_t n = m_socket->ReceiveBytesNow(m_pendingInput.PrepareAppend(size), size);
-    if (n < 0 && SocketStack->lastError() == Id_WSAEWOULDBLOCK) {
+    if (n < 0 && SocketStack->lastCallError() == Id_WSAEWOULDBLOCK) {
         wouldBlock = true;
         m_expectMore = false;
         return 0;
@@ -442,7 +442,7 @@ void TIdTCPConnection::ReadIntoStream(TIdStream& stream, std::int64_t count, boo
 
 // --- writing ---
 
-void TIdTCPConnection::sendBytes(const char* data, std::int64_t count)
+void TIdTCPConnection::sendAll(const char* data, std::int64_t count)
 {
     std::int64_t sent = 0;
     while (sent < count) {
@@ -477,12 +477,12 @@ void TIdTCPConnection::SendBlock(const void* data, std::int64_t count)
     if (!IsConnected())
         throw EIdNotConnected(kNotConnected);
     if (m_intercept == nullptr) {
-        sendBytes(static_cast<const char*>(data), count);
+        sendAll(static_cast<const char*>(data), count);
         return;
     }
     std::string block(static_cast<const char*>(data), static_cast<std::size_t>(count));
     m_intercept->HandleSend(block);
-    sendBytes(block.data(), static_cast<std::int64_t>(block.size()));
+    sendAll(block.data(), static_cast<std::int64_t>(block.size()));
 }
 
 void TIdTCPConnection::SendText(const std::string& text)
@@ -633,9 +633,7 @@ void TIdTCPConnection::RaiseReplyError()
     if (code < 100 || code > 599) {
         // No reply code, or one outside RFC 959's range: its text would be empty or make no
         // sense, so the message says what the server sent.
-        std::string sent;
-        for (const std::string& line : m_lastReplyLines)
-            sent += (sent.empty() ? "" : " ") + line;
+        const std::string sent = JoinLines(m_lastReplyLines, " ");
         throw EIdProtocolReplyError(code, "The server's reply has no valid reply code: \""
                                               + ShownText(sent, kShownReplyBytes) + "\"");
     }

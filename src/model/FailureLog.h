@@ -17,11 +17,11 @@ public:
 // "Exception EIdSocketError in module tarn at 00000000. Socket Error # 10061  Connection
 // refused.": a full stop added when the message lacks one, at most 512 characters, every line
 // end a blank, blanks and control characters trimmed from both ends.
-std::string failureDetails(const std::string& className, const std::string& moduleName,
+[[nodiscard]] std::string failureDetails(const std::string& className, const std::string& moduleName,
                            const std::string& message);
 
 // "07/12/26 15:44:14  *CF* details" with CR LF.
-std::string failureLogLine(const std::tm& localTime, const std::string& placeCode,
+[[nodiscard]] std::string failureLogLine(const std::tm& localTime, const std::string& placeCode,
                            const std::string& details);
 
 // Appends `line` to the log at `path`, creating it with mode 0600. A link, anything but a

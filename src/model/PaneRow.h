@@ -27,6 +27,9 @@ struct PaneRow {
 // Column indexes of both panes.
 enum PaneColumn : int { kNameColumn = 0, kSizeColumn = 1, kModifiedColumn = 2, kTypeColumn = 3,
                         kPermissionsColumn = 4 };
+// The local pane shows Name to Type; the remote pane Permissions too.
+inline constexpr int kLocalPaneColumns = kTypeColumn + 1;
+inline constexpr int kRemotePaneColumns = kPermissionsColumn + 1;
 
 // The text a row shows in `column`: the name, then the sub-item texts in column order.
 inline const std::string& columnText(const PaneRow& row, int column)

@@ -64,9 +64,9 @@ int LVCompare(const PaneRow& row1, const PaneRow& row2, int sortColumn, bool sor
 
 void LVColumnClick(int tag, int column)
 {
-    const int pane = tag - 1;
-    if (pane < 0 || pane > 1)
+    if (tag != kLocalPaneTag && tag != kRemotePaneTag)
         return;
+    const int pane = tag - kLocalPaneTag;
     if (column == SortColumn[pane])
         SortAscending[pane] = SortAscending[pane] ? 0 : 1;
     else

@@ -8,9 +8,9 @@
 inline constexpr char kPathDelimiter = '/';
 
 // `directory` with a trailing '/' added when missing.
-std::string withDelimiter(std::string directory);
+[[nodiscard]] std::string withDelimiter(std::string directory);
 // The parent of `directory` (with or without its trailing '/'), ending with '/':
 // "/data/old/" -> "/data/", "/data" -> "/". None for "/" itself: there is no way further up.
-std::optional<std::string> parentDirectory(const std::string& directory);
+[[nodiscard]] std::optional<std::string> parentDirectory(const std::string& directory);
 // The name after the last '/', or the whole path when it has none.
-std::string lastPathComponent(const std::string& path);
+[[nodiscard]] std::string lastPathComponent(const std::string& path);

@@ -15,15 +15,15 @@ struct ProgramOptions {
 // `arguments` follow the program path. An unknown option, or a known one with company, is a
 // usage error; arguments that are no options are left to the window, which checks them as it
 // always has.
-ProgramOptions parseProgramOptions(const std::vector<std::string>& arguments);
+[[nodiscard]] ProgramOptions parseProgramOptions(const std::vector<std::string>& arguments);
 
 // The one line that says the window has no display to open on, or empty when it has one.
 // The arguments are QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY, empty when unset.
-std::string missingDisplayText(const std::string& platform, const std::string& x11Display,
+[[nodiscard]] std::string missingDisplayText(const std::string& platform, const std::string& x11Display,
                                const std::string& waylandDisplay);
 
-std::string programUsageText();
-std::string programVersionText();
+[[nodiscard]] std::string programUsageText();
+[[nodiscard]] std::string programVersionText();
 
 // Exit statuses of the headless run.
 constexpr int kBatchUploaded = 0;

@@ -11,9 +11,9 @@
 // Name, Size (the full 64-bit size; a single blank for a directory or a link), Modified, Type
 // ("Directory", "File" or "Link") and Permissions (owner, group and other rights joined).
 // Sizes are grouped with `groupSeparator` (see sizeText).
-PaneRow remoteRowOf(const TIdFTPListItem& item, const std::string& groupSeparator);
-std::vector<PaneRow> remoteRowsOf(const TIdFTPListItems& items, const std::string& groupSeparator);
+[[nodiscard]] PaneRow remoteRowOf(const TIdFTPListItem& item, const std::string& groupSeparator);
+[[nodiscard]] std::vector<PaneRow> remoteRowsOf(const TIdFTPListItems& items, const std::string& groupSeparator);
 
 // A name the server sent is only ever written below the local directory: a name that is
 // empty, "." or "..", or holds "/" or a control character is refused.
-bool isSafeLocalName(std::string_view name);
+[[nodiscard]] bool isSafeLocalName(std::string_view name);

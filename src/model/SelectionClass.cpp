@@ -58,7 +58,7 @@ constexpr SelectionRule kSelectionRules[] = {
 
 } // namespace
 
-SelectionCommands selectionCommands(SelectionView view, unsigned selectionClass)
+SelectionCommands commandsForSelection(SelectionView view, unsigned selectionClass)
 {
     const SelectionRule& rule = kSelectionRules[static_cast<int>(view)];
     switch (selectionClass) {
@@ -69,7 +69,7 @@ SelectionCommands selectionCommands(SelectionView view, unsigned selectionClass)
     }
 }
 
-SelectionCaptions selectionCaptions(bool remotePane, unsigned selectionClass)
+SelectionCaptions captionsForSelection(bool remotePane, unsigned selectionClass)
 {
     switch (selectionClass) {
     case scOneFile:
@@ -81,7 +81,7 @@ SelectionCaptions selectionCaptions(bool remotePane, unsigned selectionClass)
     }
 }
 
-unsigned classifySelection(const std::vector<bool>& selectedIsFile)
+unsigned selectionClassOf(const std::vector<bool>& selectedIsFile)
 {
     unsigned result = scNone;
     for (const bool isFile : selectedIsFile)

@@ -14,7 +14,7 @@ enum SelectionClass : unsigned {
 
 // `selectedIsFile` holds, for each selected row in list order, whether it is not a directory
 // (a file, or a link, which is downloaded, deleted and renamed as a file).
-unsigned classifySelection(const std::vector<bool>& selectedIsFile);
+[[nodiscard]] unsigned selectionClassOf(const std::vector<bool>& selectedIsFile);
 
 // The commands a pane's selection switches on and off, as bits.
 enum PaneCommand : unsigned {
@@ -40,7 +40,7 @@ struct SelectionCommands {
     unsigned off = 0;   // switched off first
     unsigned on = 0;    // then switched on for the selection's class
 };
-SelectionCommands selectionCommands(SelectionView view, unsigned selectionClass);
+[[nodiscard]] SelectionCommands commandsForSelection(SelectionView view, unsigned selectionClass);
 
 // The captions a pane's menu gives its transfer and delete commands for a selection's class;
 // no transfer caption leaves the command's caption as it is.
@@ -48,4 +48,4 @@ struct SelectionCaptions {
     const char* transfer = nullptr;
     const char* remove = nullptr;
 };
-SelectionCaptions selectionCaptions(bool remotePane, unsigned selectionClass);
+[[nodiscard]] SelectionCaptions captionsForSelection(bool remotePane, unsigned selectionClass);

@@ -33,13 +33,13 @@ inline constexpr std::size_t kTarnSettingsSize = 18;
 using TarnSettingsBytes = std::array<std::uint8_t, kTarnSettingsSize>;
 
 // Values beyond 16 bits keep only their low 16 bits (the caller narrows with this).
-std::int16_t lowWord(int value);
+[[nodiscard]] std::int16_t lowWord(int value);
 
-TarnSettingsBytes packSettings(const TarnSettingsRecord& record);
+[[nodiscard]] TarnSettingsBytes packSettings(const TarnSettingsRecord& record);
 // A shorter value fills only the leading fields; the rest reads as zero. Bytes beyond the
 // record are ignored (the registry refuses such a value before it gets here).
-TarnSettingsRecord unpackSettings(const std::uint8_t* bytes, std::size_t length);
+[[nodiscard]] TarnSettingsRecord unpackSettings(const std::uint8_t* bytes, std::size_t length);
 
 // Column widths as stored, "150,55,105,55"; a text that is no such list reads as no widths.
-std::string columnWidthsText(const std::vector<int>& widths);
-std::vector<int> columnWidthsFromText(const std::string& text);
+[[nodiscard]] std::string columnWidthsText(const std::vector<int>& widths);
+[[nodiscard]] std::vector<int> columnWidthsFromText(const std::string& text);

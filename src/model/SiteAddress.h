@@ -11,4 +11,4 @@ struct SiteAddress {
 // A decimal port (1 to 65535) after the last colon splits off; a Host without one, or with
 // more than one colon and no brackets (a bare IPv6 literal), is taken whole. "[::1]:2121"
 // gives "::1" and 2121.
-SiteAddress splitSiteHost(const std::string& host);
+[[nodiscard]] SiteAddress splitSiteHost(const std::string& host);

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
-std::optional<double> transferSpeed(std::int64_t bytes, double elapsedSeconds)
+std::optional<double> kilobytesPerSecond(std::int64_t bytes, double elapsedSeconds)
 {
     if (elapsedSeconds <= 0)
         return std::nullopt;
@@ -43,7 +43,7 @@ int ProgressScale::position(std::int64_t count) const
     return static_cast<int>(std::clamp<std::int64_t>(count >> shift, 0, maximum));
 }
 
-ProgressScale progressScale(std::int64_t maximum)
+ProgressScale progressScaleFor(std::int64_t maximum)
 {
     ProgressScale scale;
     if (maximum <= 0)

@@ -8,13 +8,13 @@
 
 // The file's lines, split at CR LF, CR or LF. A NUL byte stays in its line: a list holding one
 // is no text file and is refused whole (see firstLineWithNul).
-std::vector<std::string> uploadListLines(const std::string& fileBytes);
+[[nodiscard]] std::vector<std::string> uploadListLines(const std::string& fileBytes);
 // The 0-based index of the first line holding a NUL byte, or -1 when none does.
-long firstLineWithNul(const std::vector<std::string>& lines);
+[[nodiscard]] long firstLineWithNul(const std::vector<std::string>& lines);
 
 // A line as an error message quotes it: a NUL byte shows as "\0", and a line longer than a
 // message can carry is cut at a character boundary, "..." marking the cut.
-std::string quotedListLine(const std::string& line);
+[[nodiscard]] std::string quotedListLine(const std::string& line);
 
 enum class UploadLineFault { None, Format, UnknownSite, MissingFile };
 
@@ -29,8 +29,8 @@ struct UploadLine {
 // least one character between them, the site name one of `siteNames` exactly, and the file
 // present according to `fileExists`. A name carrying CR, LF or NUL is a format fault: such
 // bytes must never reach a command line or the settings store.
-UploadLine splitUploadLine(const std::string& line, const std::vector<std::string>& siteNames,
+[[nodiscard]] UploadLine splitUploadLine(const std::string& line, const std::vector<std::string>& siteNames,
                            const std::function<bool(const std::string&)>& fileExists);
 
 // The reason a bad line's box gives for `fault`.
-const char* uploadLineReason(UploadLineFault fault);
+[[nodiscard]] const char* uploadLineReason(UploadLineFault fault);

@@ -36,7 +36,7 @@ public:
     void CloseTransport() override;
     void ConnectTo(const std::string& host, int port, int timeout = -1, int clientPortMax = 0,
                    int clientPortMin = 0, int localPort = 0,
-                   const std::string& localAddress = std::string()) override;
+                   const std::string& bindAddress = std::string()) override;
     bool IsOpen() const override;
     void OpenTransport() override;
     bool WaitReadable(int timeout) override;
@@ -65,7 +65,7 @@ private:
     };
     void connectToAddress(const std::string& address, int port, int timeout, const LocalBinding& local);
     void bindForConnect(int clientPortMax, int clientPortMin, int localPort,
-                        const std::string& localAddress, int family);
+                        const std::string& bindAddress, int family);
     TIdSocketHandle& openBinding();
 
     std::unique_ptr<TIdSocketHandle> m_binding;

@@ -155,7 +155,7 @@ struct TIdSSLSocketBio {
     {
         BIO_clear_retry_flags(bio);
         const int n = handler(bio)->bioRead(data, length);
-        if (n < 0 && SocketStack->lastError() == Id_WSAEWOULDBLOCK)
+        if (n < 0 && SocketStack->lastCallError() == Id_WSAEWOULDBLOCK)
             BIO_set_retry_read(bio);
         return n;
     }
@@ -272,7 +272,7 @@ void TIdSSLIOHandlerSocket::handshakeStep(int result, int left, const std::strin
     }
     if (error == SSL_ERROR_WANT_WRITE)
         return;
-    const int socketError = SocketStack->lastError();
+    const int socketError = SocketStack->lastCallError();
     if (error == SSL_ERROR_SYSCALL && socketError != 0 && ERR_peek_error() == 0)
         RaiseTLSError(what, TIdStack::SocketErrorText(socketError));
     RaiseTLSError(what, "the server closed the connection");
@@ -397,10 +397,10 @@ std::int64_t TIdSSLIOHandlerSocket::receive(char* buffer, std::int64_t length, b
         if (got > 0 || outcome == ReadOutcome::Data)
             return got;
         if (outcome == ReadOutcome::Failed)
-            return -1; // the socket error stays in lastError for the caller's check
+            return -1; // the socket error stays in lastCallError for the caller's check
         if (outcome == ReadOutcome::WouldBlock) {
             if (!wait)
-                return -1; // lastError: would block
+                return -1; // lastCallError: would block
             TIdIOHandlerSocket::WaitReadable(-2);
         }
     }
@@ -465,7 +465,7 @@ std::int64_t TIdSSLIOHandlerSocket::send(const void* buffer, std::int64_t length
         return static_cast<std::int64_t>(written);
     rethrowBioFailure();
     if (SSL_get_error(m_ssl, result) == SSL_ERROR_SYSCALL && ERR_peek_error() == 0)
-        return -1; // the socket error stays in lastError for the caller's check
+        return -1; // the socket error stays in lastCallError for the caller's check
     RaiseTLSError("TLS send failed");
 }
 

@@ -84,7 +84,7 @@ TSiteForm::TSiteForm(QWidget* parent)
     setProperty("helpContext", 400);
     buildLayout();
     applyTabOrder();
-    resize(479, 343); // the designed 309, and a row for Encryption
+    resize(479, 343); // the first 309, and a row for Encryption
 
     connect(BrowseButton, &QPushButton::clicked, this, reportingErrors([this] { BrowseButtonClick(); }));
     connect(SaveButton, &QPushButton::clicked, this, reportingErrors([this] { SaveButtonClick(); }));

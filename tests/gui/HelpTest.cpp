@@ -79,7 +79,7 @@ TEST_P(HelpF1Test, OpensThePageOfTheFocusedPartOrItsNearestParent)
     QWidget* widget = GetParam().widget(*window);
     QTest::keyClick(widget, Qt::Key_F1);
     ASSERT_NE(viewer(), nullptr);
-    ASSERT_TRUE(viewer()->isReady()) << viewer()->errorText().toStdString();
+    ASSERT_TRUE(viewer()->isReady()) << viewer()->failureReason().toStdString();
     EXPECT_TRUE(viewer()->isVisible());
     EXPECT_EQ(shownPage(), QString::fromLatin1(GetParam().page));
 }
@@ -128,7 +128,7 @@ class HelpContextTest : public HelpFixture, public testing::WithParamInterface<C
 TEST_P(HelpContextTest, LeadsToThePageWrittenForIt)
 {
     window->acHelpContents->trigger();
-    ASSERT_TRUE(viewer()->isReady()) << viewer()->errorText().toStdString();
+    ASSERT_TRUE(viewer()->isReady()) << viewer()->failureReason().toStdString();
     const QUrl url = viewer()->pageForContext(GetParam().context);
     ASSERT_FALSE(url.isEmpty());
     const QString page = url.fragment().isEmpty() ? url.fileName() : url.fileName() + '#' + url.fragment();
@@ -279,7 +279,7 @@ TEST_F(HelpFixture, AReadOnlyInstalledCollectionIsFoundAndWorks)
     QTest::keyClick(window->RTFLog, Qt::Key_F1);
     const bool ready = viewer()->isReady();
     std::filesystem::permissions(share, std::filesystem::perms::owner_all);
-    ASSERT_TRUE(ready) << viewer()->errorText().toStdString();
+    ASSERT_TRUE(ready) << viewer()->failureReason().toStdString();
     EXPECT_EQ(shownPage(), QStringLiteral("trace.html"));
 }
 

@@ -92,7 +92,7 @@ const QStringList kUsageLines = {
     " The specified files are uploaded to the FTP site, the program stays connected",
 };
 
-TEST_F(MainWindowStart, FirstStartOpensAtTheDesignedPlaceAndAsksForASite)
+TEST_F(MainWindowStart, FirstStartOpensAtTheDefaultGeometryAndAsksForASite)
 {
     TFTPForm& form = start({"tarn", "/no/such/upload-list.txt"});
     // The real editor opens; the test reads what it proposes and cancels it.
@@ -146,7 +146,7 @@ TEST_F(MainWindowStart, FirstSiteSavedFromTheQuestionFillsTheSiteBoxAndLocalPane
     EXPECT_EQ(form.LVL->rowCount(), 4);
 }
 
-TEST_F(MainWindowStart, ClosingWritesTheDocumentedRecordForTheDesignedWindow)
+TEST_F(MainWindowStart, ClosingStoresTheRecordOfTheDefaultGeometry)
 {
     storeSites({"one", "two"});
     TFTPForm& form = start();
@@ -228,7 +228,7 @@ TEST_F(MainWindowStart, SettingsOfTheWrongTypeAreReportedAndTheSitesStillShow)
     EXPECT_EQ(script->boxes[0].icon, MsgIcon::Error);
     expectSiteBoxShowsTheSites(form);
     EXPECT_EQ(form.tbSite->currentText(), "one");
-    EXPECT_EQ(form.width(), 840) << "the designed geometry stays";
+    EXPECT_EQ(form.width(), 840) << "the default geometry stays";
     EXPECT_EQ(form.LVL->rowCount(), 4);
     EXPECT_TRUE(exitCodes.empty());
 }

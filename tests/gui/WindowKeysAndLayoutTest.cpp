@@ -34,7 +34,7 @@ TEST_F(WindowLayout, StatusPanelsShowTheirLongestTextsWhole)
 {
     TFTPForm& form = start();
     show();
-    EXPECT_EQ(form.width(), 840) << "the wider panels still fit the designed window";
+    EXPECT_EQ(form.width(), 840) << "the wider panels still fit the default window";
     form.resize(1280, 582);
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.StatusBar1->width() >= 1200; }, 2000));
     const QString texts[] = {QStringLiteral("Download speed 123456.78 KB/s; Time remaining 12:34:56"),

@@ -20,7 +20,7 @@ TEST_P(SelectionClassTest, ClassOfSelection)
     std::vector<bool> isFile;
     for (const char row : GetParam().rows)
         isFile.push_back(row == 'f');
-    EXPECT_EQ(classifySelection(isFile), GetParam().expected);
+    EXPECT_EQ(selectionClassOf(isFile), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -23,12 +23,12 @@ TarnSettingsRecord exampleRecord()
 const TarnSettingsBytes kExampleBytes = {0x01, 0x00, 0x86, 0x00, 0xD5, 0x00, 0x46, 0x02, 0x48,
                                          0x03, 0x75, 0x01, 0xAE, 0x00, 0x02, 0x02, 0x00, 0x00};
 
-TEST(SettingsRecord, ExampleValuesGiveTheDocumentedBytes)
+TEST(SettingsRecord, ExampleValuesPackIntoTheirEighteenBytes)
 {
     EXPECT_EQ(packSettings(exampleRecord()), kExampleBytes);
 }
 
-TEST(SettingsRecord, DocumentedBytesReadBackAsTheExampleValues)
+TEST(SettingsRecord, EighteenBytesUnpackIntoTheExampleValues)
 {
     EXPECT_EQ(unpackSettings(kExampleBytes.data(), kExampleBytes.size()), exampleRecord());
 }

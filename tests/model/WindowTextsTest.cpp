@@ -63,7 +63,7 @@ class SpeedTextTest : public testing::TestWithParam<SpeedCase> {};
 TEST_P(SpeedTextTest, ShowsSpeedAndTimeRemaining)
 {
     const SpeedCase& c = GetParam();
-    const double speed = transferSpeed(c.done, c.elapsed).value_or(0);
+    const double speed = kilobytesPerSecond(c.done, c.elapsed).value_or(0);
     EXPECT_EQ(speedText(speed, remainingSeconds(c.total, c.done, speed)), c.text);
 }
 
@@ -84,14 +84,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ProgressScaleTest, SizesPastTheIntRangeScaleDown)
 {
-    EXPECT_EQ(progressScale(1000).maximum, 1000);
-    EXPECT_EQ(progressScale(1000).position(400), 400);
+    EXPECT_EQ(progressScaleFor(1000).maximum, 1000);
+    EXPECT_EQ(progressScaleFor(1000).position(400), 400);
     const std::int64_t huge = 6LL << 30;   // 6 GiB
-    const ProgressScale scale = progressScale(huge);
+    const ProgressScale scale = progressScaleFor(huge);
     EXPECT_LE(scale.maximum, INT_MAX);
     EXPECT_EQ(scale.position(huge / 2), scale.maximum / 2);
     EXPECT_EQ(scale.position(huge * 2), scale.maximum) << "a count past the total stays at the end";
-    EXPECT_EQ(progressScale(-1).maximum, 0);
+    EXPECT_EQ(progressScaleFor(-1).maximum, 0);
 }
 
 TEST(FailureLogText, DetailsAndLineHaveTheirFixedForm)

@@ -178,7 +178,7 @@ TEST(IOHandlerTransferTest, BytesTravelBothWaysAndCloseEndsTheStream)
     EXPECT_EQ(std::string(buffer, 11), "USER tarn\r\n");
 
     EXPECT_EQ(handler.ReceiveBytesNow(buffer, sizeof(buffer)), -1);
-    EXPECT_EQ(SocketStack->lastError(), Id_WSAEWOULDBLOCK);
+    EXPECT_EQ(SocketStack->lastCallError(), Id_WSAEWOULDBLOCK);
     ::send(server.fd(), "331 ok\r\n", 8, MSG_NOSIGNAL);
     ASSERT_TRUE(handler.WaitReadable(2000));
     ASSERT_EQ(handler.ReceiveBytes(buffer, sizeof(buffer)), 8);

@@ -12,19 +12,19 @@
 #include <vector>
 
 // The part of a name from its last dot, the dot included; empty when there is no dot.
-QString extensionOf(const QString& name);
+[[nodiscard]] QString extensionOf(const QString& name);
 
 // The locale's thousands separator as UTF-8, which both panes group sizes with.
-std::string sizeGroupSeparator();
+[[nodiscard]] std::string sizeGroupSeparator();
 
 // One row per entry of `directory` except "." and "..", in the order the system gives them;
 // none when the directory cannot be opened or read.
-std::optional<std::vector<PaneRow>> listLocalEntries(const std::string& directory);
+[[nodiscard]] std::optional<std::vector<PaneRow>> listLocalEntries(const std::string& directory);
 
-bool deleteLocalFile(const std::string& path);
+[[nodiscard]] bool deleteLocalFile(const std::string& path);
 // Removes an empty directory (a link to a directory is removed as a link).
-bool removeLocalDirectory(const std::string& path);
+[[nodiscard]] bool removeLocalDirectory(const std::string& path);
 // Creates one directory level.
-bool makeLocalDirectory(const std::string& path);
+[[nodiscard]] bool makeLocalDirectory(const std::string& path);
 // Renames `from` to `to`, refusing when an entry named `to` exists already.
-bool renameLocalEntry(const std::string& from, const std::string& to);
+[[nodiscard]] bool renameLocalEntry(const std::string& from, const std::string& to);

@@ -14,7 +14,7 @@ const char* const kCaptions[] = {"Name", "Size", "Modified", "Type", "Permission
 } // namespace
 
 PaneModel::PaneModel(int columns, QObject* parent)
-    : QAbstractTableModel(parent), m_columns(std::clamp(columns, 1, 5))
+    : QAbstractTableModel(parent), m_columns(std::clamp(columns, 1, kRemotePaneColumns))
 {
 }
 

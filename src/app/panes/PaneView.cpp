@@ -68,7 +68,7 @@ QColor gridColour(const QPalette& palette)
 
 PaneView::PaneView(int tag, QWidget* parent)
     : QTreeView(parent), m_tag(tag),
-      m_model(new PaneModel(tag == kRemotePaneTag ? 5 : 4, this))
+      m_model(new PaneModel(tag == kRemotePaneTag ? kRemotePaneColumns : kLocalPaneColumns, this))
 {
     setModel(m_model);
     setItemDelegate(new PaneRowDelegate(this));

@@ -48,7 +48,7 @@ public:
     // The header's indicator shows SortColumn and SortAscending (none for a negative column).
     void showSortIndicator();
 
-    // The column widths the user chose (or the designed ones), for the settings store: the
+    // The column widths the user chose (or the default ones), for the settings store: the
     // widening for long texts listed is not kept from run to run.
     std::vector<int> columnWidths() const { return m_chosenWidths; }
     // Takes stored widths; a list of the wrong length, or a width out of reason, is ignored.

@@ -36,9 +36,6 @@ constexpr std::array<ImageSource, 18> kImages = {{
     {"folder-open", QStyle::SP_DirOpenIcon},                    // 17 browse for folder
 }};
 
-constexpr int kCreateSiteImage = 0;
-constexpr int kDeleteSiteImage = 1;
-constexpr int kDeleteImage = 10;
 const int kPictureSizes[] = {16, 24, 32};
 
 // The style's plain page is drawn so pale that it looks the same greyed out, so the create

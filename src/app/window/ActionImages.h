@@ -10,6 +10,24 @@ class QStyle;
 // number without a picture.
 QIcon actionImage(int index, const QStyle* style);
 
-inline constexpr int kNoImage = -1;
-inline constexpr int kDisconnectImage = 6;
-inline constexpr int kConnectImage = 5;
+// The image numbers of the commands.
+enum ActionImage : int {
+    kNoImage = -1,
+    kCreateSiteImage = 0,
+    kDeleteSiteImage = 1,
+    kEditSiteImage = 2,
+    kResetImage = 4,
+    kConnectImage = 5,
+    kDisconnectImage = 6,
+    kUploadImage = 7,
+    kDownloadImage = 8,
+    kRefreshImage = 9,
+    kDeleteImage = 10,
+    kUpImage = 11,
+    kAbortImage = 12,
+    kMakeDirectoryImage = 13,
+    kSaveAsImage = 14,
+    kTopicSearchImage = 15,
+    kHelpOnHelpImage = 16,
+    kBrowseImage = 17,
+};

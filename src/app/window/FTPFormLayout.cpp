@@ -4,6 +4,7 @@
 
 #include "app/panes/PaneView.h"
 #include "app/window/BoundMenuItem.h"
+#include "model/PaneSort.h"
 #include "model/SettingsRecord.h"
 #include "platform/ErrorReport.h"
 #include "platform/Registry.h"
@@ -34,6 +35,8 @@
 namespace {
 
 constexpr int kSplitterHandle = 3;
+// The panes' share of the height until the window is shown and applyPaneSizes sets the real one.
+constexpr int kFirstPanesHeight = 300;
 constexpr int kDirectoryBoxMinimumWidth = 100;
 constexpr int kSiteBoxWidth = 145;
 constexpr int kSiteNameLength = 20;
@@ -49,9 +52,9 @@ constexpr int kMessagePanel = 1;
 constexpr int kShrinkingPanelFloor = 60;
 
 // A status panel of a set width that the status bar may narrow down to a floor.
-class StatusPanel : public QLabel {
+class StatusPanelLabel : public QLabel {
 public:
-    StatusPanel(int width, int floor, QWidget* parent) : QLabel(parent), m_width(width)
+    StatusPanelLabel(int width, int floor, QWidget* parent) : QLabel(parent), m_width(width)
     {
         setMinimumWidth(floor);
         setMaximumWidth(width);
@@ -288,9 +291,9 @@ void TFTPForm::createPanes()
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
     VertSplitter = new QSplitter(Qt::Horizontal, Splitter1);
     VertSplitter->setObjectName(QStringLiteral("VertSplitter"));
-    LVL = new PaneView(1, VertSplitter);
+    LVL = new PaneView(kLocalPaneTag, VertSplitter);
     LVL->setObjectName(QStringLiteral("LVL"));
-    LVR = new PaneView(2, VertSplitter);
+    LVR = new PaneView(kRemotePaneTag, VertSplitter);
     LVR->setObjectName(QStringLiteral("LVR"));
     fitColumnsToFont(LVL, m_localPaneWidth);
     fitColumnsToFont(LVR, width() - m_localPaneWidth - kSplitterHandle);
@@ -311,8 +314,8 @@ void TFTPForm::createPanes()
     VertSplitter->setStretchFactor(1, 1);
     Splitter1->setStretchFactor(0, 1);
     Splitter1->setStretchFactor(1, 0);
-    VertSplitter->setSizes({373, 467});
-    Splitter1->setSizes({300, 174});
+    VertSplitter->setSizes({kDefaultLocalPaneWidth, width() - kDefaultLocalPaneWidth});
+    Splitter1->setSizes({kFirstPanesHeight, kDefaultTracePaneHeight});
 
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);
@@ -328,7 +331,7 @@ void TFTPForm::createStatusBar()
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     setStatusBar(StatusBar1);
-    // Each panel takes the designed width, or what its widest text needs in the font.
+    // Each panel takes its default width, or what its widest text needs in the font.
     int widths[4];
     for (int i = 0; i < 4; ++i) {
         const int needed = StatusBar1->fontMetrics().horizontalAdvance(
@@ -337,7 +340,7 @@ void TFTPForm::createStatusBar()
     }
     for (int i = 0; i < 4; ++i) {
         const bool counts = i > kMessagePanel;
-        StatusPanels[i] = new StatusPanel(widths[i], counts ? widths[i] : kShrinkingPanelFloor, StatusBar1);
+        StatusPanels[i] = new StatusPanelLabel(widths[i], counts ? widths[i] : kShrinkingPanelFloor, StatusBar1);
         StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         StatusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         StatusBar1->addWidget(StatusPanels[i]);
@@ -457,7 +460,7 @@ void TFTPForm::readLayoutSettings()
     Registry registry;
     if (!registry.openKey(Registry::kProgramKey, false))
         return;
-    // A damaged value leaves the designed widths: layout is never worth an error box.
+    // A damaged value leaves the default widths: layout is never worth an error box.
     auto stored = [&registry](const char* name) {
         try {
             return columnWidthsFromText(registry.readString(name));

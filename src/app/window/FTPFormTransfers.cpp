@@ -233,7 +233,7 @@ void TFTPForm::IdFTP1WorkBegin(TWorkMode, std::int64_t maximum)
     m_transferStart = std::chrono::steady_clock::now();
     m_lastDisplay.reset();
     m_progressTotal = maximum > 0 ? maximum : ExpectedSize;
-    m_progressScale = progressScale(m_progressTotal);
+    m_progressScale = progressScaleFor(m_progressTotal);
     // A range of 0 to 0 would make the bar a busy indicator; no total shows no progress.
     ProgressBar1->setRange(0, std::max(m_progressScale.maximum, 1));
     ProgressBar1->setValue(0);
@@ -244,7 +244,7 @@ void TFTPForm::IdFTP1Work(TWorkMode mode, std::int64_t count)
 {
     const auto now = std::chrono::steady_clock::now();
     const double elapsed = std::chrono::duration<double>(now - m_transferStart).count();
-    if (const std::optional<double> speed = transferSpeed(count, elapsed))
+    if (const std::optional<double> speed = kilobytesPerSecond(count, elapsed))
         TransferSpeed = *speed;
     if (!m_lastDisplay || now - *m_lastDisplay >= kDisplayInterval) {
         m_lastDisplay = now;

@@ -39,10 +39,10 @@
 
 namespace {
 
-constexpr int kDesignedLeft = 213;
-constexpr int kDesignedTop = 134;
-constexpr int kDesignedWidth = 840;
-constexpr int kDesignedHeight = 582;
+constexpr int kDefaultLeft = 213;
+constexpr int kDefaultTop = 134;
+constexpr int kDefaultWidth = 840;
+constexpr int kDefaultHeight = 582;
 constexpr int kReceiveBufferSize = 8192;
 constexpr int kSendBufferSize = 4096;
 constexpr int kPumpIdleTimeOut = 50;
@@ -118,8 +118,8 @@ TFTPForm::TFTPForm(const QStringList& arguments, QWidget* parent, StartMode mode
 {
     setObjectName(QStringLiteral("FTPForm"));
     setWindowTitle(QStringLiteral("FTP client: by Kal Mor Software."));
-    move(kDesignedLeft, kDesignedTop);
-    resize(kDesignedWidth, kDesignedHeight);
+    move(kDefaultLeft, kDefaultTop);
+    resize(kDefaultWidth, kDefaultHeight);
     createActions();
     createToolBar();
     createDirectoryBar();
@@ -193,12 +193,12 @@ void TFTPForm::FormCreate(const QStringList& arguments)
     SetOpsEnabled(false);
     IdFTP1->SetIntercept(IdLogEvent1.get());
     placeProgressBar();
-    // A settings value that cannot be read is reported and the designed geometry stays; the
+    // A settings value that cannot be read is reported and the default geometry stays; the
     // start goes on, so the site box still shows the sites the site commands act on.
     runReportingErrors([this] { readSettings(); });
     readLayoutSettings();
     if (SiteCount > 0) {
-        if (!checkCommandLine(arguments))
+        if (!checkProgramArguments(arguments))
             return;
         FillSiteBox();
     }
@@ -215,7 +215,7 @@ void TFTPForm::placeProgressBar()
     ProgressBar1->show();
 }
 
-bool TFTPForm::checkCommandLine(const QStringList& arguments)
+bool TFTPForm::checkProgramArguments(const QStringList& arguments)
 {
     if (arguments.size() > 2) {
         CommandLineError(QStringLiteral("Too many parameters."));

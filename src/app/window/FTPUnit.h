@@ -374,7 +374,7 @@ private:
     void connectHelp();
     void bindButton(QAbstractButton* button, QAction* action, bool takeCaption);
     void placeProgressBar();
-    bool checkCommandLine(const QStringList& arguments);
+    bool checkProgramArguments(const QStringList& arguments);
     void readSettings();
     void writeSettings();
     TarnSettingsRecord currentSettings() const;
@@ -458,8 +458,11 @@ private:
     // The geometry came from the settings store and is fitted to the screen when first shown.
     bool m_fitToScreen = false;
     bool m_localPaneConnected = false;
-    int m_localPaneWidth = 373;
-    int m_tracePaneHeight = 174;
+    // The default split of the window: the local pane's width and the trace's height.
+    static constexpr int kDefaultLocalPaneWidth = 373;
+    static constexpr int kDefaultTracePaneHeight = 174;
+    int m_localPaneWidth = kDefaultLocalPaneWidth;
+    int m_tracePaneHeight = kDefaultTracePaneHeight;
     TSiteForm* m_siteEditor = nullptr;
 
     int m_operationDepth = 0;
