@@ -98,6 +98,17 @@ std::string programUsageText()
            "  --version           show the program's version\n";
 }
 
+int batchExitStatus(UploadRunResult result)
+{
+    switch (result) {
+    case UploadRunResult::Completed: return kBatchUploaded;
+    case UploadRunResult::BadList: return kBatchBadList;
+    case UploadRunResult::NotConnected: return kBatchNotConnected;
+    case UploadRunResult::UploadFailed: return kBatchUploadFailed;
+    }
+    return kBatchUploadFailed;
+}
+
 std::string programVersionText()
 {
     return "Tarn 1.7";

@@ -2,6 +2,8 @@
 // list (--batch), --help and --version; and whether the window has a display to open on.
 #pragma once
 
+#include "model/UploadList.h"
+
 #include <string>
 #include <vector>
 
@@ -30,3 +32,4 @@ constexpr int kBatchUploaded = 0;
 constexpr int kBatchBadList = 1;        // also a usage error
 constexpr int kBatchNotConnected = 2;
 constexpr int kBatchUploadFailed = 3;
+[[nodiscard]] int batchExitStatus(UploadRunResult result);

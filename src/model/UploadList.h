@@ -32,5 +32,9 @@ struct UploadLine {
 [[nodiscard]] UploadLine splitUploadLine(const std::string& line, const std::vector<std::string>& siteNames,
                            const std::function<bool(const std::string&)>& fileExists);
 
+// How a run of an upload list ended: every file uploaded (or nothing to do), a bad line, a site
+// that could not be connected, or a failed upload.
+enum class UploadRunResult { Completed, BadList, NotConnected, UploadFailed };
+
 // The reason a bad line's box gives for `fault`.
 [[nodiscard]] const char* uploadLineReason(UploadLineFault fault);

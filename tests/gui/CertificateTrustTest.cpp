@@ -23,12 +23,12 @@ protected:
         if (!window)
             startWithSite("127.0.0.1:" + std::to_string(server->port()));
         SiteList[0].Encryption = TSiteEncryption::RequireExplicit;
-        window->acConnect->trigger();
+        actionOf(*window, "acConnect")->trigger();
     }
     void disconnect()
     {
-        window->acConnect->trigger();
-        ASSERT_FALSE(window->IdFTP1->IsConnected());
+        actionOf(*window, "acConnect")->trigger();
+        ASSERT_FALSE(window->session().IsConnected());
     }
 };
 
@@ -37,7 +37,7 @@ TEST_F(CertificateTrust, TrustAlwaysIsRememberedAndAChangedCertificateWarnsWithB
     startTlsServer("first.pem");
     script->certificateAnswers = {CertificateAnswer::TrustAlways};
     connectTls();
-    ASSERT_TRUE(window->IdFTP1->IsConnected()) << script->lastBoxText().toStdString();
+    ASSERT_TRUE(window->session().IsConnected()) << script->lastBoxText().toStdString();
     ASSERT_EQ(script->certificateQuestions.size(), 1u);
     const CertificateQuestion first = script->certificateQuestions[0];
     EXPECT_EQ(first.reason, "self-signed certificate");
@@ -46,11 +46,11 @@ TEST_F(CertificateTrust, TrustAlwaysIsRememberedAndAChangedCertificateWarnsWithB
     EXPECT_TRUE(traceHas("->> AUTH TLS") && traceHas("->> PBSZ 0") && traceHas("->> PROT P"));
     EXPECT_TRUE(traceHas("TLS: TLSv1\\.3, .*, certificate trusted by the user"));
     EXPECT_FALSE(traceHas("secret"));
-    EXPECT_EQ(window->SecurityPanel->text(), "Encrypted (TLSv1.3)");
+    EXPECT_EQ(partOf<QLabel>(*window, "SecurityPanel")->text(), "Encrypted (TLSv1.3)");
     disconnect();
 
     connectTls();
-    EXPECT_TRUE(window->IdFTP1->IsConnected());
+    EXPECT_TRUE(window->session().IsConnected());
     EXPECT_EQ(script->certificateQuestions.size(), 1u);
     disconnect();
 
@@ -60,7 +60,7 @@ TEST_F(CertificateTrust, TrustAlwaysIsRememberedAndAChangedCertificateWarnsWithB
     const int boxes = static_cast<int>(script->boxes.size());
     const qsizetype traced = trace().size();
     connectTls();
-    EXPECT_FALSE(window->IdFTP1->IsConnected());
+    EXPECT_FALSE(window->session().IsConnected());
     ASSERT_EQ(script->certificateQuestions.size(), 2u);
     const CertificateQuestion changed = script->certificateQuestions[1];
     EXPECT_EQ(changed.trustedFingerprint, first.fingerprint);
@@ -70,7 +70,7 @@ TEST_F(CertificateTrust, TrustAlwaysIsRememberedAndAChangedCertificateWarnsWithB
     EXPECT_EQ(static_cast<int>(script->boxes.size()), boxes);
     EXPECT_TRUE(trace().mid(traced).filter(QRegularExpression("->> (USER|PASS)")).isEmpty());
     EXPECT_NE(failureLog().find("*CT*"), std::string::npos) << failureLog();
-    EXPECT_EQ(window->SecurityPanel->text(), "");
+    EXPECT_EQ(partOf<QLabel>(*window, "SecurityPanel")->text(), "");
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // recorded program exit, a local folder with a few entries, and the window itself.
 #pragma once
 
-#include "app/panes/PaneView.h"
+#include "WindowParts.h"
 #include "app/window/FTPUnit.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"

@@ -11,22 +11,10 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QRegularExpression>
 
 #include <cstdio>
 
 namespace {
-
-int exitStatusOf(TFTPForm::UploadRunResult result)
-{
-    switch (result) {
-    case TFTPForm::UploadRunResult::Completed: return kBatchUploaded;
-    case TFTPForm::UploadRunResult::BadList: return kBatchBadList;
-    case TFTPForm::UploadRunResult::NotConnected: return kBatchNotConnected;
-    case TFTPForm::UploadRunResult::UploadFailed: return kBatchUploadFailed;
-    }
-    return kBatchUploadFailed;
-}
 
 // Restores the program's exit hook when the run ends.
 class ExitHookScope {
@@ -52,15 +40,6 @@ void keepToolkitNotesOut(QtMsgType type, const QMessageLogContext&, const QStrin
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
-// Every printed line starts with its date and time: the window's own stamps in a trace line
-// ("12:00:01 - Connecting to ftp.example.org." and "Connecting 12:00:01 07/12/26") give way.
-QString withoutTraceTime(const QString& line)
-{
-    static const QRegularExpression kStatusTime(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d - "));
-    static const QRegularExpression kTraceStamp(QStringLiteral(" \\d\\d:\\d\\d:\\d\\d \\d\\d/\\d\\d/\\d\\d$"));
-    return QString(line).remove(kStatusTime).remove(kTraceStamp);
-}
-
 } // namespace
 
 void prepareHeadlessPlatform()
@@ -84,15 +63,17 @@ int runBatch(const QString& listPath, std::ostream& progress, std::ostream& mess
                              MsgIcon::Error, {MsgButton::Abort});
         return kBatchBadList;
     }
+    // Every printed line starts with its date and time; the echo hands over the trace's text
+    // without the window's own stamps.
     window.traceLineEcho = [&progress](const QString& line) {
         progress << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss "))
                         .toStdString()
-                 << withoutTraceTime(line).toLocal8Bit().toStdString() << std::endl;
+                 << line.toLocal8Bit().toStdString() << std::endl;
     };
     int status = kBatchUploadFailed;
-    runReportingErrors([&] { status = exitStatusOf(window.AutoUploadRun()); });
+    runReportingErrors([&] { status = batchExitStatus(window.uploadRun().AutoUploadRun()); });
     // QUIT to the last site; the window's close path, which stores the settings, never runs.
-    if (window.IdFTP1->IsConnected())
+    if (window.session().IsConnected())
         window.endSession(true);
     window.traceLineEcho = nullptr;
     return status;

@@ -13,52 +13,6 @@
 
 namespace {
 
-struct ActionInfo {
-    QAction* TFTPForm::*member;
-    const char* name;
-    const char* category;
-    const char* caption;  // nullptr: none
-    const char* hint;     // nullptr: none
-    int image;
-    bool enabled;
-};
-
-// The order is the order of the action list.
-const ActionInfo kActions[] = {
-    {&TFTPForm::acCreateSite, "acCreateSite", "File", "Create new site", "Create a new site", kCreateSiteImage, true},
-    {&TFTPForm::acEditSite, "acEditSite", "File", "Edit current site", "Edit current site", kEditSiteImage, true},
-    {&TFTPForm::acDeleteSite, "acDeleteSite", "File", "Delete site", "Delete current site", kDeleteSiteImage, true},
-    {&TFTPForm::acExportSite, "acExportSite", "File", "Export current site", "Export current site to file", kNoImage, true},
-    {&TFTPForm::acExportAllSites, "acExportAllSites", "File", "Export all site(s)", "Export all sites to a file", kNoImage, true},
-    {&TFTPForm::acImportSite, "acImportSite", "File", "Import site(s)", nullptr, kNoImage, true},
-    {&TFTPForm::acConnect, "acConnect", "Connect", "Connect to site", "Connect to site", kConnectImage, true},
-    {&TFTPForm::acUpload, "acUpload", "Ops", "Upload file(s)", "Upload file(s)", kUploadImage, false},
-    {&TFTPForm::acDownload, "acDownload", "Ops", "Download", "Download file(s)", kDownloadImage, false},
-    {&TFTPForm::acDownloadSaveAs, "acDownloadSaveAs", "Ops", "Download and save as", "Download file and save as", kSaveAsImage, false},
-    {&TFTPForm::acRemoteMakeDir, "acRemoteMakeDir", "Ops", nullptr, "Make new remote directory", kMakeDirectoryImage, false},
-    {&TFTPForm::acRemoteDelete, "acRemoteDelete", "Ops", "Delete file/directory", "Delete selected file(s) or directory(ies)", kDeleteImage, false},
-    {&TFTPForm::acRemoteUp, "acRemoteUp", "Ops", "Directory - up one level", "Remote Directory - up one level", kUpImage, false},
-    {&TFTPForm::acRemoteRefresh, "acRemoteRefresh", "Ops", nullptr, "Refresh remote directory view", kRefreshImage, false},
-    {&TFTPForm::acRemoteChgDir, "acRemoteChgDir", "Ops", "Change to selected directory", nullptr, kNoImage, false},
-    {&TFTPForm::acRemoteRename, "acRemoteRename", "Ops", "Rename File", nullptr, kNoImage, false},
-    {&TFTPForm::acLVRdblclick, "acLVRdblclick", "Ops", "acLVRdblclick", nullptr, kNoImage, false},
-    {&TFTPForm::acLocalChgDir, "acLocalChgDir", "Local", "Change local directory", nullptr, kNoImage, true},
-    {&TFTPForm::acLocalUp, "acLocalUp", "Local", "Directory - up one level", "Local Directory - up one level", kUpImage, true},
-    {&TFTPForm::acLocalMakeDir, "acLocalMakeDir", "Local", "Create new local directory", "Make new local directory", kMakeDirectoryImage, true},
-    {&TFTPForm::acLocalDelete, "acLocalDelete", "Local", "Delete selected file or directory", "Delete selected file(s) or directory(ies)", kDeleteImage, false},
-    {&TFTPForm::acLocalRefresh, "acLocalRefresh", "Local", "Refresh view - local", "Refresh view of local directory", kRefreshImage, true},
-    {&TFTPForm::acLocalRename, "acLocalRename", "Local", "Rename File", nullptr, kNoImage, true},
-    {&TFTPForm::acLocalBrowse, "acLocalBrowse", "Local", "Browse for folder", "Browse for new local directory", kBrowseImage, true},
-    {&TFTPForm::acReset, "acReset", "Local", "Reset all", "Reset all (disconnect if necessary)", kResetImage, true},
-    {&TFTPForm::acAbortTransfer, "acAbortTransfer", "Abort", "Abort transfer", "Abort current transfer", kAbortImage, false},
-    {&TFTPForm::acQuit, "acQuit", "Abort", "Quit / Close", nullptr, kNoImage, true},
-    {&TFTPForm::acTraceToggle, "acTraceToggle", "Control", "Connection trace", "Trace the FTP activity if on.", kNoImage, true},
-    {&TFTPForm::acHelpContents, "acHelpContents", "Help", "&Contents", nullptr, kNoImage, true},
-    {&TFTPForm::acHelpIndex, "acHelpIndex", "Help", "Help &Index", nullptr, kNoImage, true},
-    {&TFTPForm::acHelpTopicSearch, "acHelpTopicSearch", "Help", "&Topic Search", nullptr, kTopicSearchImage, true},
-    {&TFTPForm::acHelpOnHelp, "acHelpOnHelp", "Help", "&Help on Help", nullptr, kHelpOnHelpImage, true},
-};
-
 constexpr const char* kCategory = "category";
 
 void setAll(const std::vector<QAction*>& actions, bool on)
@@ -71,6 +25,51 @@ void setAll(const std::vector<QAction*>& actions, bool on)
 
 void TFTPForm::createActions()
 {
+    struct ActionInfo {
+        QAction* TFTPForm::*member;
+        const char* name;
+        const char* category;
+        const char* caption;  // nullptr: none
+        const char* hint;     // nullptr: none
+        int image;
+        bool enabled;
+    };
+
+    // The order is the order of the action list.
+    static const ActionInfo kActions[] = {
+        {&TFTPForm::acCreateSite, "acCreateSite", "File", "Create new site", "Create a new site", kCreateSiteImage, true},
+        {&TFTPForm::acEditSite, "acEditSite", "File", "Edit current site", "Edit current site", kEditSiteImage, true},
+        {&TFTPForm::acDeleteSite, "acDeleteSite", "File", "Delete site", "Delete current site", kDeleteSiteImage, true},
+        {&TFTPForm::acExportSite, "acExportSite", "File", "Export current site", "Export current site to file", kNoImage, true},
+        {&TFTPForm::acExportAllSites, "acExportAllSites", "File", "Export all site(s)", "Export all sites to a file", kNoImage, true},
+        {&TFTPForm::acImportSite, "acImportSite", "File", "Import site(s)", nullptr, kNoImage, true},
+        {&TFTPForm::acConnect, "acConnect", "Connect", "Connect to site", "Connect to site", kConnectImage, true},
+        {&TFTPForm::acUpload, "acUpload", "Ops", "Upload file(s)", "Upload file(s)", kUploadImage, false},
+        {&TFTPForm::acDownload, "acDownload", "Ops", "Download", "Download file(s)", kDownloadImage, false},
+        {&TFTPForm::acDownloadSaveAs, "acDownloadSaveAs", "Ops", "Download and save as", "Download file and save as", kSaveAsImage, false},
+        {&TFTPForm::acRemoteMakeDir, "acRemoteMakeDir", "Ops", nullptr, "Make new remote directory", kMakeDirectoryImage, false},
+        {&TFTPForm::acRemoteDelete, "acRemoteDelete", "Ops", "Delete file/directory", "Delete selected file(s) or directory(ies)", kDeleteImage, false},
+        {&TFTPForm::acRemoteUp, "acRemoteUp", "Ops", "Directory - up one level", "Remote Directory - up one level", kUpImage, false},
+        {&TFTPForm::acRemoteRefresh, "acRemoteRefresh", "Ops", nullptr, "Refresh remote directory view", kRefreshImage, false},
+        {&TFTPForm::acRemoteChgDir, "acRemoteChgDir", "Ops", "Change to selected directory", nullptr, kNoImage, false},
+        {&TFTPForm::acRemoteRename, "acRemoteRename", "Ops", "Rename File", nullptr, kNoImage, false},
+        {&TFTPForm::acLVRdblclick, "acLVRdblclick", "Ops", "acLVRdblclick", nullptr, kNoImage, false},
+        {&TFTPForm::acLocalChgDir, "acLocalChgDir", "Local", "Change local directory", nullptr, kNoImage, true},
+        {&TFTPForm::acLocalUp, "acLocalUp", "Local", "Directory - up one level", "Local Directory - up one level", kUpImage, true},
+        {&TFTPForm::acLocalMakeDir, "acLocalMakeDir", "Local", "Create new local directory", "Make new local directory", kMakeDirectoryImage, true},
+        {&TFTPForm::acLocalDelete, "acLocalDelete", "Local", "Delete selected file or directory", "Delete selected file(s) or directory(ies)", kDeleteImage, false},
+        {&TFTPForm::acLocalRefresh, "acLocalRefresh", "Local", "Refresh view - local", "Refresh view of local directory", kRefreshImage, true},
+        {&TFTPForm::acLocalRename, "acLocalRename", "Local", "Rename File", nullptr, kNoImage, true},
+        {&TFTPForm::acLocalBrowse, "acLocalBrowse", "Local", "Browse for folder", "Browse for new local directory", kBrowseImage, true},
+        {&TFTPForm::acReset, "acReset", "Local", "Reset all", "Reset all (disconnect if necessary)", kResetImage, true},
+        {&TFTPForm::acAbortTransfer, "acAbortTransfer", "Abort", "Abort transfer", "Abort current transfer", kAbortImage, false},
+        {&TFTPForm::acQuit, "acQuit", "Abort", "Quit / Close", nullptr, kNoImage, true},
+        {&TFTPForm::acTraceToggle, "acTraceToggle", "Control", "Connection trace", "Trace the FTP activity if on.", kNoImage, true},
+        {&TFTPForm::acHelpContents, "acHelpContents", "Help", "&Contents", nullptr, kNoImage, true},
+        {&TFTPForm::acHelpIndex, "acHelpIndex", "Help", "Help &Index", nullptr, kNoImage, true},
+        {&TFTPForm::acHelpTopicSearch, "acHelpTopicSearch", "Help", "&Topic Search", nullptr, kTopicSearchImage, true},
+        {&TFTPForm::acHelpOnHelp, "acHelpOnHelp", "Help", "&Help on Help", nullptr, kHelpOnHelpImage, true},
+    };
     for (const ActionInfo& info : kActions) {
         auto* action = new QAction(this);
         action->setObjectName(QString::fromLatin1(info.name));

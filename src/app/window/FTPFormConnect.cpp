@@ -15,7 +15,6 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,16 +22,6 @@
 namespace {
 
 const QColor kTraceBlue(0, 0, 255);
-
-QString traceTimeStamp()
-{
-    return QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss dd/MM/yy"));
-}
-
-QString longTimeText()
-{
-    return QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss"));
-}
 
 std::string programFileName()
 {
@@ -57,12 +46,12 @@ void TFTPForm::connectSessionEvents()
     };
     IdFTP1->OnDisconnected = [this](TIdComponent*) { IdFTP1Disconnected(); };
     IdFTP1->OnWorkBegin = [this](TIdComponent*, TWorkMode mode, std::int64_t maximum) {
-        IdFTP1WorkBegin(mode, maximum);
+        m_transfers->IdFTP1WorkBegin(mode, maximum);
     };
     IdFTP1->OnWork = [this](TIdComponent*, TWorkMode mode, std::int64_t count) {
-        IdFTP1Work(mode, count);
+        m_transfers->IdFTP1Work(mode, count);
     };
-    IdFTP1->OnWorkEnd = [this](TIdComponent*, TWorkMode mode) { IdFTP1WorkEnd(mode); };
+    IdFTP1->OnWorkEnd = [this](TIdComponent*, TWorkMode mode) { m_transfers->IdFTP1WorkEnd(mode); };
     connect(acConnect, &QAction::triggered, this, reportingErrors([this] { acConnectExecute(); }));
 }
 
@@ -108,7 +97,7 @@ void TFTPForm::acConnectExecute()
     if (SiteCount == 0 || m_programEnded)
         return;
     // A command still unwinding from a closed session must finish before a new one opens.
-    if (m_operationDepth > 0 && !sessionConnected()) {
+    if (m_operation.depth > 0 && !sessionConnected()) {
         dialogs().beep();
         return;
     }
@@ -123,8 +112,8 @@ void TFTPForm::disconnectSession()
 {
     try {
         try {
-            if (TransferActive)
-                abortRunningTransfer();
+            if (m_operation.TransferActive)
+                m_transfers->abortRunningTransfer();
             IdFTP1->CloseSession();
         } catch (const EIdException& error) {
             ReportFailure(error, QStringLiteral("C1"));
@@ -138,9 +127,9 @@ void TFTPForm::disconnectSession()
 
 void TFTPForm::finishDisconnect()
 {
-    m_sessionEndedByUser = true;
+    m_operation.endedByUser = true;
     showDisconnectedState();
-    AddTraceLine(8, true, kTraceBlue, QStringLiteral("Disconnected. ") + traceTimeStamp());
+    addStampedTraceLine(QStringLiteral("Disconnected."), TraceStamp::TimeAndDateLast);
 }
 
 void TFTPForm::connectSession()
@@ -154,9 +143,9 @@ void TFTPForm::connectSession()
     IdFTP1->Host = address.host;
     IdFTP1->Port = address.port != 0 ? address.port : defaultSitePort(site);
     IdFTP1->TLSSettings = siteTLSSettings(site);
-    m_sessionEndedByUser = false;
+    m_operation.endedByUser = false;
     SetFileEnabled(false);
-    AddTraceLine(8, true, kTraceBlue, QStringLiteral("Connecting ") + traceTimeStamp());
+    addStampedTraceLine(QStringLiteral("Connecting"), TraceStamp::TimeAndDateLast);
     try {
         openSiteSession(remoteDirectory);
     } catch (...) {
@@ -168,7 +157,7 @@ void TFTPForm::connectSession()
 
 void TFTPForm::openSiteSession(const std::string& remoteDirectory)
 {
-    OperationScope operation(*this);
+    RunningOperation::Scope operation(m_operation);
     QString placeCode = QStringLiteral("CF");
     try {
         IdFTP1->OpenSession(true, -1);
@@ -189,7 +178,7 @@ void TFTPForm::openSiteSession(const std::string& remoteDirectory)
 
 void TFTPForm::finishConnect()
 {
-    if (sessionConnected() && !AutoUploadActive)
+    if (sessionConnected() && !m_uploadRun->AutoUploadActive)
         ListRemoteDirectory();
     showSecurityState();
     if (sessionConnected()) {
@@ -215,7 +204,7 @@ void TFTPForm::ReportFailure(const EIdException& error, const QString& placeCode
         return;
     }
     // A session the user closed under a running command ends that command quietly.
-    if (m_sessionEndedByUser && !sessionConnected()) {
+    if (m_operation.endedByUser && !sessionConnected()) {
         showDisconnectedState();
         return;
     }
@@ -265,7 +254,7 @@ void TFTPForm::closeAfterFailure()
         return;
     try {
         IdFTP1->CloseConnection();
-        AddTraceLine(8, true, kTraceBlue, QStringLiteral("Disconnected ") + traceTimeStamp());
+        addStampedTraceLine(QStringLiteral("Disconnected"), TraceStamp::TimeAndDateLast);
     } catch (const std::exception& error) {
         dialogs().showMessage(QStringLiteral("Disconnect failed; Message= ")
                               + QString::fromLocal8Bit(error.what()));
@@ -274,9 +263,7 @@ void TFTPForm::closeAfterFailure()
 
 void TFTPForm::IdFTP1Status(TIdStatus, const std::string& statusText)
 {
-    const QString line = longTimeText() + QStringLiteral(" - ") + QString::fromLocal8Bit(statusText);
-    AddTraceLine(8, true, kTraceBlue, line);
-    setStatusPanel(1, line);
+    setStatusPanel(1, addStampedTraceLine(QString::fromLocal8Bit(statusText), TraceStamp::TimeFirst));
 }
 
 void TFTPForm::IdFTP1Disconnected()

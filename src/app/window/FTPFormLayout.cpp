@@ -172,10 +172,14 @@ void fitColumnsToFont(PaneView* pane, int paneWidth)
         pane->setColumnWidth(0, std::max(kNameFloor, pane->columnWidth(0) - (total - room)));
 }
 
-QAction* addItem(QMenu* menu, QAction* action, const char* name, const char* ownCaption = "")
+// A menu item bound to `action`; a pane menu shows beside it the key its pane answers.
+QAction* addItem(QMenu* menu, QAction* action, const char* name, const char* ownCaption = "",
+                 const QKeySequence& paneKey = {})
 {
     auto* item = new BoundMenuItem(action, QString::fromLatin1(ownCaption), menu);
     item->setObjectName(QString::fromLatin1(name));
+    if (!paneKey.isEmpty())
+        item->showKey(paneKey);
     menu->addAction(item);
     return item;
 }
@@ -199,9 +203,9 @@ void TFTPForm::createToolBar()
 {
     ToolBar1 = newToolBar(this, "ToolBar1");
     addToolBar(Qt::TopToolBarArea, ToolBar1);
-    tbCreateSite = addButton(ToolBar1, acCreateSite, "tbCreateSite");
-    tbDeleteSite = addButton(ToolBar1, acDeleteSite, "tbDeleteSite");
-    btEditSite = addButton(ToolBar1, acEditSite, "btEditSite");
+    addButton(ToolBar1, acCreateSite, "tbCreateSite");
+    addButton(ToolBar1, acDeleteSite, "tbDeleteSite");
+    addButton(ToolBar1, acEditSite, "btEditSite");
     addGap(ToolBar1, 8);
     tbSite = new QComboBox(ToolBar1);
     tbSite->setObjectName(QStringLiteral("tbSite"));
@@ -212,14 +216,14 @@ void TFTPForm::createToolBar()
     tbSite->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     tbSite->setFixedWidth(std::max(kSiteBoxWidth, tbSite->sizeHint().width()));
     ToolBar1->addWidget(tbSite);
-    tbConnect = addButton(ToolBar1, acConnect, "tbConnect");
+    addButton(ToolBar1, acConnect, "tbConnect");
     ToolBar1->addSeparator();
-    tbUpload = addButton(ToolBar1, acUpload, "tbUpload");
-    tbDownload = addButton(ToolBar1, acDownload, "tbDownload");
+    addButton(ToolBar1, acUpload, "tbUpload");
+    addButton(ToolBar1, acDownload, "tbDownload");
     addGap(ToolBar1, 5);
-    tbSaveAs = addButton(ToolBar1, acDownloadSaveAs, "tbSaveAs");
+    addButton(ToolBar1, acDownloadSaveAs, "tbSaveAs");
     addGap(ToolBar1, 8);
-    tbAbort = addButton(ToolBar1, acAbortTransfer, "tbAbort");
+    addButton(ToolBar1, acAbortTransfer, "tbAbort");
     addGap(ToolBar1, 8);
     UsePassive = newTextLeftCheckBox(ToolBar1, "UsePassive", QStringLiteral("  Passive transfer"), 104);
     UsePassive->setToolTip(
@@ -231,9 +235,9 @@ void TFTPForm::createToolBar()
     bindButton(TraceCheckBox, acTraceToggle, false);
     ToolBar1->addWidget(TraceCheckBox);
     addGap(ToolBar1, 8);
-    tbReset = addButton(ToolBar1, acReset, "tbReset");
+    addButton(ToolBar1, acReset, "tbReset");
     addGap(ToolBar1, 8);
-    tbQuitClose = new QPushButton(ToolBar1);
+    auto* tbQuitClose = new QPushButton(ToolBar1);
     tbQuitClose->setObjectName(QStringLiteral("tbQuitClose"));
     QFont bold = tbQuitClose->font();
     bold.setBold(true);
@@ -254,24 +258,24 @@ void TFTPForm::createDirectoryBar()
     row->setContentsMargins(4, 2, 4, 2);
     row->setSpacing(4);
 
-    LocDirLabel = new QLabel(QStringLiteral("  Local directory:"), Panel1);
+    auto* LocDirLabel = new QLabel(QStringLiteral("  Local directory:"), Panel1);
     LocDirLabel->setObjectName(QStringLiteral("LocDirLabel"));
     LocDir = newDirectoryBox(Panel1, "LocDir");
-    tbLocal = newToolBar(Panel1, "tbLocal");
-    tblUp = addButton(tbLocal, acLocalUp, "tblUp");
-    tblNew = addButton(tbLocal, acLocalMakeDir, "tblNew");
-    tblRefresh = addButton(tbLocal, acLocalRefresh, "tblRefresh");
-    tblDelete = addButton(tbLocal, acLocalDelete, "tblDelete");
-    tblBrowse = addButton(tbLocal, acLocalBrowse, "tblBrowse");
+    QToolBar* tbLocal = newToolBar(Panel1, "tbLocal");
+    addButton(tbLocal, acLocalUp, "tblUp");
+    addButton(tbLocal, acLocalMakeDir, "tblNew");
+    addButton(tbLocal, acLocalRefresh, "tblRefresh");
+    addButton(tbLocal, acLocalDelete, "tblDelete");
+    addButton(tbLocal, acLocalBrowse, "tblBrowse");
 
-    RemDirLabel = new QLabel(QStringLiteral("Remote Directory:"), Panel1);
+    auto* RemDirLabel = new QLabel(QStringLiteral("Remote Directory:"), Panel1);
     RemDirLabel->setObjectName(QStringLiteral("RemDirLabel"));
     RemDir = newDirectoryBox(Panel1, "RemDir");
-    ToolBar2 = newToolBar(Panel1, "ToolBar2");
-    tbrUp = addButton(ToolBar2, acRemoteUp, "tbrUp");
-    tbrMakeDir = addButton(ToolBar2, acRemoteMakeDir, "tbrMakeDir");
-    tbrRefreshDir = addButton(ToolBar2, acRemoteRefresh, "tbrRefreshDir");
-    tbrDelete = addButton(ToolBar2, acRemoteDelete, "tbrDelete");
+    QToolBar* ToolBar2 = newToolBar(Panel1, "ToolBar2");
+    addButton(ToolBar2, acRemoteUp, "tbrUp");
+    addButton(ToolBar2, acRemoteMakeDir, "tbrMakeDir");
+    addButton(ToolBar2, acRemoteRefresh, "tbrRefreshDir");
+    addButton(ToolBar2, acRemoteDelete, "tbrDelete");
 
     for (QWidget* fixed : {static_cast<QWidget*>(LocDirLabel), static_cast<QWidget*>(tbLocal),
                            static_cast<QWidget*>(RemDirLabel), static_cast<QWidget*>(ToolBar2)})
@@ -358,89 +362,76 @@ void TFTPForm::createStatusBar()
 
 void TFTPForm::createMenus()
 {
-    MainMenu1 = menuBar();
+    QMenuBar* MainMenu1 = menuBar();
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-    mFile = MainMenu1->addMenu(QStringLiteral("&File"));
+    QMenu* mFile = MainMenu1->addMenu(QStringLiteral("&File"));
     mFile->setObjectName(QStringLiteral("mFile"));
-    mExportSites = addItem(mFile, acExportAllSites, "mExportSites", "Export all sites");
-    mExCurSite = addItem(mFile, acExportSite, "mExCurSite");
-    mImportSites = addItem(mFile, acImportSite, "mImportSites");
+    addItem(mFile, acExportAllSites, "mExportSites", "Export all sites");
+    addItem(mFile, acExportSite, "mExCurSite");
+    addItem(mFile, acImportSite, "mImportSites");
     mFile->addSeparator();
-    Exit1 = addItem(mFile, acQuit, "Exit1");
+    addItem(mFile, acQuit, "Exit1");
 
-    mEdit = MainMenu1->addMenu(QStringLiteral("&Edit"));
+    QMenu* mEdit = MainMenu1->addMenu(QStringLiteral("&Edit"));
     mEdit->setObjectName(QStringLiteral("mEdit"));
-    mCreateSite = addItem(mEdit, acCreateSite, "mCreateSite");
-    mEditSite = addItem(mEdit, acEditSite, "mEditSite");
-    mDeleteSite = addItem(mEdit, acDeleteSite, "mDeleteSite");
+    addItem(mEdit, acCreateSite, "mCreateSite");
+    addItem(mEdit, acEditSite, "mEditSite");
+    addItem(mEdit, acDeleteSite, "mDeleteSite");
 
-    mAction = MainMenu1->addMenu(QStringLiteral("&Action"));
+    QMenu* mAction = MainMenu1->addMenu(QStringLiteral("&Action"));
     mAction->setObjectName(QStringLiteral("mAction"));
-    mConnect = addItem(mAction, acConnect, "mConnect");
-    Upload1 = addItem(mAction, acUpload, "Upload1");
-    mDownload = addItem(mAction, acDownload, "mDownload");
-    mDownloadSaveAs = addItem(mAction, acDownloadSaveAs, "mDownloadSaveAs");
+    addItem(mAction, acConnect, "mConnect");
+    addItem(mAction, acUpload, "Upload1");
+    addItem(mAction, acDownload, "mDownload");
+    addItem(mAction, acDownloadSaveAs, "mDownloadSaveAs");
     mAction->addSeparator();
-    mResetAll = addItem(mAction, acReset, "mResetAll");
+    addItem(mAction, acReset, "mResetAll");
 
-    mHelp = MainMenu1->addMenu(QStringLiteral("&Help"));
+    QMenu* mHelp = MainMenu1->addMenu(QStringLiteral("&Help"));
     mHelp->setObjectName(QStringLiteral("mHelp"));
-    mHelpContents = addItem(mHelp, acHelpContents, "mHelpContents");
-    mHelpIndex = addItem(mHelp, acHelpIndex, "mHelpIndex");
-    mTopicSearch = addItem(mHelp, acHelpTopicSearch, "mTopicSearch");
-    HelponHelp1 = addItem(mHelp, acHelpOnHelp, "HelponHelp1");
+    addItem(mHelp, acHelpContents, "mHelpContents");
+    addItem(mHelp, acHelpIndex, "mHelpIndex");
+    addItem(mHelp, acHelpTopicSearch, "mTopicSearch");
+    addItem(mHelp, acHelpOnHelp, "HelponHelp1");
     mHelp->addSeparator();
     mHelpAbout = mHelp->addAction(QStringLiteral("About.."));
     mHelpAbout->setObjectName(QStringLiteral("mHelpAbout"));
 }
 
+// The pane menus show the keys that do the same in the pane (the pane itself answers them).
 void TFTPForm::createPopupMenus()
 {
+    const QKeySequence enter(Qt::Key_Return), up(Qt::Key_Backspace), rename(Qt::Key_F2),
+        refresh(Qt::Key_F5), remove(QKeySequence::Delete);
     PopupMenuLocal = new QMenu(this);
     PopupMenuLocal->setObjectName(QStringLiteral("PopupMenuLocal"));
-    pulUpload = addItem(PopupMenuLocal, acUpload, "pulUpload", "Upload");
+    addItem(PopupMenuLocal, acUpload, "pulUpload", "Upload");
     PopupMenuLocal->addSeparator();
-    pulRefresh = addItem(PopupMenuLocal, acLocalRefresh, "pulRefresh", "Refresh directory view");
-    pulChangeDir = addItem(PopupMenuLocal, acLocalChgDir, "pulChangeDir", "Change to selected directory");
-    pulUp = addItem(PopupMenuLocal, acLocalUp, "pulUp");
-    pulMakeDir = addItem(PopupMenuLocal, acLocalMakeDir, "pulMakeDir");
-    pulLocalRename = addItem(PopupMenuLocal, acLocalRename, "pulLocalRename");
+    addItem(PopupMenuLocal, acLocalRefresh, "pulRefresh", "Refresh directory view", refresh);
+    addItem(PopupMenuLocal, acLocalChgDir, "pulChangeDir", "Change to selected directory", enter);
+    addItem(PopupMenuLocal, acLocalUp, "pulUp", "", up);
+    addItem(PopupMenuLocal, acLocalMakeDir, "pulMakeDir");
+    addItem(PopupMenuLocal, acLocalRename, "pulLocalRename", "", rename);
     PopupMenuLocal->addSeparator();
-    pulDelete = addItem(PopupMenuLocal, acLocalDelete, "pulDelete", "Delete");
+    addItem(PopupMenuLocal, acLocalDelete, "pulDelete", "Delete", remove);
     connect(PopupMenuLocal, &QMenu::aboutToShow, this, reportingErrors([this] { PopupMenuLocalPopup(); }));
     LVL->setPopupMenu(PopupMenuLocal);
 
     PopupMenuRemote = new QMenu(this);
     PopupMenuRemote->setObjectName(QStringLiteral("PopupMenuRemote"));
-    purDownload = addItem(PopupMenuRemote, acDownload, "purDownload", "Download file");
-    purSaveAs = addItem(PopupMenuRemote, acDownloadSaveAs, "purSaveAs");
+    addItem(PopupMenuRemote, acDownload, "purDownload", "Download file", enter);
+    addItem(PopupMenuRemote, acDownloadSaveAs, "purSaveAs");
     PopupMenuRemote->addSeparator();
-    purRefreshDir = addItem(PopupMenuRemote, acRemoteRefresh, "purRefreshDir", "Refresh directory view");
-    purChangeDir = addItem(PopupMenuRemote, acRemoteChgDir, "purChangeDir");
-    purUp = addItem(PopupMenuRemote, acRemoteUp, "purUp");
-    purCreateDirectory = addItem(PopupMenuRemote, acRemoteMakeDir, "purCreateDirectory", "Create new remote directory");
-    purRename = addItem(PopupMenuRemote, acRemoteRename, "purRename");
+    addItem(PopupMenuRemote, acRemoteRefresh, "purRefreshDir", "Refresh directory view", refresh);
+    addItem(PopupMenuRemote, acRemoteChgDir, "purChangeDir", "", enter);
+    addItem(PopupMenuRemote, acRemoteUp, "purUp", "", up);
+    addItem(PopupMenuRemote, acRemoteMakeDir, "purCreateDirectory", "Create new remote directory");
+    addItem(PopupMenuRemote, acRemoteRename, "purRename", "", rename);
     PopupMenuRemote->addSeparator();
-    purDelete = addItem(PopupMenuRemote, acRemoteDelete, "purDelete", "Delete");
-    purDelete->setToolTip(QStringLiteral("Delete selected file(s) or directory"));
+    addItem(PopupMenuRemote, acRemoteDelete, "purDelete", "Delete", remove)
+        ->setToolTip(QStringLiteral("Delete selected file(s) or directory"));
     connect(PopupMenuRemote, &QMenu::aboutToShow, this, reportingErrors([this] { PopupMenuRemotePopup(); }));
     LVR->setPopupMenu(PopupMenuRemote);
-    showPaneKeysInMenus();
-}
-
-// The pane menus show the keys that do the same in the pane (the pane itself answers them).
-void TFTPForm::showPaneKeysInMenus()
-{
-    const std::pair<QAction*, QKeySequence> keys[] = {
-        {pulRefresh, QKeySequence(Qt::Key_F5)},       {pulChangeDir, QKeySequence(Qt::Key_Return)},
-        {pulUp, QKeySequence(Qt::Key_Backspace)},     {pulLocalRename, QKeySequence(Qt::Key_F2)},
-        {pulDelete, QKeySequence(QKeySequence::Delete)}, {purDownload, QKeySequence(Qt::Key_Return)},
-        {purRefreshDir, QKeySequence(Qt::Key_F5)},    {purChangeDir, QKeySequence(Qt::Key_Return)},
-        {purUp, QKeySequence(Qt::Key_Backspace)},     {purRename, QKeySequence(Qt::Key_F2)},
-        {purDelete, QKeySequence(QKeySequence::Delete)},
-    };
-    for (const auto& [item, key] : keys)
-        static_cast<BoundMenuItem*>(item)->showKey(key);
 }
 
 // Tab goes from the site box through the directory boxes and both panes to the trace.

@@ -101,7 +101,7 @@ void TFTPForm::LVLDblClick()
         return;
     }
     // An upload needs an idle session: refused while disconnected or while a command runs.
-    if (!OpsEnabled || sessionOperationRunning() || !uploadFromLocalPane) {
+    if (!OpsEnabled || m_operation.running() || !uploadFromLocalPane) {
         if (sessionConnected())
             dialogs().beep();
         return;

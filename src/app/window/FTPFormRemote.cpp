@@ -38,14 +38,9 @@ std::string TFTPForm::remoteDirectory() const
     return boxPath(RemDir);
 }
 
-bool TFTPForm::sessionOperationRunning() const
-{
-    return m_operationDepth > 0 || TransferActive;
-}
-
 bool TFTPForm::refusedWhileSessionBusy()
 {
-    if (!sessionOperationRunning())
+    if (!m_operation.running())
         return false;
     dialogs().beep();
     return true;
@@ -54,7 +49,7 @@ bool TFTPForm::refusedWhileSessionBusy()
 void TFTPForm::ListRemoteDirectory()
 {
     SetOpsEnabled(false);
-    OperationScope operation(*this);
+    RunningOperation::Scope operation(m_operation);
     LVR->clearRows();
     try {
         IdFTP1->SetTransferType(TIdFTPTransferType::ftASCII);
@@ -77,7 +72,7 @@ void TFTPForm::ListRemoteDirectory()
 void TFTPForm::ChangeRemoteDir(const std::string& directory)
 {
     SetOpsEnabled(false);
-    OperationScope operation(*this);
+    RunningOperation::Scope operation(m_operation);
     try {
         IdFTP1->ChangeDirectory(directory);
     } catch (const EIdException& error) {
@@ -100,7 +95,7 @@ void TFTPForm::reportRefusedChangeOfDirectory(const EIdException& error)
 bool TFTPForm::enteredRemoteLink(const std::string& name)
 {
     {
-        OperationScope operation(*this);
+        RunningOperation::Scope operation(m_operation);
         try {
             IdFTP1->ChangeDirectory(name);
         } catch (const EIdProtocolReplyError&) {
@@ -137,7 +132,7 @@ void TFTPForm::acLVRdblclickExecute()
     const int first = LVR->firstSelected();
     if (!sessionConnected() || first < 0)
         return;
-    if (sessionOperationRunning()) {
+    if (m_operation.running()) {
         dialogs().beep();
         return;
     }
@@ -149,12 +144,12 @@ void TFTPForm::acLVRdblclickExecute()
     }
     if (row.isLink() && enteredRemoteLink(row.name))
         return;
-    const std::optional<std::string> localPath = localPathFor(row.name);
+    const std::optional<std::string> localPath = m_transfers->localPathFor(row.name);
     if (!localPath) {
         SetOpsEnabled(true);
         return;
     }
-    if (DownloadFile(row.name, *localPath, 0))
+    if (m_transfers->DownloadFile(row.name, *localPath, 0))
         ListLocalDirectory();
 }
 
@@ -165,7 +160,7 @@ void TFTPForm::acRemoteMakeDirExecute()
     if (answer.isEmpty())
         return;
     SetOpsEnabled(false);
-    OperationScope operation(*this);
+    RunningOperation::Scope operation(m_operation);
     // A refused MKD reaches the default error report; the connection stays. The commands come
     // back on every path, but only while there is a session to use them on.
     struct EnableOnExit {
@@ -182,7 +177,7 @@ void TFTPForm::acRemoteDeleteExecute()
     const std::vector<PaneRow> rows = LVR->selectedRows();
     if (!sessionConnected() || rows.empty() || !confirmed(deleteQuestion(rows)))
         return;
-    OperationScope operation(*this);
+    RunningOperation::Scope operation(m_operation);
     for (const PaneRow& row : rows) {
         SetOpsEnabled(false);
         if (!deleteRemoteRow(row))
@@ -238,7 +233,7 @@ void TFTPForm::acRemoteRenameExecute()
         return;
     }
     SetOpsEnabled(false);
-    OperationScope operation(*this);
+    RunningOperation::Scope operation(m_operation);
     try {
         IdFTP1->RenameRemote(oldName, newName);
     } catch (const EIdException& error) {
@@ -264,7 +259,7 @@ void TFTPForm::LVREdited(int row, const QString& text)
         return;
     if (!extensionChangeAccepted(nameText(edited.name), text))
         return;
-    if (!sessionConnected() || edited.isDirectory() || sessionOperationRunning()) {
+    if (!sessionConnected() || edited.isDirectory() || m_operation.running()) {
         dialogs().beep();
         return;
     }
@@ -273,7 +268,7 @@ void TFTPForm::LVREdited(int row, const QString& text)
         showRenameRefusal(text);
         return;
     }
-    OperationScope operation(*this);
+    RunningOperation::Scope operation(m_operation);
     try {
         IdFTP1->RenameRemote(edited.name, newName);
     } catch (const EIdException& error) {

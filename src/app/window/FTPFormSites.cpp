@@ -1,5 +1,5 @@
-// The site box of the main window and the site commands: pick, create, edit, delete, and
-// export and import of site files.
+// The site box of the main window and the site commands: pick, create, edit, delete, export
+// and import of site files, and the site an upload run moves to.
 #include "app/window/FTPUnit.h"
 
 #include "app/panes/PaneView.h"
@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QSaveFile>
+#include <QSignalBlocker>
 
 #include <optional>
 
@@ -122,6 +123,23 @@ void TFTPForm::tbSiteChange(int index)
     UsePassive->setChecked(site.Passive);
     RemDir->setText(nameText(site.RDir));
     setLocalDirectory(site.LDir);
+    ListLocalDirectory();
+}
+
+void TFTPForm::selectUploadSite(int siteIndex)
+{
+    CurrentSite = siteIndex;
+    if (sessionConnected())
+        acConnectExecute();
+    const TSiteRecord& site = SiteList[static_cast<std::size_t>(siteIndex)];
+    {
+        const QSignalBlocker quiet(tbSite);
+        tbSite->setCurrentIndex(siteIndex);
+    }
+    RemDir->setText(nameText(site.RDir));
+    setLocalDirectory(site.LDir);
+    UsePassive->setChecked(site.Passive);
+    UsePassiveClick();
     ListLocalDirectory();
 }
 

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSplitter>
@@ -20,6 +21,9 @@ namespace {
 
 const QColor kTraceBlue(0, 0, 255);
 const QColor kTraceRed(255, 0, 0);
+const QColor kTraceGreen(0, 128, 0);
+// The point size of every trace line.
+constexpr int kTraceSize = 8;
 
 // Keeps the trace on its newest line while the user has it there; a user who scrolled up to
 // read stays where they are.
@@ -78,16 +82,34 @@ void TFTPForm::AddTraceLine(int size, bool bold, const QColor& colour, const QSt
         traceLineEcho(text);
 }
 
+QString TFTPForm::addStampedTraceLine(const QString& text, TraceStamp stamp)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString shown = stamp == TraceStamp::TimeFirst
+        ? now.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" - ") + text
+        : text + u' ' + now.toString(QStringLiteral("hh:mm:ss dd/MM/yy"));
+    TraceFollower follower(RTFLog);
+    appendTraceLine(RTFLog, kTraceSize, true, kTraceBlue, shown);
+    if (traceLineEcho)
+        traceLineEcho(text);
+    return shown;
+}
+
+void TFTPForm::traceRunLine(const QString& text)
+{
+    AddTraceLine(kTraceSize, true, kTraceGreen, text);
+}
+
 void TFTPForm::TraceData(const QColor& colour, const QString& prefix, const std::string& data)
 {
-    if (AutoUploadActive)
+    if (m_uploadRun->AutoUploadActive)
         return;
     TraceFollower follower(RTFLog);
     // One edit for the whole block: the pane lays out and signals once, not once per line.
     QTextCursor edit(RTFLog->document());
     edit.beginEditBlock();
     for (const std::string& line : splitTraceData(data))
-        appendTraceLine(RTFLog, 8, false, colour,
+        appendTraceLine(RTFLog, kTraceSize, false, colour,
                         prefix + nameText(line));
     edit.endEditBlock();
 }

@@ -163,6 +163,10 @@ void TFTPForm::createSession()
     IdFTP1->ProxySettings.Port = 0;
     IdFTP1->Passive = UsePassive->isChecked();
     connect(UsePassive, &QCheckBox::toggled, this, reportingErrors([this] { UsePassiveClick(); }));
+    TransferFrame::Window& frameWindow = *this;
+    m_transfers = std::make_unique<TransferFrame>(frameWindow, *IdFTP1, m_operation, ProgressBar1, acAbortTransfer);
+    UploadRun::Window& runWindow = *this;
+    m_uploadRun = std::make_unique<UploadRun>(runWindow, *m_transfers);
 
     // Blocking network calls keep the window answering through this pump, also while busy.
     IdAntiFreeze1 = std::make_unique<TIdAntiFreeze>();
@@ -178,12 +182,11 @@ void TFTPForm::UsePassiveClick()
 
 void TFTPForm::FormCreate(const QStringList& arguments)
 {
-    AutoUploadActive = false;
     HelpFile = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QFileInfo(HelpFile).fileName();
     acQuit->setToolTip(QStringLiteral("Disconnect (if necessary) and Close Tarn.\n"
                                       "WARNING - no confirmation requested."));
     TempFolderPath = tempFolderPath();
-    SortColumn[0] = SortColumn[1] = 2;
+    SortColumn[0] = SortColumn[1] = kModifiedColumn;
     SortAscending[0] = SortAscending[1] = 0;
     if (m_startMode == StartMode::Window)
         rescueDamagedSettings();
@@ -222,7 +225,7 @@ bool TFTPForm::checkProgramArguments(const QStringList& arguments)
         return false;
     }
     if (arguments.size() == 2) {
-        UploadListName = QFile::encodeName(arguments[1]).toStdString();
+        m_uploadRun->UploadListName = QFile::encodeName(arguments[1]).toStdString();
         if (!QFileInfo(arguments[1]).isFile()) {
             CommandLineError(QStringLiteral("File ") + arguments[1] + QStringLiteral(" does not exist"));
             return false;
@@ -232,7 +235,7 @@ bool TFTPForm::checkProgramArguments(const QStringList& arguments)
             CommandLineError(QStringLiteral("File ") + arguments[1] + QStringLiteral(" cannot be read"));
             return false;
         }
-        UploadList = uploadListLines(file.readAll().toStdString());
+        m_uploadRun->UploadList = uploadListLines(file.readAll().toStdString());
     }
     return true;
 }
@@ -374,8 +377,8 @@ void TFTPForm::FormActivate()
     if (SiteCount == 0) {
         dialogs().showMessage(QStringLiteral("No sites defined. You must now create a site"));
         acCreateSite->trigger();
-    } else if (UploadList) {
-        AutoUploadRun();
+    } else if (m_uploadRun->UploadList) {
+        m_uploadRun->AutoUploadRun();
     }
     m_inFormActivate = false;
 }
@@ -445,11 +448,11 @@ bool TFTPForm::sessionConnected()
 
 void TFTPForm::endSession(bool swallowErrors)
 {
-    m_sessionEndedByUser = true;
+    m_operation.endedByUser = true;
     if (swallowErrors) {
         try {
-            if (TransferActive)
-                abortRunningTransfer();
+            if (m_operation.TransferActive)
+                m_transfers->abortRunningTransfer();
             IdFTP1->CloseSession();
         } catch (...) {
             dropConnection();
@@ -459,9 +462,9 @@ void TFTPForm::endSession(bool swallowErrors)
     // Closing the window: the session is closed even when the abort failed, and the first
     // failure keeps the window open.
     std::exception_ptr abortFailure;
-    if (TransferActive) {
+    if (m_operation.TransferActive) {
         try {
-            abortRunningTransfer();
+            m_transfers->abortRunningTransfer();
         } catch (...) {
             abortFailure = std::current_exception();
         }

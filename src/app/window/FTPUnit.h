@@ -1,10 +1,16 @@
-// The main window TFTPForm: layout, menus and actions, settings, site box and command
-// availability. Its methods are spread over FTPForm*.cpp files by concern, all declared here.
+// The main window TFTPForm. It builds the window (FTPFormLayout.cpp), holds the session IdFTP1
+// with its trace and pump, connects every command to its handler (one FTPForm*.cpp per
+// concern), decides which commands are on (SetOpsEnabled, SetFileEnabled and the selection
+// table), and keeps the window settings. The running operation's state, the transfer frame and
+// the upload run are objects of their own that it owns and drives. Its widgets and actions are
+// private: tests and tools find them by their objectName, which is the system's name.
 #pragma once
 
+#include "app/window/RunningOperation.h"
+#include "app/window/TransferFrame.h"
+#include "app/window/UploadRun.h"
 #include "model/PaneRow.h"
 #include "model/SelectionClass.h"
-#include "model/TransferProgress.h"
 #include "net/IdComponent.h"
 
 #include <QColor>
@@ -12,9 +18,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <chrono>
-#include <cstdint>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,14 +33,11 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QMenuBar;
+class QPlainTextEdit;
 class QProgressBar;
-class QPushButton;
 class QSplitter;
 class QStatusBar;
-class QPlainTextEdit;
 class QToolBar;
-class QToolButton;
 class PaneView;
 class Registry;
 class TSiteForm;
@@ -49,7 +49,7 @@ class TIdLogEvent;
 class EIdException;
 struct TarnSettingsRecord;
 
-class TFTPForm : public QMainWindow {
+class TFTPForm : public QMainWindow, private TransferFrame::Window, private UploadRun::Window {
     Q_OBJECT
 
 public:
@@ -64,51 +64,114 @@ public:
     // it; when it returns, the window stops what it was doing instead.
     static std::function<void(int)>& exitProgramHook();
     // True once the program was asked to end: by CommandLineError, or by SIGTERM.
-    bool programEnded() const { return m_programEnded; }
-
-    // --- Unit-level state -------------------------------------------------------------
-    std::string TempFolderPath;                       // ends with '/'
-    std::string UploadListName;                       // the one command-line argument
-    std::optional<std::vector<std::string>> UploadList;
-    bool AutoUploadActive = false;
-    bool OpsEnabled = false;
-    // The sort state of both panes (SortColumn, SortAscending) lives with the pane sort.
-    bool TransferActive = false;
-    bool AbortRequested = false;
-    QString HelpFile = QStringLiteral("TarnHelp.qhc");   // a full path after FormCreate
-
-    // --- Session objects: the trace intercept outlives the session it is attached to ----
-    std::unique_ptr<TIdLogEvent> IdLogEvent1;
-    std::unique_ptr<TIdFTP> IdFTP1;
-    std::unique_ptr<TIdAntiFreeze> IdAntiFreeze1;
-
-    // --- Start-up, settings and shutdown ----------------------------------------------
-    void FormCreate(const QStringList& arguments);
-    void FormActivate();
-    bool FormCloseQuery();
-    void FormClose();
-    void CommandLineError(const QString& detail);
-    void acQuitExecute();
+    [[nodiscard]] bool programEnded() const { return m_programEnded; }
     // SIGTERM (a logout, `kill`): Quit, and the program ends whatever box is open.
     void quitOnTerminationSignal();
-    void acResetExecute();
-
-    // --- Unattended upload (FTPFormUpload.cpp) ------------------------------------------
-    // How a run of UploadList ended: every file uploaded (or nothing to do), a bad line, a
-    // site that could not be connected, or a failed upload.
-    enum class UploadRunResult { Completed, BadList, NotConnected, UploadFailed };
-    // The unattended run of UploadList, started by FormActivate; it discards the list.
-    UploadRunResult AutoUploadRun();
-    // Splits and checks one list line; a bad line is reported with UploadLineError.
-    bool ParseUploadLine(const std::string& line, std::string& fileName, int& siteIndex);
-    void UploadLineError(const std::string& line, const QString& reason);
+    // The first activation: the first-site question, or the run of the upload list.
+    void FormActivate();
     // Aborts a running transfer, then ends the session; with `swallowErrors` a failure only
     // drops the connection, otherwise it reaches the caller.
     void endSession(bool swallowErrors);
-    // Told every line AddTraceLine adds (the headless run prints them).
-    std::function<void(const QString& text)> traceLineEcho;
 
-    // --- Site box ---------------------------------------------------------------------
+    // The session, its trace intercept and the pump that keeps the window answering.
+    [[nodiscard]] TIdFTP& session() const { return *IdFTP1; }
+    [[nodiscard]] TIdLogEvent& traceLog() const { return *IdLogEvent1; }
+    [[nodiscard]] TIdAntiFreeze& pump() const { return *IdAntiFreeze1; }
+    [[nodiscard]] RunningOperation& operation() { return m_operation; }
+    [[nodiscard]] TransferFrame& transfers() { return *m_transfers; }
+    [[nodiscard]] UploadRun& uploadRun() { return *m_uploadRun; }
+
+    // The site editor, created hidden at start-up (or on first use) and shown modally.
+    TSiteForm* siteEditor();
+    // Shows the editor in mode 'N' or 'E'; answers whether a site was saved. Tests may
+    // replace it to answer the modal dialog.
+    std::function<bool(char editMode)> runSiteEditor;
+    // The upload a double click on a local file starts (a listing follows a success); tests
+    // may replace it. Answers success.
+    std::function<bool(const std::string& localPath)> uploadFromLocalPane;
+    // Told every trace line's text, without the time stamps the trace shows (the headless run
+    // prints them with a stamp of its own).
+    std::function<void(const QString& text)> traceLineEcho;
+    // Lines of the trace pane, oldest first.
+    [[nodiscard]] QStringList traceLines() const;
+
+    // Status bar panels 0 to 3 (panel 0 carries the progress bar and no text).
+    void setStatusPanel(int index, const QString& text) override;
+    [[nodiscard]] QString statusPanel(int index) const;
+    // The current local directory (LocDir) as bytes, and setting it: LocDir shows the text,
+    // and a directory whose name is not valid UTF-8 keeps its bytes while LocDir shows it.
+    [[nodiscard]] std::string localDirectory() const override;
+    void setLocalDirectory(const std::string& directory);
+
+    // The command availability: the session commands ("Ops") and the site commands ("File").
+    void SetOpsEnabled(bool on) override;
+    void SetFileEnabled(bool on);
+    [[nodiscard]] bool opsEnabled() const { return OpsEnabled; }
+    // Every action whose category is exactly `category`, and every action in list order.
+    [[nodiscard]] std::vector<QAction*> actionsOfCategory(const QString& category) const;
+    [[nodiscard]] const std::vector<QAction*>& actionList() const { return ActionList1; }
+    // The transfer commands of the selection, also when the selection left them off.
+    void acUploadExecute();
+    void acDownloadExecute();
+
+    std::string TempFolderPath;                          // ends with '/'
+    QString HelpFile = QStringLiteral("TarnHelp.qhc");   // a full path after FormCreate
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Start-up, settings and shutdown (FTPUnit.cpp).
+    void createSession();
+    void FormCreate(const QStringList& arguments);
+    bool checkProgramArguments(const QStringList& arguments);
+    void CommandLineError(const QString& detail);
+    void placeProgressBar();
+    void readSettings();
+    void writeSettings();
+    TarnSettingsRecord currentSettings() const;
+    void applyPaneSizes();
+    void fitRestoredGeometryToScreen();
+    void activateOnce();
+    bool FormCloseQuery();
+    void FormClose();
+    void acQuitExecute();
+    void acResetExecute();
+    bool sessionConnected() override;
+    void dropConnection();
+    void UsePassiveClick();
+
+    // Layout (FTPFormLayout.cpp).
+    void createToolBar();
+    void createDirectoryBar();
+    void createPanes();
+    void createStatusBar();
+    void createMenus();
+    void createPopupMenus();
+    void orderTabStops();
+    void bindButton(QAbstractButton* button, QAction* action, bool takeCaption);
+    // Column widths of both panes, kept as values at the root of the settings store; written
+    // with the settings record, through its open key, and only when they changed.
+    void readLayoutSettings();
+    void writeLayoutSettings(Registry& registry);
+
+    // Actions and command availability (FTPFormActions.cpp).
+    void createActions();
+    void connectActions();
+    void connectPaneKeys();
+    unsigned ClassifySelection(const PaneView* pane) const;
+    void LVLClick();
+    void LVRClick();
+    void PopupMenuLocalPopup();
+    void PopupMenuRemotePopup();
+    // The commands that follow a pane's selection, and the captions its menu gives them.
+    void followSelection(SelectionView view);
+    void showSelectionCaptions(bool remote);
+    std::vector<std::pair<unsigned, QAction*>> paneCommandActions() const;
+
+    // Site box and site commands (FTPFormSites.cpp).
     void FillSiteBox();
     void tbSiteChange(int index);
     void acCreateSiteExecute();
@@ -117,121 +180,116 @@ public:
     void acExportAllSitesExecute();
     void acExportSiteExecute();
     void acImportSiteExecute();
-    // The site editor, created hidden at start-up (or on first use) and shown modally.
-    TSiteForm* siteEditor();
-    // Shows the editor in mode 'N' or 'E'; answers whether a site was saved. Tests may
-    // replace it to answer the modal dialog.
-    std::function<bool(char editMode)> runSiteEditor;
+    // Shows the site editor and, when a site was saved, refills the site box and local pane.
+    void editSite(char editMode);
+    // The session leaves the previous site; the site box shows the new one without running its
+    // change handler, and the directories and passive flag follow the site.
+    void selectUploadSite(int siteIndex) override;
 
-    // --- Connection (FTPFormConnect.cpp) ------------------------------------------------
-    void acConnectExecute();
-    // Every change of UsePassive, by the user or by the program: the session's Passive flag.
-    void UsePassiveClick();
+    // Connection and failure reports (FTPFormConnect.cpp).
+    void connectSessionEvents();
+    void acConnectExecute() override;
+    void showConnectCommand(bool connected);
+    // The remote pane emptied and the commands of the disconnected state.
+    void showDisconnectedState();
+    void showSecurityState();
+    void connectSession();
+    void openSiteSession(const std::string& remoteDirectory);
+    void finishConnect();
+    void disconnectSession();
+    void finishDisconnect();
     // Logs, reports and disconnects after a failed network operation named by `placeCode`;
     // "CD" only shows its box. A failure log that cannot be written changes none of this; its
     // trouble is told in one more line.
-    void ReportFailure(const EIdException& error, const QString& placeCode);
-    void IdFTP1Status(TIdStatus status, const std::string& statusText);
-    void IdFTP1Disconnected();
+    void ReportFailure(const EIdException& error, const QString& placeCode) override;
+    void closeAfterFailure();
     // Where ReportFailure appends its lines: TempFolderPath + "FTP-log.txt".
     std::string failureLogPath() const;
+    // Appends the failure's line to the log; answers what kept it from being written.
+    std::optional<QString> writeFailureLog(const EIdException& error, const QString& placeCode);
+    void tellLogTrouble(const QString& trouble);
+    void IdFTP1Status(TIdStatus status, const std::string& statusText);
+    void IdFTP1Disconnected();
 
-    // --- Trace (FTPFormTrace.cpp) -------------------------------------------------------
+    // Trace (FTPFormTrace.cpp).
+    void connectTrace();
     void AddTraceLine(int size, bool bold, const QColor& colour, const QString& text);
+    // A blue status line of the trace with its time stamp: the time first ("12:00:01 - text"),
+    // or the time and date last ("text 12:00:01 07/12/26"). Answers the line as shown.
+    enum class TraceStamp { TimeFirst, TimeAndDateLast };
+    QString addStampedTraceLine(const QString& text, TraceStamp stamp);
+    void traceRunLine(const QString& text) override;
     void TraceData(const QColor& colour, const QString& prefix, const std::string& data);
     void IdLogEvent1Received(const std::string& data);
     void IdLogEvent1Sent(const std::string& data);
     void acTraceToggleExecute();
-    // Lines of the trace pane, oldest first (for tests and the window's own checks).
-    QStringList traceLines() const;
 
-    // --- Remote pane (FTPFormRemote.cpp) ------------------------------------------------
-    void ListRemoteDirectory();
+    // Remote pane (FTPFormRemote.cpp).
+    void connectRemotePane();
+    std::string remoteDirectory() const;
+    void ListRemoteDirectory() override;
     void ChangeRemoteDir(const std::string& directory);
+    void reportRefusedChangeOfDirectory(const EIdException& error);
+    bool enteredRemoteLink(const std::string& name);
     void acRemoteRefreshExecute();
     void acRemoteChgDirExecute();
     void acRemoteUpExecute();
     void acLVRdblclickExecute();
     void acRemoteMakeDirExecute();
     void acRemoteDeleteExecute();
+    bool deleteRemoteRow(const PaneRow& row);
     void acRemoteRenameExecute();
     void LVREdited(int row, const QString& text);
-    // The server's current directory as bytes (RemDir shows it as text).
-    std::string remoteDirectory() const;
+    bool renameWouldReplace(const std::string& oldName, const std::string& newName) const;
+    // A command that would open a modal box, run from the pump under a running session
+    // command, would hold that command until the box closes: it beeps and answers true.
+    bool refusedWhileSessionBusy();
 
-    // --- Transfers (FTPFormTransfers.cpp) -----------------------------------------------
-    // Uploads a local file (a bare name is taken from the local directory); answers success.
-    bool UploadFile(const std::string& name);
-    // Mode 1 overwrites an existing local file; any other mode asks whether to resume.
-    bool DownloadFile(const std::string& remoteName, const std::string& localPath, int mode);
-    void acUploadExecute();
-    void acDownloadExecute();
+    // Local pane (FTPFormLocal.cpp).
+    void connectLocalPane();
+    // Refills LVL from LocDir; "Local entries=" in status panel 2.
+    void ListLocalDirectory();
+    void acLocalRefreshExecute();
+    void acLocalChgDirExecute();
+    void LVLDblClick();
+    void acLocalUpExecute();
+    void acLocalBrowseExecute();
+    void acLocalMakeDirExecute();
+    void acLocalDeleteExecute();
+    void acLocalRenameExecute();
+    // End of in-place editing of row `row`'s Name with `text`.
+    void LVLEdited(int row, const QString& text);
+
+    // Transfers (FTPFormTransfers.cpp; the frame itself is TransferFrame).
+    void connectTransfers();
     void acDownloadSaveAsExecute();
-    void acAbortTransferExecute();
-    void IdFTP1WorkBegin(TWorkMode mode, std::int64_t maximum);
-    void IdFTP1Work(TWorkMode mode, std::int64_t count);
-    void IdFTP1WorkEnd(TWorkMode mode);
-    std::int64_t ExpectedSize = 0;
-    double TransferSpeed = 0;
 
-    // --- Command availability ---------------------------------------------------------
-    void SetOpsEnabled(bool on);
-    void SetFileEnabled(bool on);
-    unsigned ClassifySelection(const PaneView* pane) const;
-    void LVLClick();
-    void LVRClick();
-    void PopupMenuLocalPopup();
-    void PopupMenuRemotePopup();
-    // Every action whose category is exactly `category`.
-    std::vector<QAction*> actionsOfCategory(const QString& category) const;
-
-    // Status bar panels 0 to 3 (panel 0 carries the progress bar and no text).
-    void setStatusPanel(int index, const QString& text);
-    QString statusPanel(int index) const;
-
-    // --- Help and About (FTPFormHelp.cpp) -----------------------------------------------
+    // Help and About (FTPFormHelp.cpp).
+    void connectHelp();
     void acHelpContentsExecute();
     void acHelpIndexExecute();
     void acHelpTopicSearchExecute();
     void acHelpOnHelpExecute();
     void mHelpAboutClick();
-    // The application's help hook, and the About box once it has been asked for.
-    TUseHTMLHelp* UseHTMLHelp1 = nullptr;
-    TAboutForm* AboutForm = nullptr;
 
-    // --- Widgets ------------------------------------------------------------------------
+    // The session; the trace intercept outlives the session it is attached to.
+    std::unique_ptr<TIdLogEvent> IdLogEvent1;
+    std::unique_ptr<TIdFTP> IdFTP1;
+    std::unique_ptr<TIdAntiFreeze> IdAntiFreeze1;
+    RunningOperation m_operation;
+    std::unique_ptr<TransferFrame> m_transfers;
+    std::unique_ptr<UploadRun> m_uploadRun;
+    bool OpsEnabled = false;
+
+    // Widgets the window's code works with; every one (and every button and menu item) carries
+    // its name as objectName.
     QToolBar* ToolBar1 = nullptr;
-    QToolButton* tbCreateSite = nullptr;
-    QToolButton* tbDeleteSite = nullptr;
-    QToolButton* btEditSite = nullptr;
     QComboBox* tbSite = nullptr;
-    QToolButton* tbConnect = nullptr;
-    QToolButton* tbUpload = nullptr;
-    QToolButton* tbDownload = nullptr;
-    QToolButton* tbSaveAs = nullptr;
-    QToolButton* tbAbort = nullptr;
     QCheckBox* UsePassive = nullptr;
     QCheckBox* TraceCheckBox = nullptr;
-    QToolButton* tbReset = nullptr;
-    QPushButton* tbQuitClose = nullptr;
-
     QFrame* Panel1 = nullptr;
-    QLabel* LocDirLabel = nullptr;
     QLineEdit* LocDir = nullptr;
-    QToolBar* tbLocal = nullptr;
-    QToolButton* tblUp = nullptr;
-    QToolButton* tblNew = nullptr;
-    QToolButton* tblRefresh = nullptr;
-    QToolButton* tblDelete = nullptr;
-    QToolButton* tblBrowse = nullptr;
-    QLabel* RemDirLabel = nullptr;
     QLineEdit* RemDir = nullptr;
-    QToolBar* ToolBar2 = nullptr;
-    QToolButton* tbrUp = nullptr;
-    QToolButton* tbrMakeDir = nullptr;
-    QToolButton* tbrRefreshDir = nullptr;
-    QToolButton* tbrDelete = nullptr;
-
     QSplitter* Splitter1 = nullptr;      // panes above, trace below
     QSplitter* VertSplitter = nullptr;   // local pane left, remote pane right
     PaneView* LVL = nullptr;
@@ -242,50 +300,15 @@ public:
     // Whether the open session is encrypted; empty while disconnected.
     QLabel* SecurityPanel = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
-
-    QMenuBar* MainMenu1 = nullptr;
-    QMenu* mFile = nullptr;
-    QMenu* mEdit = nullptr;
-    QMenu* mAction = nullptr;
-    QMenu* mHelp = nullptr;
     QMenu* PopupMenuLocal = nullptr;
     QMenu* PopupMenuRemote = nullptr;
-
-    // Menu items: each is its own item bound to an action (see BoundMenuItem).
-    QAction* mExportSites = nullptr;
-    QAction* mExCurSite = nullptr;
-    QAction* mImportSites = nullptr;
-    QAction* Exit1 = nullptr;
-    QAction* mCreateSite = nullptr;
-    QAction* mEditSite = nullptr;
-    QAction* mDeleteSite = nullptr;
-    QAction* mConnect = nullptr;
-    QAction* Upload1 = nullptr;
-    QAction* mDownload = nullptr;
-    QAction* mDownloadSaveAs = nullptr;
-    QAction* mResetAll = nullptr;
-    QAction* mHelpContents = nullptr;
-    QAction* mHelpIndex = nullptr;
-    QAction* mTopicSearch = nullptr;
-    QAction* HelponHelp1 = nullptr;
     QAction* mHelpAbout = nullptr;
-    QAction* pulUpload = nullptr;
-    QAction* pulRefresh = nullptr;
-    QAction* pulChangeDir = nullptr;
-    QAction* pulUp = nullptr;
-    QAction* pulMakeDir = nullptr;
-    QAction* pulLocalRename = nullptr;
-    QAction* pulDelete = nullptr;
-    QAction* purDownload = nullptr;
-    QAction* purSaveAs = nullptr;
-    QAction* purRefreshDir = nullptr;
-    QAction* purChangeDir = nullptr;
-    QAction* purUp = nullptr;
-    QAction* purCreateDirectory = nullptr;
-    QAction* purRename = nullptr;
-    QAction* purDelete = nullptr;
+    // The application's help hook, and the About box once it has been asked for.
+    TUseHTMLHelp* UseHTMLHelp1 = nullptr;
+    TAboutForm* AboutForm = nullptr;
+    TSiteForm* m_siteEditor = nullptr;
 
-    // --- Actions (ActionList1) ----------------------------------------------------------
+    // The actions (ActionList1), in list order.
     QAction* acCreateSite = nullptr;
     QAction* acEditSite = nullptr;
     QAction* acDeleteSite = nullptr;
@@ -320,136 +343,6 @@ public:
     QAction* acHelpOnHelp = nullptr;
     std::vector<QAction*> ActionList1;
 
-    // --- Local pane ---------------------------------------------------------------------
-    // (declarations of the local pane's methods and slots, implemented in FTPFormLocal.cpp)
-    // Connects the local actions (acLocalRefresh, acLocalChgDir, acLocalUp, acLocalBrowse,
-    // acLocalMakeDir, acLocalDelete, acLocalRename) and LVL's double click and in-place edit
-    // to the handlers below. Call once, after the panes and actions exist; connecting twice
-    // does nothing more.
-    void connectLocalPane();
-    // Refills LVL from LocDir; "Local entries=" in status panel 2.
-    void ListLocalDirectory();
-    void acLocalRefreshExecute();
-    void acLocalChgDirExecute();
-    void LVLDblClick();
-    void acLocalUpExecute();
-    void acLocalBrowseExecute();
-    void acLocalMakeDirExecute();
-    void acLocalDeleteExecute();
-    void acLocalRenameExecute();
-    // End of in-place editing of row `row`'s Name with `text`.
-    void LVLEdited(int row, const QString& text);
-    // The current local directory (LocDir) as bytes, and setting it: LocDir shows the text,
-    // and a directory whose name is not valid UTF-8 keeps its bytes while LocDir shows it.
-    std::string localDirectory() const;
-    void setLocalDirectory(const std::string& directory);
-    // Uploads a local file on a double click; empty until uploading exists. Answers success.
-    std::function<bool(const std::string& localPath)> uploadFromLocalPane;
-
-    // --- End of local pane --------------------------------------------------------------
-
-protected:
-    void changeEvent(QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
-private:
-    void createActions();
-    void createMenus();
-    void createPopupMenus();
-    void createToolBar();
-    void createDirectoryBar();
-    void createPanes();
-    void createStatusBar();
-    void showPaneKeysInMenus();
-    void orderTabStops();
-    void connectPaneKeys();
-    // Column widths of both panes, kept as values at the root of the settings store; written
-    // with the settings record, through its open key, and only when they changed.
-    void readLayoutSettings();
-    void writeLayoutSettings(Registry& registry);
-    void createSession();
-    void connectActions();
-    // The Help menu, the About item and the help contexts of the window's parts.
-    void connectHelp();
-    void bindButton(QAbstractButton* button, QAction* action, bool takeCaption);
-    void placeProgressBar();
-    bool checkProgramArguments(const QStringList& arguments);
-    void readSettings();
-    void writeSettings();
-    TarnSettingsRecord currentSettings() const;
-    void applyPaneSizes();
-    void fitRestoredGeometryToScreen();
-    void activateOnce();
-    bool sessionConnected();
-    void dropConnection();
-    // Shows the site editor and, when a site was saved, refills the site box and local pane.
-    void editSite(char editMode);
-
-    // Connection.
-    void connectSessionEvents();
-    void showConnectCommand(bool connected);
-    // The remote pane emptied and the commands of the disconnected state.
-    void showDisconnectedState();
-    void showSecurityState();
-    void connectSession();
-    void openSiteSession(const std::string& remoteDirectory);
-    void finishConnect();
-    void disconnectSession();
-    void finishDisconnect();
-    void closeAfterFailure();
-    // Appends the failure's line to the log; answers what kept it from being written.
-    std::optional<QString> writeFailureLog(const EIdException& error, const QString& placeCode);
-    void tellLogTrouble(const QString& trouble);
-    // Trace.
-    void connectTrace();
-    // Remote pane.
-    void connectRemotePane();
-    void reportRefusedChangeOfDirectory(const EIdException& error);
-    bool enteredRemoteLink(const std::string& name);
-    bool deleteRemoteRow(const PaneRow& row);
-    bool renameWouldReplace(const std::string& oldName, const std::string& newName) const;
-    // A command of the session is running (possibly paused in the pump under this call).
-    bool sessionOperationRunning() const;
-    // A command that would open a modal box, run from the pump under a running session
-    // command, would hold that command until the box closes: it beeps and answers true.
-    bool refusedWhileSessionBusy();
-    // Unattended upload.
-    UploadRunResult uploadListLine(const std::string& line, int n);
-    void selectUploadSite(int siteIndex);
-    // The commands that follow a pane's selection, and the captions its menu gives them.
-    void followSelection(SelectionView view);
-    void showSelectionCaptions(bool remote);
-    std::vector<std::pair<unsigned, QAction*>> paneCommandActions() const;
-    // Transfers.
-    void connectTransfers();
-    // The local directory + the remote name, or none after an error box when the server's
-    // name cannot be a local file name.
-    std::optional<std::string> localPathFor(const std::string& remoteName);
-    bool mayDownloadAll(const std::vector<PaneRow>& rows);
-    void downloadAsChosen(const std::string& remoteName, const std::string& localPath, int mode);
-    void abortRunningTransfer();
-    void reportTransferFailure(const EIdException& error, const QString& placeCode);
-    void endFailedTransfer();
-    bool runTransferCommand(const QString& placeCode, const std::function<void()>& transfer);
-
-    // Marks a session command as running for as long as it is on the stack, also while it
-    // waits in the pump; the outermost one starts with no abort recorded.
-    class OperationScope {
-    public:
-        explicit OperationScope(TFTPForm& form) : m_form(form)
-        {
-            if (m_form.m_operationDepth++ == 0)
-                m_form.m_transferAborted = false;
-        }
-        ~OperationScope() { --m_form.m_operationDepth; }
-        OperationScope(const OperationScope&) = delete;
-        OperationScope& operator=(const OperationScope&) = delete;
-
-    private:
-        TFTPForm& m_form;
-    };
-
     bool m_programEnded = false;
     StartMode m_startMode = StartMode::Window;
     bool m_activatedOnce = false;
@@ -463,15 +356,4 @@ private:
     static constexpr int kDefaultTracePaneHeight = 174;
     int m_localPaneWidth = kDefaultLocalPaneWidth;
     int m_tracePaneHeight = kDefaultTracePaneHeight;
-    TSiteForm* m_siteEditor = nullptr;
-
-    int m_operationDepth = 0;
-    // The user disconnected, reset or quit: a command that fails under it is not reported.
-    bool m_sessionEndedByUser = false;
-    // An abort went out during the running command.
-    bool m_transferAborted = false;
-    std::chrono::steady_clock::time_point m_transferStart;
-    std::optional<std::chrono::steady_clock::time_point> m_lastDisplay;
-    std::int64_t m_progressTotal = 0;
-    ProgressScale m_progressScale;
 };

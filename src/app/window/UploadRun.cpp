@@ -1,39 +1,32 @@
 // The unattended run: an upload list checked as a whole, then carried out line by line, one
 // connection per run of lines for the same site, reported in green in the trace.
-#include "app/window/FTPUnit.h"
+#include "app/window/UploadRun.h"
 
+#include "app/window/TransferFrame.h"
 #include "model/PaneSort.h"
-#include "model/UploadList.h"
 #include "platform/Dialogs.h"
 #include "platform/NameText.h"
 #include "sites/SiteUnit.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QSignalBlocker>
 
 #include <filesystem>
 
 namespace {
 
-const QColor kTraceGreen(0, 128, 0);
-
 // Ends the run the same way on every path, an error passing through included: the list is
 // gone, so it never runs twice, and connecting lists and traces as usual again.
 class UploadRunEnd {
 public:
-    explicit UploadRunEnd(TFTPForm& form) : m_form(form) {}
+    explicit UploadRunEnd(UploadRun& run) : m_run(run) {}
     ~UploadRunEnd()
     {
-        m_form.UploadList.reset();
-        m_form.AutoUploadActive = false;
+        m_run.UploadList.reset();
+        m_run.AutoUploadActive = false;
     }
     UploadRunEnd(const UploadRunEnd&) = delete;
     UploadRunEnd& operator=(const UploadRunEnd&) = delete;
 
 private:
-    TFTPForm& m_form;
+    UploadRun& m_run;
 };
 
 bool isLocalFile(const std::string& path)
@@ -44,7 +37,11 @@ bool isLocalFile(const std::string& path)
 
 } // namespace
 
-bool TFTPForm::ParseUploadLine(const std::string& line, std::string& fileName, int& siteIndex)
+UploadRun::UploadRun(Window& window, TransferFrame& transfers) : m_window(window), m_transfers(transfers)
+{
+}
+
+bool UploadRun::ParseUploadLine(const std::string& line, std::string& fileName, int& siteIndex)
 {
     std::vector<std::string> siteNames;
     for (const TSiteRecord& site : SiteList)
@@ -58,7 +55,7 @@ bool TFTPForm::ParseUploadLine(const std::string& line, std::string& fileName, i
     return false;
 }
 
-void TFTPForm::UploadLineError(const std::string& line, const QString& reason)
+void UploadRun::UploadLineError(const std::string& line, const QString& reason)
 {
     dialogs().beep();
     dialogs().messageBox(QStringLiteral("Invalid input line: \"") + nameText(quotedListLine(line)) + QStringLiteral("\"\r")
@@ -67,7 +64,7 @@ void TFTPForm::UploadLineError(const std::string& line, const QString& reason)
                          MsgIcon::Error, {MsgButton::Abort});
 }
 
-TFTPForm::UploadRunResult TFTPForm::AutoUploadRun()
+UploadRunResult UploadRun::AutoUploadRun()
 {
     UploadRunEnd end(*this);
     if (SiteCount == 0 || !UploadList)
@@ -88,22 +85,22 @@ TFTPForm::UploadRunResult TFTPForm::AutoUploadRun()
     // Nothing to upload: no connection, no listing and no success line.
     if (lines.empty())
         return UploadRunResult::Completed;
-    SortColumn[0] = SortColumn[1] = 2;
+    SortColumn[0] = SortColumn[1] = kModifiedColumn;
     SortAscending[0] = SortAscending[1] = 0;
-    AddTraceLine(8, true, kTraceGreen, QStringLiteral("Auto-Upload starting."));
+    m_window.traceRunLine(QStringLiteral("Auto-Upload starting."));
     AutoUploadActive = true;
     for (std::size_t n = 1; n <= lines.size(); ++n) {
         const UploadRunResult result = uploadListLine(lines[n - 1], static_cast<int>(n));
         if (result != UploadRunResult::Completed)
             return result;
     }
-    ListRemoteDirectory();
-    AddTraceLine(8, true, kTraceGreen, QStringLiteral("FILE(S) UPLOADED SUCCESSFULLY"));
+    m_window.ListRemoteDirectory();
+    m_window.traceRunLine(QStringLiteral("FILE(S) UPLOADED SUCCESSFULLY"));
     return UploadRunResult::Completed;
 }
 
 // One line of the run, numbered `n` from 1; answers Completed when its file went up.
-TFTPForm::UploadRunResult TFTPForm::uploadListLine(const std::string& line, int n)
+UploadRunResult UploadRun::uploadListLine(const std::string& line, int n)
 {
     std::string fileName;
     int siteIndex = -1;
@@ -113,40 +110,21 @@ TFTPForm::UploadRunResult TFTPForm::uploadListLine(const std::string& line, int 
     if (!isSiteIndex(siteIndex))
         return UploadRunResult::BadList;
     if (siteIndex != CurrentSite)
-        selectUploadSite(siteIndex);
-    if (!sessionConnected())
-        acConnectExecute();
+        m_window.selectUploadSite(siteIndex);
+    if (!m_window.sessionConnected())
+        m_window.acConnectExecute();
     const QString siteName = nameText(SiteList[static_cast<std::size_t>(siteIndex)].Name);
-    if (!sessionConnected()) {
-        AddTraceLine(8, true, kTraceGreen, QStringLiteral("Abandoned upload to site=") + siteName);
+    if (!m_window.sessionConnected()) {
+        m_window.traceRunLine(QStringLiteral("Abandoned upload to site=") + siteName);
         return UploadRunResult::NotConnected;
     }
-    AddTraceLine(8, true, kTraceGreen, QStringLiteral("Upload %1.  Site=").arg(n) + siteName
-                                           + QStringLiteral("  File=") + nameText(fileName));
-    if (!UploadFile(fileName)) {
+    m_window.traceRunLine(QStringLiteral("Upload %1.  Site=").arg(n) + siteName
+                          + QStringLiteral("  File=") + nameText(fileName));
+    if (!m_transfers.UploadFile(fileName)) {
         dialogs().beep();
         dialogs().messageBox(QStringLiteral("Upload of ") + nameText(quotedListLine(line)) + QStringLiteral(" failed"),
                              MsgIcon::Error, {MsgButton::Abort});
         return UploadRunResult::UploadFailed;
     }
     return UploadRunResult::Completed;
-}
-
-// The session leaves the previous site; the site box shows the new one without running its
-// change handler, and the directories and passive flag follow the site.
-void TFTPForm::selectUploadSite(int siteIndex)
-{
-    CurrentSite = siteIndex;
-    if (sessionConnected())
-        acConnectExecute();
-    const TSiteRecord& site = SiteList[static_cast<std::size_t>(siteIndex)];
-    {
-        const QSignalBlocker quiet(tbSite);
-        tbSite->setCurrentIndex(siteIndex);
-    }
-    RemDir->setText(nameText(site.RDir));
-    setLocalDirectory(site.LDir);
-    UsePassive->setChecked(site.Passive);
-    UsePassiveClick();
-    ListLocalDirectory();
 }
