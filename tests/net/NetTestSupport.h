@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "net/IdComponent.h"
+#include "support/LoopbackPorts.h"
 
 // A raw socket closed on destruction.
 class RawSocket {
