@@ -45,7 +45,9 @@ class TIdAntiFreeze;
 class TIdFTP;
 class TIdLogEvent;
 class EIdException;
+struct SitePassword;
 struct TarnSettingsRecord;
+struct TSiteRecord;
 
 class TFTPForm : public QMainWindow {
     Q_OBJECT
@@ -384,6 +386,8 @@ private:
     // The remote pane emptied and the commands of the disconnected state.
     void showDisconnectedState();
     void connectSession();
+    // The site's password, the window responsive while the keyring is asked.
+    SitePassword sitePasswordForConnect(const TSiteRecord& site);
     void openSiteSession(const std::string& remoteDirectory);
     void finishConnect();
     void disconnectSession();

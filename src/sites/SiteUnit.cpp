@@ -4,6 +4,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
+#include "sites/SitePasswords.h"
 
 #include <algorithm>
 #include <iterator>
@@ -38,12 +39,12 @@ std::string readStringOrEmpty(const Registry& registry, const std::string& name)
     }
 }
 
-bool readPassive(const Registry& registry)
+bool readFlag(const Registry& registry, const std::string& name)
 {
-    if (!registry.valueExists("PASV"))
+    if (!registry.valueExists(name))
         return false;
     try {
-        return registry.readInteger("PASV") != 0;
+        return registry.readInteger(name) != 0;
     } catch (const ERegistryException&) {
         return false;
     }
@@ -71,7 +72,9 @@ std::optional<TSiteRecord> readSite(const std::string& name)
     site.Pass = readStringOrEmpty(registry, "PW");
     site.RDir = readStringOrEmpty(registry, "RDir");
     site.LDir = readStringOrEmpty(registry, "LDir");
-    site.Passive = readPassive(registry);
+    site.Passive = readFlag(registry, "PASV");
+    site.PassEntry = readStringOrEmpty(registry, "PWKeyring");
+    site.KeepPass = readFlag(registry, "KeepPW");
     registry.closeKey();
     return site;
 }
@@ -90,6 +93,8 @@ void writeSite(const TSiteRecord& site)
     registry.writeString("RDir", site.RDir);
     registry.writeString("LDir", site.LDir);
     registry.writeInteger("PASV", site.Passive ? 1 : 0);
+    registry.writeString("PWKeyring", site.PassEntry);
+    registry.writeInteger("KeepPW", site.KeepPass ? 1 : 0);
     registry.closeKey();
 }
 
@@ -124,6 +129,10 @@ void SaveSiteList()
 {
     if (SiteCount == 0)
         return;
+    std::vector<std::string> entriesBefore;
+    for (const TSiteRecord& site : SiteList)
+        entriesBefore.push_back(site.PassEntry);
+    lastPasswordFallback() = placeSitePasswords(SiteList);
     for (const TSiteRecord& site : SiteList)
         writeSite(site);
     const bool currentValid = CurrentSite >= 0 && CurrentSite < SiteCount;
@@ -136,6 +145,9 @@ void SaveSiteList()
             break;
         }
     }
+    // A keyring that failed a write would only make each removal wait for nothing.
+    if (lastPasswordFallback().isEmpty())
+        removeUnusedEntries(entriesBefore, SiteList);
 }
 
 void DeleteSiteKey(const std::string& name)
@@ -148,7 +160,12 @@ void DeleteCurrentSite()
 {
     if (CurrentSite < 0 || CurrentSite >= SiteCount)
         return;
-    DeleteSiteKey(SiteList[CurrentSite].Name);
+    const TSiteRecord site = SiteList[CurrentSite];
+    const QString failure = removeSitePassword(site);
+    if (!failure.isEmpty())
+        dialogs().showMessage(QStringLiteral("The password of site %1 could not be removed from the desktop keyring (%2).")
+                                  .arg(QString::fromUtf8(site.Name.c_str()), failure));
+    DeleteSiteKey(site.Name);
     SiteList.erase(SiteList.begin() + CurrentSite);
     SiteCount = static_cast<std::int32_t>(SiteList.size());
     if (CurrentSite > 0)
