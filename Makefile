@@ -1,9 +1,10 @@
 # Everyday commands: make test, make run, make demo, make bench-transfer, make bench-listing,
-# make bench-trace, make bench-window, make bench-close.
+# make bench-trace, make bench-window, make bench-close, make bench-settings, make bench-tls.
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: deps configure build test run demo bench-transfer bench-listing bench-trace bench-window bench-close clean \
+.PHONY: deps configure build test run demo bench-transfer bench-listing bench-trace bench-window bench-close bench-settings \
+	bench-tls clean \
 	install package
 
 deps:
@@ -50,6 +51,12 @@ bench-window: build
 
 bench-close: build
 	@$(BUILD)/bench/bench_close
+
+bench-settings: build
+	@$(BUILD)/bench/bench_settings_rescue
+
+bench-tls: build
+	@$(BUILD)/bench/bench_tls
 
 clean:
 	@rm -rf $(BUILD)

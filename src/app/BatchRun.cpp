@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QRegularExpression>
 
 #include <cstdio>
 
@@ -56,6 +57,15 @@ void keepToolkitNotesOut(QtMsgType type, const QMessageLogContext&, const QStrin
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
+// Every printed line starts with its date and time: the window's own stamps in a trace line
+// ("12:00:01 - Connecting to ftp.example.org." and "Connecting 12:00:01 07/12/26") give way.
+QString withoutTraceTime(const QString& line)
+{
+    static const QRegularExpression kStatusTime(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d - "));
+    static const QRegularExpression kTraceStamp(QStringLiteral(" \\d\\d:\\d\\d:\\d\\d \\d\\d/\\d\\d/\\d\\d$"));
+    return QString(line).remove(kStatusTime).remove(kTraceStamp);
+}
+
 } // namespace
 
 void prepareHeadlessPlatform()
@@ -83,7 +93,7 @@ int runBatch(const QString& listPath, std::ostream& progress, std::ostream& mess
     window.traceLineEcho = [&progress](const QString& line) {
         progress << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss "))
                         .toStdString()
-                 << line.toLocal8Bit().toStdString() << std::endl;
+                 << withoutTraceTime(line).toLocal8Bit().toStdString() << std::endl;
     };
     int status = kBatchUploadFailed;
     runReportingErrors([&] { status = exitStatusOf(window.AutoUploadRun()); });

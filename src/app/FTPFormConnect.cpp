@@ -4,6 +4,7 @@
 
 #include "app/ErrorReport.h"
 #include "app/ActionImages.h"
+#include "app/CertificateTrust.h"
 #include "app/FailureLog.h"
 #include "app/NameText.h"
 #include "app/PaneView.h"
@@ -17,6 +18,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 
 namespace {
@@ -81,11 +83,30 @@ void TFTPForm::showDisconnectedState()
     SetFileEnabled(true);
     showConnectCommand(false);
     setStatusPanel(3, QString());
+    SecurityPanel->clear();
+}
+
+void TFTPForm::showSecurityState()
+{
+    if (!sessionConnected()) {
+        SecurityPanel->clear();
+        return;
+    }
+    if (!IdFTP1->TLSActive()) {
+        SecurityPanel->setText(QStringLiteral("Not encrypted"));
+        SecurityPanel->setToolTip(QStringLiteral("Plain FTP: passwords and files cross the network in clear"));
+        return;
+    }
+    SecurityPanel->setText(QStringLiteral("Encrypted (%1)").arg(QString::fromStdString(IdFTP1->TLSVersion())));
+    SecurityPanel->setToolTip(IdFTP1->CertificateTrustedByUser()
+                                  ? QStringLiteral("FTP over TLS; you chose to trust the certificate")
+                                  : QStringLiteral("FTP over TLS; the certificate is verified"));
 }
 
 void TFTPForm::acConnectExecute()
 {
-    if (SiteCount == 0)
+    // A program that is ending opens no connection (a run of uploads goes on after a box).
+    if (SiteCount == 0 || m_programEnded)
         return;
     // A command still unwinding from a closed session must finish before a new one opens.
     if (m_operationDepth > 0 && !sessionConnected()) {
@@ -140,7 +161,8 @@ void TFTPForm::connectSession()
     IdFTP1->SetUsername(site.User);
     IdFTP1->SetPassword(password.password);
     IdFTP1->Host = address.host;
-    IdFTP1->Port = address.port != 0 ? address.port : TIdFTP::kDefaultPort;
+    IdFTP1->Port = address.port != 0 ? address.port : defaultSitePort(site);
+    IdFTP1->TLSSettings = siteTLSSettings(site);
     m_sessionEndedByUser = false;
     AddTraceLine(8, true, kTraceBlue, QStringLiteral("Connecting ") + traceTimeStamp());
     try {
@@ -168,6 +190,11 @@ void TFTPForm::openSiteSession(const std::string& remoteDirectory)
         placeCode = QStringLiteral("CD");
         if (!remoteDirectory.empty())
             IdFTP1->ChangeDirectory(remoteDirectory);
+    } catch (const EIdOSSLError& error) {
+        // TLS failures (handshake, certificate, no TLS offered) have their own place code and
+        // show their reason rather than the advice about the Internet connection.
+        ReportFailure(error, QStringLiteral("CT"));
+        AddTraceLine(8, true, kTraceBlue, QStringLiteral("Connection failed"));
     } catch (const EIdException& error) {
         ReportFailure(error, placeCode);
         if (!sessionConnected())
@@ -179,6 +206,7 @@ void TFTPForm::finishConnect()
 {
     if (sessionConnected() && !AutoUploadActive)
         ListRemoteDirectory();
+    showSecurityState();
     if (sessionConnected()) {
         SetOpsEnabled(true);
         showConnectCommand(true);
@@ -207,17 +235,43 @@ void TFTPForm::ReportFailure(const EIdException& error, const QString& placeCode
         return;
     }
     const std::string message = error.Message();
-    appendFailureLog(failureLogPath(),
-                     failureLogLine(localTimeNow(), placeCode.toStdString(),
-                                    failureDetails(error.ClassName(), programFileName(), message)));
+    const std::optional<QString> logTrouble = writeFailureLog(error, placeCode);
     const QString text = placeCode == QLatin1String("CF")
         ? QStringLiteral("Connection failed.  Check you are connected to the Internet\r"
                          "(Details logged in FTP-log.txt in Windows Temporary Folder)")
         : QString::fromLocal8Bit(message) + QStringLiteral("\rDisconnecting.   (Code=") + placeCode
               + u')';
-    dialogs().showMessage(text);
+    // The user refused the certificate in its box (or the headless run said why): no second box.
+    if (dynamic_cast<const EIdFTPCertificateRefused*>(&error) == nullptr)
+        dialogs().showMessage(text);
     showDisconnectedState();
     closeAfterFailure();
+    if (logTrouble)
+        tellLogTrouble(*logTrouble);
+}
+
+// A log that cannot be written (a link, a FIFO, another user's file, a full disk) must not
+// take the place of the failure's own report: its trouble is answered, not raised.
+std::optional<QString> TFTPForm::writeFailureLog(const EIdException& error, const QString& placeCode)
+{
+    try {
+        appendFailureLog(failureLogPath(),
+                         failureLogLine(localTimeNow(), placeCode.toStdString(),
+                                        failureDetails(error.ClassName(), programFileName(), error.Message())));
+    } catch (const EFailureLogError& trouble) {
+        return QString::fromLocal8Bit(trouble.what());
+    }
+    return std::nullopt;
+}
+
+// One line: in the trace, or on standard error when no window is shown (the trace goes to
+// standard output there, the messages to standard error).
+void TFTPForm::tellLogTrouble(const QString& trouble)
+{
+    if (m_startMode == StartMode::Headless)
+        dialogs().messageBox(trouble, MsgIcon::Warning, {MsgButton::Ok});
+    else
+        AddTraceLine(8, true, kTraceBlue, trouble);
 }
 
 void TFTPForm::closeAfterFailure()

@@ -64,6 +64,9 @@ void TFTPForm::acHelpOnHelpExecute()
 
 void TFTPForm::mHelpAboutClick()
 {
+    // The box is modal; the help viewer, which is not, stays available during a transfer.
+    if (refusedWhileSessionBusy())
+        return;
     if (!AboutForm)
         AboutForm = new TAboutForm(this);
     AboutForm->exec();

@@ -373,6 +373,9 @@ void TFTPForm::createStatusBar()
         StatusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         StatusBar1->addWidget(StatusPanels[i]);
     }
+    SecurityPanel = new QLabel(StatusBar1);
+    SecurityPanel->setObjectName(QStringLiteral("SecurityPanel"));
+    StatusBar1->addPermanentWidget(SecurityPanel);
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 100);

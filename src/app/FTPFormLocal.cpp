@@ -128,6 +128,8 @@ void TFTPForm::acLocalUpExecute()
 
 void TFTPForm::acLocalBrowseExecute()
 {
+    if (refusedWhileSessionBusy())
+        return;
     QString chosen;
     if (!SelectFolder(QStringLiteral("Select New Local Folder"), LocDir->text(), chosen))
         return;
@@ -137,6 +139,8 @@ void TFTPForm::acLocalBrowseExecute()
 
 void TFTPForm::acLocalMakeDirExecute()
 {
+    if (refusedWhileSessionBusy())
+        return;
     const QString answer = dialogs().inputBox(QStringLiteral("Specify name of new local directory"),
                                               QStringLiteral("Name"), QString());
     if (answer.isEmpty())
@@ -150,6 +154,8 @@ void TFTPForm::acLocalMakeDirExecute()
 
 void TFTPForm::acLocalDeleteExecute()
 {
+    if (refusedWhileSessionBusy())
+        return;
     const std::vector<PaneRow> rows = LVL->selectedRows();
     const std::string directory = withDelimiter(localDirectory());
     if (rows.empty() || !confirmed(deleteQuestion(rows)))
@@ -161,6 +167,8 @@ void TFTPForm::acLocalDeleteExecute()
 
 void TFTPForm::acLocalRenameExecute()
 {
+    if (refusedWhileSessionBusy())
+        return;
     const std::vector<int> selected = LVL->selectedRowIndexes();
     if (selected.size() != 1 || LVL->row(selected.front()).isDirectory())
         return;
@@ -183,6 +191,8 @@ void TFTPForm::LVLEdited(int row, const QString& text)
         return;
     const PaneRow edited = LVL->row(row);
     if (text == nameText(edited.name))
+        return;
+    if (refusedWhileSessionBusy())
         return;
     if (edited.isDirectory()) {
         dialogs().beep();

@@ -48,6 +48,14 @@ bool TFTPForm::sessionOperationRunning() const
     return m_operationDepth > 0 || TransferActive;
 }
 
+bool TFTPForm::refusedWhileSessionBusy()
+{
+    if (!sessionOperationRunning())
+        return false;
+    dialogs().beep();
+    return true;
+}
+
 void TFTPForm::ListRemoteDirectory()
 {
     SetOpsEnabled(false);

@@ -269,8 +269,10 @@ void TFTPForm::IdFTP1Work(TWorkMode mode, std::int64_t count)
 void TFTPForm::IdFTP1WorkEnd(TWorkMode)
 {
     acAbortTransfer->setEnabled(false);
-    setStatusPanel(1, m_transferAborted ? QStringLiteral("Transfer aborted.")
-                                        : QStringLiteral("Transfer complete."));
+    // The data stopped moving; whether the transfer completed is told by the session's status
+    // once the server confirmed it, or by the failure report.
+    if (m_transferAborted)
+        setStatusPanel(1, QStringLiteral("Transfer aborted."));
     ExpectedSize = 0;
     TransferActive = false;
     ProgressBar1->setValue(0);

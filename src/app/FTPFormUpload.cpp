@@ -61,7 +61,7 @@ bool TFTPForm::ParseUploadLine(const std::string& line, std::string& fileName, i
 void TFTPForm::UploadLineError(const std::string& line, const QString& reason)
 {
     dialogs().beep();
-    dialogs().messageBox(QStringLiteral("Invalid input line: \"") + nameText(line) + QStringLiteral("\"\r")
+    dialogs().messageBox(QStringLiteral("Invalid input line: \"") + nameText(quotedListLine(line)) + QStringLiteral("\"\r")
                              + reason + QStringLiteral("\rCannot upload. Check contents of upload list in ")
                              + nameText(UploadListName),
                          MsgIcon::Error, {MsgButton::Abort});
@@ -73,6 +73,12 @@ TFTPForm::UploadRunResult TFTPForm::AutoUploadRun()
     if (SiteCount == 0 || !UploadList)
         return UploadRunResult::Completed;
     const std::vector<std::string> lines = *UploadList;
+    // A NUL byte means the file is no text: nothing of it is trusted, not even its first lines.
+    if (const long nul = firstLineWithNul(lines); nul >= 0) {
+        UploadLineError(lines[static_cast<std::size_t>(nul)],
+                        QStringLiteral("Line %1 holds a NUL byte: the list is not a text file").arg(nul + 1));
+        return UploadRunResult::BadList;
+    }
     std::string fileName;
     int siteIndex = -1;
     for (const std::string& line : lines) {
@@ -119,7 +125,7 @@ TFTPForm::UploadRunResult TFTPForm::uploadListLine(const std::string& line, int 
                                            + QStringLiteral("  File=") + nameText(fileName));
     if (!UploadFile(fileName)) {
         dialogs().beep();
-        dialogs().messageBox(QStringLiteral("Upload of ") + nameText(line) + QStringLiteral(" failed"),
+        dialogs().messageBox(QStringLiteral("Upload of ") + nameText(quotedListLine(line)) + QStringLiteral(" failed"),
                              MsgIcon::Error, {MsgButton::Abort});
         return UploadRunResult::UploadFailed;
     }

@@ -373,6 +373,16 @@ void TFTPForm::acQuitExecute()
     close();
 }
 
+void TFTPForm::quitOnTerminationSignal()
+{
+    m_programEnded = true;
+    // A modal box runs an event loop of its own above the main one. Every loop is told to end
+    // first, so the box closes as if dismissed and a box opened after this (an error of the
+    // Quit itself, say) returns at once: the program ends as soon as the calls return.
+    QCoreApplication::exit(0);
+    runReportingErrors([this] { acQuitExecute(); });
+}
+
 void TFTPForm::acResetExecute()
 {
     showDisconnectedState();

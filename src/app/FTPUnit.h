@@ -63,7 +63,7 @@ public:
     // Ends the program at once with the given exit code (std::exit by default). Tests replace
     // it; when it returns, the window stops what it was doing instead.
     static std::function<void(int)>& exitProgramHook();
-    // True once CommandLineError has asked the program to end.
+    // True once the program was asked to end: by CommandLineError, or by SIGTERM.
     bool programEnded() const { return m_programEnded; }
 
     // --- Unit-level state -------------------------------------------------------------
@@ -89,6 +89,8 @@ public:
     void FormClose();
     void CommandLineError(const QString& detail);
     void acQuitExecute();
+    // SIGTERM (a logout, `kill`): Quit, and the program ends whatever box is open.
+    void quitOnTerminationSignal();
     void acResetExecute();
 
     // --- Unattended upload (FTPFormUpload.cpp) ------------------------------------------
@@ -126,7 +128,8 @@ public:
     // Every change of UsePassive, by the user or by the program: the session's Passive flag.
     void UsePassiveClick();
     // Logs, reports and disconnects after a failed network operation named by `placeCode`;
-    // "CD" only shows its box. A failure log that cannot be written raises (not EIdException).
+    // "CD" only shows its box. A failure log that cannot be written changes none of this; its
+    // trouble is told in one more line.
     void ReportFailure(const EIdException& error, const QString& placeCode);
     void IdFTP1Status(TIdStatus status, const std::string& statusText);
     void IdFTP1Disconnected();
@@ -236,6 +239,8 @@ public:
     QPlainTextEdit* RTFLog = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* StatusPanels[4] = {};
+    // Whether the open session is encrypted; empty while disconnected.
+    QLabel* SecurityPanel = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
 
     QMenuBar* MainMenu1 = nullptr;
@@ -385,6 +390,7 @@ private:
     void showConnectCommand(bool connected);
     // The remote pane emptied and the commands of the disconnected state.
     void showDisconnectedState();
+    void showSecurityState();
     void connectSession();
     // The site's password, the window responsive while the keyring is asked.
     SitePassword sitePasswordForConnect(const TSiteRecord& site);
@@ -393,6 +399,9 @@ private:
     void disconnectSession();
     void finishDisconnect();
     void closeAfterFailure();
+    // Appends the failure's line to the log; answers what kept it from being written.
+    std::optional<QString> writeFailureLog(const EIdException& error, const QString& placeCode);
+    void tellLogTrouble(const QString& trouble);
     // Trace.
     void connectTrace();
     // Remote pane.
@@ -400,6 +409,9 @@ private:
     bool deleteRemoteRow(const PaneRow& row);
     // A command of the session is running (possibly paused in the pump under this call).
     bool sessionOperationRunning() const;
+    // A command that would open a modal box, run from the pump under a running session
+    // command, would hold that command until the box closes: it beeps and answers true.
+    bool refusedWhileSessionBusy();
     // Unattended upload.
     UploadRunResult uploadListLine(const std::string& line, int n);
     void selectUploadSite(int siteIndex);

@@ -36,6 +36,15 @@ private:
     int m_fd;
 };
 
+std::string openFailure(int error)
+{
+    switch (error) {
+    case ELOOP: return "it is a link";
+    case ENXIO: return "it is not a regular file";
+    default: return std::strerror(error);
+    }
+}
+
 void writeAll(int fd, const std::string& path, const std::string& bytes)
 {
     std::size_t written = 0;
@@ -75,10 +84,12 @@ std::string failureLogLine(const std::tm& localTime, const std::string& placeCod
 
 void appendFailureLog(const std::string& path, const std::string& line)
 {
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
-                             0600));
+    // O_NONBLOCK: a FIFO planted under the log's name must not hold the program in open()
+    // waiting for a reader; it is refused below (or here, ENXIO, when nobody reads it).
+    FileDescriptor fd(::open(path.c_str(),
+                             O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
     if (fd.get() < 0)
-        refuse(path, std::strerror(errno));
+        refuse(path, openFailure(errno));
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0)
         refuse(path, std::strerror(errno));

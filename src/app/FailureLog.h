@@ -25,6 +25,7 @@ std::string failureLogLine(const std::tm& localTime, const std::string& placeCod
                            const std::string& details);
 
 // Appends `line` to the log at `path`, creating it with mode 0600. A link, anything but a
-// regular file, or a file owned by another user is refused, so that nobody sharing the
-// temporary folder can point the log at one of our files or read it.
+// regular file (a FIFO without waiting for a reader), or a file owned by another user is
+// refused, so that nobody sharing the temporary folder can point the log at one of our files,
+// read it, or hold the program.
 void appendFailureLog(const std::string& path, const std::string& line);

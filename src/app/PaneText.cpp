@@ -1,10 +1,11 @@
 // Size and date texts of the file panes.
 #include "app/PaneText.h"
 
+#include "ftp/IdGlobal.h"
+
 #include <QLocale>
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 
 namespace {
@@ -18,33 +19,13 @@ std::int64_t roundedKilobytes(std::int64_t bytes)
     return bytes / 1024 + (bytes % 1024 >= 512 ? 1 : 0);
 }
 
-// Digits grouped by three from the right; `width` counts characters, a separator as one.
-std::string groupedDigits(std::int64_t value, const std::string& separator, int& width)
-{
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    const int count = static_cast<int>(end - digits);
-    std::string grouped;
-    grouped.reserve(static_cast<std::size_t>(count) + 8 * separator.size());
-    width = 0;
-    for (int i = 0; i < count; ++i) {
-        if (i > 0 && (count - i) % 3 == 0) {
-            grouped += separator;
-            ++width;
-        }
-        grouped += digits[i];
-        ++width;
-    }
-    return grouped;
-}
-
 } // namespace
 
 std::string sizeText(std::int64_t bytes, const std::string& groupSeparator)
 {
     const std::int64_t counted = bytes < kSmallestShownSize ? kSmallestShownSize : bytes;
     int width = 0;
-    const std::string number = groupedDigits(roundedKilobytes(counted), groupSeparator, width);
+    const std::string number = GroupedDigits(roundedKilobytes(counted), groupSeparator, &width);
     std::string text(static_cast<std::size_t>(std::max(0, kSizeField - width)), ' ');
     text += number;
     text += 'k';

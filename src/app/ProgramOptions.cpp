@@ -1,13 +1,38 @@
 // Command-line options and the texts --help and --version print.
 #include "app/ProgramOptions.h"
 
+#include <algorithm>
+
+namespace {
+
+bool isHelpOption(const std::string& argument)
+{
+    return argument == "--help" || argument == "-h";
+}
+
+// An argument that looks like an option and is not one used on its own is a mistake, never an
+// upload list (a list named "-x" is given as "./-x").
+std::string misusedOptionError(const std::vector<std::string>& arguments)
+{
+    for (const std::string& argument : arguments) {
+        if (argument.size() < 2 || argument.front() != '-')
+            continue;
+        if (isHelpOption(argument) || argument == "--version")
+            return argument + " takes no other argument.";
+        return "Unknown option " + argument + ".";
+    }
+    return {};
+}
+
+} // namespace
+
 ProgramOptions parseProgramOptions(const std::vector<std::string>& arguments)
 {
     ProgramOptions options;
     if (arguments.empty())
         return options;
     const std::string& first = arguments.front();
-    if (arguments.size() == 1 && (first == "--help" || first == "-h")) {
+    if (arguments.size() == 1 && isHelpOption(first)) {
         options.mode = ProgramOptions::Mode::Help;
     } else if (arguments.size() == 1 && first == "--version") {
         options.mode = ProgramOptions::Mode::Version;
@@ -19,8 +44,37 @@ ProgramOptions parseProgramOptions(const std::vector<std::string>& arguments)
             options.mode = ProgramOptions::Mode::UsageError;
             options.error = "--batch takes exactly one argument, the upload list.";
         }
+    } else if (std::string error = misusedOptionError(arguments); !error.empty()) {
+        options.mode = ProgramOptions::Mode::UsageError;
+        options.error = std::move(error);
     }
     return options;
+}
+
+std::string missingDisplayText(const std::string& platform, const std::string& x11Display,
+                               const std::string& waylandDisplay)
+{
+    // QT_QPA_PLATFORM lists platforms to try in turn ("wayland;xcb"), each perhaps with options
+    // after a colon; unset, the toolkit picks the desktop's.
+    std::vector<std::string> names;
+    for (std::size_t start = 0; start <= platform.size();) {
+        const std::size_t end = std::min(platform.find(';', start), platform.size());
+        const std::string entry = platform.substr(start, end - start);
+        if (!entry.empty())
+            names.push_back(entry.substr(0, entry.find(':')));
+        start = end + 1;
+    }
+    if (names.empty())
+        names = {"xcb", "wayland"};
+    for (const std::string& name : names) {
+        const bool usable = name == "xcb" ? !x11Display.empty()
+                          : name.rfind("wayland", 0) == 0 ? !waylandDisplay.empty()
+                                                          : true;   // offscreen, vnc, eglfs...
+        if (usable)
+            return {};
+    }
+    return "tarn: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are not set); "
+           "tarn --batch UPLOADLIST runs a list without one.";
 }
 
 std::string programUsageText()

@@ -1,5 +1,5 @@
 // The program's command line: the window with an optional upload list, the headless run of a
-// list (--batch), --help and --version.
+// list (--batch), --help and --version; and whether the window has a display to open on.
 #pragma once
 
 #include <string>
@@ -12,9 +12,15 @@ struct ProgramOptions {
     std::string error;      // UsageError only
 };
 
-// `arguments` follow the program path. Anything that is not one of the options alone (or
-// --batch with its list) is left to the window, which checks it as it always has.
+// `arguments` follow the program path. An unknown option, or a known one with company, is a
+// usage error; arguments that are no options are left to the window, which checks them as it
+// always has.
 ProgramOptions parseProgramOptions(const std::vector<std::string>& arguments);
+
+// The one line that says the window has no display to open on, or empty when it has one.
+// The arguments are QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY, empty when unset.
+std::string missingDisplayText(const std::string& platform, const std::string& x11Display,
+                               const std::string& waylandDisplay);
 
 std::string programUsageText();
 std::string programVersionText();

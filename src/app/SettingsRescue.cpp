@@ -7,7 +7,9 @@
 #include "sites/SiteUnit.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <optional>
 
@@ -23,6 +25,35 @@ QString freeCopyName(const QString& file)
     for (int n = 2; QFile::exists(name); ++n)
         name = file + QStringLiteral(".damaged-") + stamp + u'-' + QString::number(n);
     return name;
+}
+
+bool sameBytes(const QString& first, const QString& second)
+{
+    constexpr qint64 kChunk = 1 << 20;
+    QFile a(first);
+    QFile b(second);
+    if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly) || a.size() != b.size())
+        return false;
+    while (!a.atEnd()) {
+        if (a.read(kChunk) != b.read(kChunk))
+            return false;
+    }
+    return true;
+}
+
+// The copy an earlier start already kept of these very bytes (it was ended before it could
+// rewrite the store), or empty: a damaged file is kept once, not once per start.
+QString keptCopy(const QString& file)
+{
+    const QFileInfo info(file);
+    const QDir folder = info.dir();
+    const QStringList copies =
+        folder.entryList({info.fileName() + QStringLiteral(".damaged-*")}, QDir::Files, QDir::Name);
+    for (const QString& name : copies) {
+        if (sameBytes(file, folder.filePath(name)))
+            return folder.filePath(name);
+    }
+    return {};
 }
 
 // The window settings record, when the damaged file still holds a well-formed one.
@@ -70,8 +101,9 @@ bool rescueDamagedSettings()
     if (!registry.storeUnreadable())
         return false;
     const QString file = registry.storeFileName();
-    const QString copy = freeCopyName(file);
-    if (!QFile::copy(file, copy)) {
+    const QString kept = keptCopy(file);
+    const QString copy = kept.isEmpty() ? freeCopyName(file) : kept;
+    if (kept.isEmpty() && !QFile::copy(file, copy)) {
         // Without a copy the file is left as it is: the user may still rescue it by hand.
         dialogs().messageBox(QStringLiteral("The settings file %1 is damaged and could not be copied "
                                             "aside. Sites that could not be read are not shown.")

@@ -9,6 +9,8 @@ namespace {
 
 constexpr std::size_t kKeyLength = 5;        // "SITE=" and "FILE="
 constexpr std::size_t kMaxFileName = 260;    // the longest path the lists were made for
+// Room for the keys, a site name and a long path; a longer line is no list line anyway.
+constexpr std::size_t kMaxQuotedLine = 400;
 
 std::string upperAscii(std::string text)
 {
@@ -37,7 +39,33 @@ bool carriesLineBreakOrNul(const std::string& text)
 
 std::vector<std::string> uploadListLines(const std::string& fileBytes)
 {
-    return splitTextLines(fileBytes.substr(0, fileBytes.find('\0')));
+    return splitTextLines(fileBytes);
+}
+
+long firstLineWithNul(const std::vector<std::string>& lines)
+{
+    const auto found = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find('\0') != std::string::npos;
+    });
+    return found == lines.end() ? -1 : static_cast<long>(found - lines.begin());
+}
+
+std::string quotedListLine(const std::string& line)
+{
+    std::size_t cut = std::min(line.size(), kMaxQuotedLine);
+    // Back to the start of a UTF-8 character: continuation bytes are 10xxxxxx.
+    while (cut > 0 && cut < line.size() && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
+        --cut;
+    std::string quoted;
+    for (std::size_t i = 0; i < cut; ++i) {
+        if (line[i] == '\0')
+            quoted += "\\0";
+        else
+            quoted += line[i];
+    }
+    if (cut < line.size())
+        quoted += "...";
+    return quoted;
 }
 
 UploadLine splitUploadLine(const std::string& line, const std::vector<std::string>& siteNames,

@@ -6,8 +6,15 @@
 #include <string>
 #include <vector>
 
-// The file's lines, split at CR LF, CR or LF; a NUL byte ends the list.
+// The file's lines, split at CR LF, CR or LF. A NUL byte stays in its line: a list holding one
+// is no text file and is refused whole (see firstLineWithNul).
 std::vector<std::string> uploadListLines(const std::string& fileBytes);
+// The 0-based index of the first line holding a NUL byte, or -1 when none does.
+long firstLineWithNul(const std::vector<std::string>& lines);
+
+// A line as an error message quotes it: a NUL byte shows as "\0", and a line longer than a
+// message can carry is cut at a character boundary, "..." marking the cut.
+std::string quotedListLine(const std::string& line);
 
 enum class UploadLineFault { None, Format, UnknownSite, MissingFile };
 

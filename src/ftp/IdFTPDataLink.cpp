@@ -4,7 +4,7 @@
 
 #include "ftp/IdGlobal.h"
 #include "ftp/IdSimpleServer.h"
-#include "net/IdIOHandlerSocket.h"
+#include "net/IdSSLOpenSSL.h"
 
 #include <algorithm>
 #include <climits>
@@ -253,11 +253,8 @@ std::string TIdFTP::peerAddress() const
 TIdTCPClient& TIdFTP::openPassiveLink(int port)
 {
     auto link = std::make_unique<TIdTCPClient>();
-    if (Socket() != nullptr) {
-        auto handler = std::make_unique<TIdIOHandlerSocket>();
-        handler->SocksInfo() = Socket()->SocksInfo();
-        link->SetIOHandler(std::move(handler));
-    }
+    if (Socket() != nullptr)
+        link->SetIOHandler(makeDataHandler());
     PrepareDataLink(*link);
     link->Host = peerAddress();
     link->Port = port;
@@ -276,6 +273,7 @@ TIdSimpleServer& TIdFTP::listenActiveLink()
         server->AllowedPeerIP = Socket()->Binding()->PeerIP();
     }
     server->AcceptTimeout = AcceptTimeout;
+    server->MakeHandler = [this] { return makeDataHandler(); };
     TIdSimpleServer& listener = *server;
     m_dataLink = std::move(server);
     listener.StartListening();
@@ -310,6 +308,7 @@ void TIdFTP::readTransferStart(const TIdReplyCodes& accepted)
         m_phase = TransferPhase::Refused;
         throw;
     }
+    m_transferStartReply.Assign(LastReply());
 }
 
 void TIdFTP::acceptDataConnection(TIdSimpleServer& server)
@@ -331,6 +330,7 @@ void TIdFTP::receivePassive(const std::string& command, TIdStream& stream, bool 
             sendRestart(stream);
         sendTransferCommand(command);
         readTransferStart(kTransferStartCodes);
+        secureDataLink(link);
         link.ReadIntoStream(stream, -1, true);
     } catch (...) {
         closeQuietly(link);
@@ -349,6 +349,7 @@ void TIdFTP::receiveActive(const std::string& command, TIdStream& stream, bool r
     sendTransferCommand(command);
     readTransferStart(kTransferStartCodes);
     acceptDataConnection(server);
+    secureDataLink(server);
     server.ReadIntoStream(stream, -1, true);
 }
 
@@ -360,9 +361,10 @@ void TIdFTP::refuseNestedTransfer() const
         throw EIdException("Another transfer is still running on this session.");
 }
 
-// The frame every transfer shares: one at a time, "Starting FTP transfer", "Transfer complete"
-// once the data has moved (a failed transfer is never called complete), then the replies the
-// transfer is owed, so that the next command always reads its own reply.
+// The frame every transfer shares: one at a time, "Starting FTP transfer", then the replies the
+// transfer is owed, so that the next command always reads its own reply. "Transfer complete"
+// comes only once the server confirmed the whole transfer: never after an abort, a failure on
+// either side, or a server that went away before its final reply.
 void TIdFTP::runTransfer(const std::string& command, TransferDirection direction,
                          const std::function<void()>& transfer)
 {
@@ -376,8 +378,6 @@ void TIdFTP::runTransfer(const std::string& command, TransferDirection direction
     } catch (...) {
         failure = std::current_exception();
     }
-    if (!failure)
-        ReportStatus(TIdStatus::stTransferDone, "Transfer complete");
     endTransfer(direction, failure);
 }
 
@@ -433,8 +433,11 @@ void TIdFTP::sendPassive(const std::string& command, TIdStream& stream, bool fro
     TIdTCPClient& link = openPassiveLink(port);
     try {
         readTransferStart(TIdReplyCodes{110, 125, 150});
+        secureDataLink(link);
         try {
             sendDataStream(link, stream, fromStart);
+            if (!m_abortRequested)
+                endDataLink(link);
         } catch (const EIdSocketError& error) {
             if (error.LastError() != 10038) // the data socket was dropped by SendAbort
                 throw;
@@ -454,7 +457,10 @@ void TIdFTP::sendActive(const std::string& command, TIdStream& stream, bool from
     sendTransferCommand(command);
     readTransferStart(TIdReplyCodes{125, 150});
     acceptDataConnection(server);
+    secureDataLink(server);
     sendDataStream(server, stream, fromStart);
+    if (!m_abortRequested)
+        endDataLink(server);
 }
 
 void TIdFTP::SendTransfer(const std::string& command, TIdStream& stream, bool fromStart)
@@ -489,6 +495,7 @@ void TIdFTP::readFinalReplies(TransferDirection direction)
     const int code = final.NumericCode();
     if (!m_abortSent && !isAbortedCode(code)) {
         CheckReplyCode(static_cast<std::int16_t>(code), kFinalCodes);
+        reportCompleted();
         return;
     }
     std::vector<int> codes{code};
@@ -535,11 +542,18 @@ void TIdFTP::settleAbort(TransferDirection direction, const std::vector<int>& co
                  [](int code) { return !isPreliminary(code); });
     const bool completed = !m_dataCut && !finals.empty() && (finals[0] == 226 || finals[0] == 250)
         && std::none_of(finals.begin(), finals.end(), isAbortedCode);
-    if (completed)
+    if (completed) {
+        reportCompleted();
         return;
+    }
     reportAborted();
     if (direction == TransferDirection::Send)
         throw EIdFTPTransferAborted();
+}
+
+void TIdFTP::reportCompleted()
+{
+    ReportStatus(TIdStatus::stTransferDone, "Transfer complete");
 }
 
 void TIdFTP::reportAborted()

@@ -147,6 +147,18 @@ std::int64_t FileSizeOf(const std::string& path)
     return static_cast<std::int64_t>(info.st_size);
 }
 
+std::string ShownText(std::string_view text, std::size_t limit)
+{
+    std::string shown(text.substr(0, limit));
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    }
+    if (text.size() > limit)
+        shown += "...";
+    return shown;
+}
+
 std::string UpperCase(std::string_view text)
 {
     std::string result(text);
@@ -196,6 +208,13 @@ std::optional<std::int64_t> ParseInteger(std::string_view text)
     if (text.empty())
         return std::nullopt;
     std::int64_t value = 0;
+    // Up to 18 plain digits cannot overflow: the common case (listing columns) needs no
+    // general conversion.
+    if (text.size() <= 18 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        for (char c : text)
+            value = value * 10 + (c - '0');
+        return value;
+    }
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size())
         return std::nullopt;
@@ -253,4 +272,25 @@ TIdCalendarDate CurrentLocalDate()
     std::tm local {};
     localtime_r(&now, &local);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+std::string GroupedDigits(std::int64_t value, const std::string& separator, int* width)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const int count = static_cast<int>(end - digits);
+    std::string grouped;
+    grouped.reserve(static_cast<std::size_t>(count) + 8 * separator.size());
+    int characters = 0;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0 && (count - i) % 3 == 0 && digits[i - 1] != '-') {
+            grouped += separator;
+            ++characters;
+        }
+        grouped += digits[i];
+        ++characters;
+    }
+    if (width != nullptr)
+        *width = characters;
+    return grouped;
 }

@@ -39,6 +39,9 @@ std::int64_t FileSizeOf(const std::string& path);
 // --- small byte-string helpers used by the parsers ---
 
 std::string UpperCase(std::string_view text);
+// The text as a message may show it: control bytes become '?', and a text longer than
+// `limit` bytes is cut there and marked with "...".
+std::string ShownText(std::string_view text, std::size_t limit);
 bool SameText(std::string_view a, std::string_view b);
 // Blanks and control characters (bytes up to 32) are trimmed.
 std::string_view TrimLeft(std::string_view text);
@@ -48,6 +51,9 @@ void TrimLeftInPlace(std::string& text);
 // Decimal integer with an optional sign, nothing else; empty when the text is not one or
 // does not fit.
 std::optional<std::int64_t> ParseInteger(std::string_view text);
+// Digits grouped by three from the right: 4190208, "," -> "4,190,208". `width`, when given,
+// receives the length in characters, a separator counting as one.
+std::string GroupedDigits(std::int64_t value, const std::string& separator, int* width = nullptr);
 std::int64_t StrToInt64Def(std::string_view text, std::int64_t fallback);
 int StrToIntDef(std::string_view text, int fallback);
 

@@ -22,6 +22,8 @@ constexpr const char* kNoDataToRead = "No data to read.";
 // Far beyond any real reply (a long FEAT or HELP is a few kilobytes).
 constexpr std::int64_t kMaxReplyBytes = 4 << 20;
 constexpr std::int64_t kReplyLineOverhead = 32;
+// How much of a reply without a valid code its error message shows.
+constexpr std::size_t kShownReplyBytes = 120;
 
 // What is left of a wait in ms: -2 (no limit) without a deadline, 0 once it has passed.
 int millisecondsLeft(const std::optional<std::chrono::steady_clock::time_point>& deadline)
@@ -627,6 +629,16 @@ std::int16_t TIdTCPConnection::SendCommand(const std::string& line, std::int16_t
 
 void TIdTCPConnection::RaiseReplyError()
 {
+    const int code = m_lastReply.NumericCode();
+    if (code < 100 || code > 599) {
+        // No reply code, or one outside RFC 959's range: its text would be empty or make no
+        // sense, so the message says what the server sent.
+        std::string sent;
+        for (const std::string& line : m_lastReplyLines)
+            sent += (sent.empty() ? "" : " ") + line;
+        throw EIdProtocolReplyError(code, "The server's reply has no valid reply code: \""
+                                              + ShownText(sent, kShownReplyBytes) + "\"");
+    }
     std::string message;
     for (const std::string& line : m_lastReply.Text())
         message += line + "\r\n";

@@ -45,7 +45,7 @@ public:
     std::int64_t SendBytesWithin(const void* buffer, std::int64_t length, int timeout) override;
     // A receive that never blocks: -1 with the error 10035 (would block) when nothing waits,
     // so a bulk reader can skip the readability wait while data keeps arriving.
-    std::int64_t ReceiveBytesNow(void* buffer, std::int64_t length);
+    virtual std::int64_t ReceiveBytesNow(void* buffer, std::int64_t length);
 
     // The socket handle; null before OpenTransport.
     TIdSocketHandle* Binding() const { return m_binding.get(); }

@@ -143,14 +143,27 @@ Registry::PathKind Registry::splitPath(const std::string& path, std::string& sub
     return PathKind::SubKey;
 }
 
+bool Registry::groupExists(const QString& group) const
+{
+    // Only the keys under the group are looked at, not every group of the store: a damaged
+    // store read for its sites may hold hundreds of thousands of them.
+    m_settings->beginGroup(group);
+    const bool exists = !m_settings->allKeys().isEmpty();
+    m_settings->endGroup();
+    return exists;
+}
+
 QString Registry::findGroup(const std::string& subKey) const
 {
-    const QString wanted = toText(subKey);
-    const QStringList groups = m_settings->childGroups();
     // A hand-edited store may hold spellings that differ only in case: each finds its own.
     const QString exact = escapeKeyName(subKey);
-    if (groups.contains(exact))
+    if (groupExists(exact))
         return exact;
+    // A name written by hand ("50%off"), or read from a damaged file, is stored unescaped.
+    const QString wanted = toText(subKey);
+    if (groupExists(wanted))
+        return wanted;
+    const QStringList groups = m_settings->childGroups();
     for (const QString& group : groups) {
         if (QString::compare(toText(unescapeKeyName(group)), wanted, Qt::CaseInsensitive) == 0)
             return group;

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -111,7 +112,7 @@ TSiteForm::TSiteForm(QWidget* parent)
     setProperty("helpContext", 400);
     buildLayout();
     applyTabOrder();
-    resize(479, 309);
+    resize(479, 343); // the designed 309, and a row for Encryption
 
     connect(BrowseButton, &QPushButton::clicked, this, reportingErrors([this] { BrowseButtonClick(); }));
     connect(SaveButton, &QPushButton::clicked, this, reportingErrors([this] { SaveButtonClick(); }));
@@ -119,6 +120,7 @@ TSiteForm::TSiteForm(QWidget* parent)
     for (QLineEdit* edit : {sName, sHost, sUser, sPass, sRDir, sLDir})
         connect(edit, &QLineEdit::textChanged, this, reportingErrors([this] { sAnyChange(); }));
     connect(sPasV, &QCheckBox::toggled, this, reportingErrors([this] { sAnyChange(); }));
+    connect(sEncryption, &QComboBox::currentIndexChanged, this, reportingErrors([this] { sAnyChange(); }));
     connect(sKeepPW, &QCheckBox::toggled, this, reportingErrors([this] { sAnyChange(); }));
     // A password typed by the user is known, whatever the keyring said.
     connect(sPass, &QLineEdit::textEdited, this, [this] { m_passwordState = PasswordState::Known; });
@@ -193,6 +195,7 @@ void TSiteForm::buildLayout()
     sPasV->setLayoutDirection(Qt::RightToLeft);  // the text stands left of the box
     paintText(sPasV, kTeal, QPalette::WindowText);
     grid->addWidget(sPasV, 6, 0, Qt::AlignLeft | Qt::AlignAbsolute);
+    addEncryptionChoice(grid, 7);
     sKeepPW = new QCheckBox("Keep the password in the settings file for unattended runs", this);
     sKeepPW->setObjectName("sKeepPW");
     sKeepPW->setProperty("helpContext", 490);
@@ -200,7 +203,7 @@ void TSiteForm::buildLayout()
     sKeepPW->setToolTip("Without it the password goes into the desktop keyring, which a run from "
                         "cron (tarn --batch) usually cannot reach");
     paintText(sKeepPW, kTeal, QPalette::WindowText);
-    grid->addWidget(sKeepPW, 7, 0, 1, 4, Qt::AlignLeft | Qt::AlignAbsolute);
+    grid->addWidget(sKeepPW, 8, 0, 1, 4, Qt::AlignLeft | Qt::AlignAbsolute);
     grid->setColumnStretch(3, 1);
 
     SaveButton = makeButton(this, "SaveButton", "Save / Exit", true);
@@ -222,10 +225,27 @@ void TSiteForm::buildLayout()
     page->addLayout(buttons);
 }
 
+void TSiteForm::addEncryptionChoice(QGridLayout* grid, int row)
+{
+    sEncryption = new QComboBox(this);
+    sEncryption->setObjectName("sEncryption");
+    sEncryption->setProperty("helpContext", 480);
+    sEncryption->addItems({"Plain FTP (insecure)", "Use explicit FTP over TLS if available",
+                           "Require explicit FTP over TLS", "Require implicit FTP over TLS"});
+    sEncryption->setToolTip("How the connection to this site is encrypted; implicit FTP over "
+                            "TLS uses port 990 unless the host names another");
+    auto* caption = new QLabel("Encryption", this);
+    paintText(caption, kTeal, QPalette::WindowText);
+    caption->setBuddy(sEncryption);
+    grid->addWidget(caption, row, 0);
+    // Across the field and Browse.. columns: its texts are longer than a field is wide.
+    grid->addWidget(sEncryption, row, 1, 1, 2, Qt::AlignLeft);
+}
+
 void TSiteForm::applyTabOrder()
 {
     QWidget* const order[] = {sName, sHost, sUser, sPass, sRDir, sLDir,
-                              SaveButton, CancelButton, BrowseButton, sPasV, sKeepPW};
+                              SaveButton, CancelButton, BrowseButton, sPasV, sEncryption, sKeepPW};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
 }
@@ -292,6 +312,7 @@ void TSiteForm::FormShow()
         fillField(sLDir, site.LDir);
         showSitePassword(site);
         sPasV->setChecked(site.Passive);
+        sEncryption->setCurrentIndex(static_cast<int>(site.Encryption));
         sKeepPW->setChecked(site.KeepPass);
         setWindowTitle("Site Window: Edit site");
         sEditFunction->setText("Edit the selected site");
@@ -302,6 +323,7 @@ void TSiteForm::FormShow()
     for (QLineEdit* edit : {sHost, sUser, sRDir, sLDir})
         fillField(edit, {});
     sPasV->setChecked(false);
+    sEncryption->setCurrentIndex(static_cast<int>(TSiteEncryption::ExplicitIfAvailable));
     sKeepPW->setChecked(false);
     setWindowTitle("Site Window: Create new site");
     sEditFunction->setText("Enter details of new site");
@@ -415,6 +437,7 @@ void TSiteForm::storeSite()
     site.RDir = trimControlAndBlank(fieldBytes(sRDir));
     site.LDir = fieldBytes(sLDir);
     site.Passive = sPasV->isChecked();
+    site.Encryption = static_cast<TSiteEncryption>(sEncryption->currentIndex());
     site.KeepPass = sKeepPW->isChecked();
     // The keyring's answers are awaited with events handled: no second save meanwhile.
     const DisabledWhile saving(this);

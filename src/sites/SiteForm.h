@@ -10,6 +10,7 @@ struct PasswordReply;
 struct TSiteRecord;
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -51,6 +52,8 @@ public:
     QLineEdit* sLDir;
     QPushButton* BrowseButton;
     QCheckBox* sPasV;
+    // The Encryption choice, in the order of the stored values.
+    QComboBox* sEncryption;
     // The password stays scrambled in the settings file, where a run without the desktop
     // keyring (cron) can read it.
     QCheckBox* sKeepPW;
@@ -63,6 +66,7 @@ protected:
 private:
     void buildLayout();
     void applyTabOrder();
+    void addEncryptionChoice(class QGridLayout* grid, int row);
     QLineEdit* addField(class QGridLayout* grid, int row, const char* name, const QString& label,
                         int helpContext);
     void sAnyChange();

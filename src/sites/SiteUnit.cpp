@@ -39,15 +39,24 @@ std::string readStringOrEmpty(const Registry& registry, const std::string& name)
     }
 }
 
-bool readFlag(const Registry& registry, const std::string& name)
+// A missing value, or one of the wrong type, reads as `fallback`.
+std::int32_t readIntegerOr(const Registry& registry, const char* name, std::int32_t fallback)
 {
     if (!registry.valueExists(name))
-        return false;
+        return fallback;
     try {
-        return registry.readInteger(name) != 0;
+        return registry.readInteger(name);
     } catch (const ERegistryException&) {
-        return false;
+        return fallback;
     }
+}
+
+TSiteEncryption readEncryption(const Registry& registry)
+{
+    const std::int32_t value = readIntegerOr(registry, "TLS", 0);
+    if (value < 0 || value > static_cast<std::int32_t>(TSiteEncryption::RequireImplicit))
+        return TSiteEncryption::Plain;
+    return static_cast<TSiteEncryption>(value);
 }
 
 constexpr const char* kSiteValues[] = {"Host", "User", "PW", "RDir", "LDir", "PASV"};
@@ -72,9 +81,10 @@ std::optional<TSiteRecord> readSite(const std::string& name)
     site.Pass = readStringOrEmpty(registry, "PW");
     site.RDir = readStringOrEmpty(registry, "RDir");
     site.LDir = readStringOrEmpty(registry, "LDir");
-    site.Passive = readFlag(registry, "PASV");
+    site.Passive = readIntegerOr(registry, "PASV", 0) != 0;
+    site.Encryption = readEncryption(registry);
     site.PassEntry = readStringOrEmpty(registry, "PWKeyring");
-    site.KeepPass = readFlag(registry, "KeepPW");
+    site.KeepPass = readIntegerOr(registry, "KeepPW", 0) != 0;
     registry.closeKey();
     return site;
 }
@@ -93,6 +103,7 @@ void writeSite(const TSiteRecord& site)
     registry.writeString("RDir", site.RDir);
     registry.writeString("LDir", site.LDir);
     registry.writeInteger("PASV", site.Passive ? 1 : 0);
+    registry.writeInteger("TLS", static_cast<std::int32_t>(site.Encryption));
     registry.writeString("PWKeyring", site.PassEntry);
     registry.writeInteger("KeepPW", site.KeepPass ? 1 : 0);
     registry.closeKey();
@@ -110,14 +121,13 @@ void LoadSiteList()
 {
     SiteCount = 0;
     SiteList.clear();
-    std::vector<std::string> names;
-    {
-        Registry registry;
-        if (!registry.openKey(Registry::kProgramKey, false))
-            return;
-        names = registry.keyNames();
-        registry.closeKey();
-    }
+    // Kept for the whole load: the registries that read each site share the file this one has
+    // read, where each would otherwise read it again (a large damaged file once per key).
+    Registry registry;
+    if (!registry.openKey(Registry::kProgramKey, false))
+        return;
+    const std::vector<std::string> names = registry.keyNames();
+    registry.closeKey();
     for (const std::string& name : names) {
         if (std::optional<TSiteRecord> site = readSite(name))
             SiteList.push_back(std::move(*site));

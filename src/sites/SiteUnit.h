@@ -7,6 +7,14 @@
 #include <string_view>
 #include <vector>
 
+// How a site's session is encrypted; the numbers are the stored values (registry value "TLS").
+enum class TSiteEncryption : std::int32_t {
+    Plain = 0,
+    ExplicitIfAvailable = 1,
+    RequireExplicit = 2,
+    RequireImplicit = 3
+};
+
 // One stored FTP site. Pass is held scrambled (EncodePassword); strings are byte strings.
 // A password in the desktop keyring leaves Pass empty and PassEntry naming its entry; a
 // scrambled Pass beside an empty PassEntry is the settings file's (or one waiting for the
@@ -19,6 +27,8 @@ struct TSiteRecord {
     std::string RDir;
     std::string LDir;
     bool Passive = false;
+    // Sites stored before encryption was offered, and imported ones, are plain.
+    TSiteEncryption Encryption = TSiteEncryption::Plain;
     std::string PassEntry{};   // "PWKeyring"
     bool KeepPass = false;   // "KeepPW"
 

@@ -9,6 +9,8 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kStamp = QStringLiteral("\\d\\d:\\d\\d:\\d\\d \\d\\d/\\d\\d/\\d\\d$");
@@ -73,19 +75,29 @@ TEST_F(ConnectedWindow, ARefusedConnectionIsReportedAndLoggedOncePerFailure)
     EXPECT_TRUE(window->acCreateSite->isEnabled());
 }
 
-TEST_F(ConnectedWindow, AFailureLogThatIsALinkIsRefusedAsAFileError)
+// A log that is a link or a FIFO is refused, the failure reported as usual, the refusal traced.
+TEST_F(ConnectedWindow, ARefusedFailureLogNeverHidesTheFailure)
 {
     const auto victim = localDir.path() / "victim.txt";
     writeWholeFile(victim, "mine");
-    std::filesystem::create_symlink(victim, logDir.path() / "FTP-log.txt");
-    startWithSite("127.0.0.1:" + std::to_string(closedLoopbackPort()));
-    window->acConnect->trigger();
-    ASSERT_EQ(script->boxes.size(), 1u);
-    EXPECT_TRUE(script->boxes[0].text.startsWith("Cannot write the failure log ")) << script->boxes[0].text.toStdString();
-    EXPECT_EQ(script->boxes[0].icon, MsgIcon::Error);
+    const auto log = logDir.path() / "FTP-log.txt";
+    for (const bool link : {true, false}) {
+        SCOPED_TRACE(link ? "link" : "FIFO");
+        std::filesystem::remove(log);
+        if (link)
+            std::filesystem::create_symlink(victim, log);
+        else
+            ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
+        script->clear();
+        startWithSite("127.0.0.1:" + std::to_string(closedLoopbackPort()));
+        window->acConnect->trigger();
+        EXPECT_EQ(script->boxTexts(), QStringList{kConnectFailedBox});
+        EXPECT_TRUE(traceHas("^Cannot write the failure log .*FTP-log\\.txt: it is ")) << trace().join('\n').toStdString();
+        EXPECT_EQ(traceCount("Connection failed"), 1);
+        EXPECT_EQ(window->acConnect->text(), "Connect");
+        EXPECT_TRUE(window->acCreateSite->isEnabled());
+    }
     EXPECT_EQ(readWholeFile(victim), "mine");
-    EXPECT_EQ(window->acConnect->text(), "Connect");
-    EXPECT_TRUE(window->acConnect->isEnabled());
 }
 
 TEST_F(ConnectedWindow, AMissingRemoteDirectoryIsIgnoredAndTheLoginDirectoryListed)

@@ -216,7 +216,14 @@ TEST_F(Transfers, ALocalWriteFailureIsReportedWithItsCause)
     connectToRealServer();
     selectRemote({"data.txt"});
     script->answerText("/dev/full");
+    QString panelWhenDataEnded;
+    const TWorkEndEvent workEnd = window->IdFTP1->OnWorkEnd;
+    window->IdFTP1->OnWorkEnd = [&](TIdComponent* sender, TWorkMode mode) {
+        workEnd(sender, mode);
+        panelWhenDataEnded = window->statusPanel(1);
+    };
     window->acDownloadSaveAs->trigger();
+    EXPECT_NE(panelWhenDataEnded, "Transfer complete.");
     ASSERT_EQ(script->boxes.size(), 1u);
     EXPECT_TRUE(script->boxes[0].text.startsWith("Cannot write to file \"/dev/full\". No space left on device"))
         << script->boxes[0].text.toStdString();
@@ -299,9 +306,15 @@ TEST_F(Transfers, ASecondOperationFromThePumpIsRefusedWithABeep)
         emit window->LVR->nameEdited(window->LVR->findRow("other.txt"), "renamed.txt");
         selectLocal({"alpha.txt"});
         emit window->LVL->paneDoubleClicked();
+        // Each would open a modal box inside the transfer's wait, and no byte would move.
+        for (QAction* boxCommand : {window->acLocalMakeDir, window->acLocalDelete, window->acLocalRename,
+                                    window->acLocalBrowse, window->mHelpAbout})
+            boxCommand->trigger();
+        emit window->LVL->nameEdited(window->LVL->findRow("alpha.txt"), "renamed.txt");
     });
     window->acDownload->trigger();
-    EXPECT_EQ(script->beeps, 3);
+    EXPECT_EQ(script->beeps, 9);
+    EXPECT_TRUE(script->questions.empty() && script->boxes.empty() && !window->AboutForm);
     EXPECT_EQ(traceCount("->> RETR other.txt"), 0);
     EXPECT_EQ(traceCount("->> STOR alpha.txt"), 0);
     EXPECT_TRUE(std::filesystem::exists(serverRoot.path() / "other.txt"));

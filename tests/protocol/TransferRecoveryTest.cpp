@@ -146,6 +146,23 @@ INSTANTIATE_TEST_SUITE_P(Cases, FailedTransfer,
                     "Write Timeout"}),
     [](const auto& info) { return std::string(info.param.id); });
 
+// The server went away in the middle: the data connection ends as a complete one would, but
+// no final reply ever confirms it.
+TEST(ServerGoneMidDownload, IsNeverCalledComplete)
+{
+    ScriptedFtpServer server;
+    addLogin(server);
+    startDownload(server, true).sendData("part").closeControl();
+    server.start();
+    auto ftp = makeSession(server);
+    StatusLog log;
+    log.attach(*ftp);
+    ftp->OpenSession();
+    TIdMemoryStream data;
+    EXPECT_THROW(ftp->DownloadToStream("a.bin", data), EIdException);
+    EXPECT_FALSE(log.contains("Transfer complete"));
+}
+
 // A download that stalls half-way keeps what came, and a resume carries on from there.
 TEST(StalledDownload, KeepsThePartialFileForAResume)
 {
@@ -295,6 +312,7 @@ TEST_P(AbortFromWorkHandler, ReadsEveryAnswerAndTheNextCommandGetsItsOwnReply)
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(answer.late ? 4000 : 2500));
     EXPECT_TRUE(aborted);
     EXPECT_EQ(log.texts.back(), "Transfer aborted");
+    EXPECT_FALSE(log.contains("Transfer complete"));
     EXPECT_TRUE(ftp->LastTransferAborted());
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
     EXPECT_EQ(ftp->QueryCurrentDirectory(), "/");
@@ -307,5 +325,32 @@ INSTANTIATE_TEST_SUITE_P(Cases, AbortFromWorkHandler,
     [](const auto& info) {
         return std::string(std::get<1>(info.param).id) + "_" + std::get<0>(info.param).id;
     });
+
+// proftpd keeps the end of an aborted listing and sends it ahead of the next one, in any
+// folder; neither that nor what arrived before the abort may show in a later listing.
+TEST(AbortedListing, LeavesNothingToALaterListing)
+{
+    const std::string late = "-rw-r--r-- 1 a b 9 Jun 01 10:00 late-in-big\r\n";
+    const std::string parent = "-rw-r--r-- 1 a b 9 Jun 01 10:00 parent.txt";
+    ScriptedFtpServer server;
+    addLogin(server).pasv().acceptData().reply("LIST", "150 listing\r\n").sendData(std::string(1 << 16, 'x'));
+    server.expect("ABOR").sendData(late).send("426 Aborted\r\n226 ABOR ok\r\n").reply("NOOP", "200 ok\r\n")
+        .reply("CWD ..", "250 ok\r\n");
+    for (const std::string& data : {late + parent, parent})
+        server.pasv().acceptData().reply("LIST", "150 listing\r\n").sendData(data).closeData().send("226 Done\r\n");
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    ftp->OnWork = [&](TIdComponent*, TWorkMode, std::int64_t) { ftp->SendAbort(); };
+    ftp->ListDirectory();
+    EXPECT_TRUE(ftp->ListingLines().empty());
+    EXPECT_EQ(ftp->ParsedListing().Count(), 0);
+    ftp->OnWork = nullptr;
+    ftp->ChangeDirectory("..");
+    ftp->ListDirectory();
+    EXPECT_EQ(ftp->ListingLines(), std::vector<std::string>{parent});
+    ASSERT_TRUE(server.waitDone());
+    EXPECT_EQ(server.failure(), "");
+}
 
 } // namespace

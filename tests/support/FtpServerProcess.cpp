@@ -1,6 +1,8 @@
 // The test fixture's server process and small file helpers.
 #include "support/FtpServerProcess.h"
 
+#include "ftp/IdFTP.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -54,14 +56,16 @@ std::string readTaggedLine(int fd, const std::string& tag, std::chrono::millisec
     return {};
 }
 
-FtpServerProcess::FtpServerProcess(const fs::path& root, const std::string& host) : m_root(root)
+FtpServerProcess::FtpServerProcess(const fs::path& root, const std::string& host,
+                                   const std::vector<std::string>& options)
+    : m_root(root)
 {
     Pipe input;
     Pipe output;
-    m_server = std::make_unique<ChildProcess>(
-        std::vector<std::string>{TARN_PYTHON, TARN_FTP_SERVER_SCRIPT, "--root", root.string(),
-                                 "--user", kUser, "--password", kPassword, "--host", host},
-        input.readEnd.get(), output.writeEnd.get());
+    std::vector<std::string> arguments{TARN_PYTHON, TARN_FTP_SERVER_SCRIPT, "--root", root.string(),
+                                       "--user", kUser, "--password", kPassword, "--host", host};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    m_server = std::make_unique<ChildProcess>(arguments, input.readEnd.get(), output.writeEnd.get());
     // Only the child holds these ends now: the port read ends if the server dies.
     input.readEnd.reset();
     output.writeEnd.reset();
@@ -73,6 +77,15 @@ FtpServerProcess::FtpServerProcess(const fs::path& root, const std::string& host
 }
 
 FtpServerProcess::~FtpServerProcess() = default;
+
+void aimAtServer(TIdFTP& ftp, const FtpServerProcess& server, const std::string& host)
+{
+    ftp.Host = host;
+    ftp.Port = server.port();
+    ftp.SetUsername(FtpServerProcess::kUser);
+    ftp.SetPassword(FtpServerProcess::kPassword);
+    ftp.Passive = true;
+}
 
 void writePatternFile(const fs::path& file, std::int64_t size, unsigned seed)
 {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TempDir {
 public:
@@ -29,7 +30,9 @@ public:
 
     // Starts the server serving `root` on the loopback address (127.0.0.1 or ::1); throws
     // std::runtime_error when it does not come up within a few seconds.
-    explicit FtpServerProcess(const std::filesystem::path& root, const std::string& host = "127.0.0.1");
+    // `options` go to the server script as they are ("--tls", "explicit", ...).
+    explicit FtpServerProcess(const std::filesystem::path& root, const std::string& host = "127.0.0.1",
+                              const std::vector<std::string>& options = {});
     ~FtpServerProcess();
     FtpServerProcess(const FtpServerProcess&) = delete;
     FtpServerProcess& operator=(const FtpServerProcess&) = delete;
@@ -54,6 +57,10 @@ const std::string& keyringBusAddress();
 
 // The rest of the first line from `fd` that starts with `tag`, or empty after `deadline`.
 std::string readTaggedLine(int fd, const std::string& tag, std::chrono::milliseconds deadline);
+
+class TIdFTP;
+// Points a passive session at `server` on `host` as the server's user.
+void aimAtServer(TIdFTP& ftp, const FtpServerProcess& server, const std::string& host = "127.0.0.1");
 
 // Writes `size` bytes of a repeatable pattern (seeded) to `file`.
 void writePatternFile(const std::filesystem::path& file, std::int64_t size, unsigned seed = 1);

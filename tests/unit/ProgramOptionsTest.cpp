@@ -25,7 +25,9 @@ TEST(ProgramOptions, OptionsStandAloneAndEverythingElseGoesToTheWindow)
         {{"--help"}, Mode::Help, ""},
         {{"-h"}, Mode::Help, ""},
         {{"--version"}, Mode::Version, ""},
-        {{"--help", "x"}, Mode::Window, ""},
+        {{"--help", "x"}, Mode::UsageError, ""},
+        {{"--frobnicate"}, Mode::UsageError, ""},
+        {{"uploads.txt", "-x"}, Mode::UsageError, ""},
         {{"--batch", "/tmp/uploads.txt"}, Mode::Batch, "/tmp/uploads.txt"},
         {{"--batch"}, Mode::UsageError, ""},
         {{"--batch", ""}, Mode::UsageError, ""},
@@ -38,6 +40,14 @@ TEST(ProgramOptions, OptionsStandAloneAndEverythingElseGoesToTheWindow)
         EXPECT_EQ(options.listPath, c.listPath);
         EXPECT_EQ(options.error.empty(), c.mode != Mode::UsageError);
     }
+}
+
+TEST(ProgramOptions, TheWindowNeedsADisplayForThePlatformItWillTake)
+{
+    EXPECT_NE(missingDisplayText("", "", ""), "");
+    EXPECT_EQ(missingDisplayText("", "", "wayland-0"), "");
+    EXPECT_NE(missingDisplayText("xcb", "", "wayland-0"), "");
+    EXPECT_EQ(missingDisplayText("xcb;vnc:size=800x600", "", ""), "");
 }
 
 TEST(StandardErrorDialogs, EachBoxIsOneLineAnsweredAsClosedAndQuestionsAreCancelled)

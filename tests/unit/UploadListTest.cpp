@@ -77,13 +77,19 @@ TEST(UploadLineReason, NamesEachFaultAsTheBoxShowsIt)
     EXPECT_STREQ(uploadLineReason(UploadLineFault::MissingFile), "File does not exist");
 }
 
-TEST(UploadListLines, SplitsAtEveryLineEndAndStopsAtNul)
+TEST(UploadListLines, SplitsAtEveryLineEndAndKeepsANulForTheRefusal)
 {
     using Lines = std::vector<std::string>;
     EXPECT_EQ(uploadListLines(""), Lines{});
     EXPECT_EQ(uploadListLines("a\r\nb\rc\nd"), (Lines{"a", "b", "c", "d"}));
     EXPECT_EQ(uploadListLines("a\n\nb\n"), (Lines{"a", "", "b"}));
-    EXPECT_EQ(uploadListLines(std::string("a\nb\0c\nd", 7)), (Lines{"a", "b"}));
+    const Lines withNul = uploadListLines(std::string("a\nb\0c\nd", 7));
+    EXPECT_EQ(withNul, (Lines{"a", std::string("b\0c", 3), "d"}));
+    EXPECT_EQ(firstLineWithNul(withNul), 1);
+    EXPECT_EQ(firstLineWithNul({"a", "b"}), -1);
+    EXPECT_EQ(quotedListLine(std::string("b\0c", 3)), "b\\0c");
+    const std::string quoted = quotedListLine(std::string(399, 'x') + "\xC3\xA9" + std::string(5000, 'y'));
+    EXPECT_EQ(quoted, std::string(399, 'x') + "...") << "cut before a character, not inside it";
 }
 
 } // namespace

@@ -127,6 +127,9 @@ TEST(FailureLogFile, AppendsAndRefusesLinksAndOtherFiles)
     EXPECT_THROW(appendFailureLog(linked, "x\r\n"), EFailureLogError);
     EXPECT_EQ(readWholeFile(victim), "mine") << "the link's target is untouched";
     EXPECT_THROW(appendFailureLog(folder.path().string(), "x\r\n"), EFailureLogError);
+    const std::string fifo = (folder.path() / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_THROW(appendFailureLog(fifo, "x\r\n"), EFailureLogError) << "refused, not waited on";
 }
 
 TEST(SiteHost, APortAfterTheLastColonSplitsOff)
