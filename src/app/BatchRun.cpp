@@ -6,6 +6,7 @@
 #include "app/FTPUnit.h"
 #include "app/ProgramOptions.h"
 #include "ftp/IdFTP.h"
+#include "platform/PasswordStore.h"
 #include "platform/StandardErrorDialogs.h"
 #include "sites/SiteUnit.h"
 
@@ -16,6 +17,10 @@
 #include <cstdio>
 
 namespace {
+
+// No one can answer the desktop's unlock prompt for a cron job: a keyring that has not answered
+// by then will not, and the run falls back to the settings file or ends.
+constexpr std::chrono::seconds kBatchPasswordWait{5};
 
 int exitStatusOf(TFTPForm::UploadRunResult result)
 {
@@ -74,6 +79,7 @@ void prepareHeadlessPlatform()
 int runBatch(const QString& listPath, std::ostream& progress, std::ostream& messages)
 {
     installDialogs(std::make_unique<StandardErrorDialogs>(messages));
+    passwordWaitLimit() = kBatchPasswordWait;
     ExitHookScope exitHook;
     TFTPForm window({QCoreApplication::applicationFilePath(), listPath}, nullptr,
                     TFTPForm::StartMode::Headless);
