@@ -134,6 +134,7 @@ void storeBenchSite(std::uint16_t port, const fs::path& localDir)
     site.RDir = "/";
     site.LDir = localDir.string();
     site.Passive = true;
+    site.KeepPass = true;   // the user's own keyring is not the benchmark's to fill
     SiteList = {site};
     SiteCount = 1;
     CurrentSite = 0;

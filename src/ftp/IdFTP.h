@@ -232,6 +232,7 @@ private:
     // TLS on the command connection (the handler, AUTH TLS, the certificate, PBSZ and PROT)
     // and on each data connection.
     void prepareControlHandler();
+    TIdSSLIOHandlerSocket* controlTLS() const;
     // AUTH TLS in the explicit modes; nothing in the others.
     void negotiateExplicitTLS();
     void startControlTLS();
@@ -305,7 +306,6 @@ private:
     bool m_dataCut = false;
     bool m_lastTransferAborted = false;
     std::shared_ptr<TIdSSLContext> m_sslContext;
-    TIdSSLIOHandlerSocket* m_controlTLS = nullptr;
     bool m_dataProtected = false;
     bool m_certificateTrustedByUser = false;
     std::string m_certificateFingerprint;

@@ -14,14 +14,22 @@ bool isErrorReply(int code)
 
 } // namespace
 
+// The command connection's TLS handler, found through the connection: a handler released
+// when the connection closed must never be reached through a pointer of our own.
+TIdSSLIOHandlerSocket* TIdFTP::controlTLS() const
+{
+    return dynamic_cast<TIdSSLIOHandlerSocket*>(IOHandler());
+}
+
 bool TIdFTP::TLSActive() const
 {
-    return m_controlTLS != nullptr && m_controlTLS->TLSActive() && m_controlTLS->IsOpen();
+    const TIdSSLIOHandlerSocket* handler = controlTLS();
+    return handler != nullptr && handler->TLSActive() && handler->IsOpen();
 }
 
 std::string TIdFTP::TLSVersion() const
 {
-    return TLSActive() ? m_controlTLS->Version() : std::string();
+    return TLSActive() ? controlTLS()->Version() : std::string();
 }
 
 // A fresh handler and context for every TLS session, so that changed settings take effect;
@@ -32,14 +40,11 @@ void TIdFTP::prepareControlHandler()
     m_certificateTrustedByUser = false;
     m_certificateFingerprint.clear();
     m_sizeName.clear();
-    if (TLSSettings.Mode == TIdUseTLS::utNoTLSSupport) {
-        m_controlTLS = nullptr;
+    if (TLSSettings.Mode == TIdUseTLS::utNoTLSSupport)
         return;
-    }
     m_sslContext = std::make_shared<TIdSSLContext>(TLSSettings.Versions);
     auto handler = std::make_unique<TIdSSLIOHandlerSocket>(m_sslContext);
     handler->OnStatus = OnStatus;
-    m_controlTLS = handler.get();
     SetIOHandler(std::move(handler));
 }
 
@@ -72,12 +77,13 @@ void TIdFTP::negotiateExplicitTLS()
 
 void TIdFTP::startControlTLS()
 {
-    m_controlTLS->StartTLS(Host, nullptr, tlsTimeout());
-    const TIdTLSCertificateInfo certificate = m_controlTLS->PeerCertificate();
+    TIdSSLIOHandlerSocket& handler = *controlTLS();
+    handler.StartTLS(Host, nullptr, tlsTimeout());
+    const TIdTLSCertificateInfo certificate = handler.PeerCertificate();
     acceptCertificate(certificate);
     m_certificateFingerprint = certificate.Fingerprint;
     ReportStatus(TIdStatus::stText,
-                 "TLS: " + m_controlTLS->Version() + ", " + m_controlTLS->Cipher() + ", certificate "
+                 "TLS: " + handler.Version() + ", " + handler.Cipher() + ", certificate "
                      + (m_certificateTrustedByUser ? "trusted by the user" : "verified"));
 }
 
@@ -121,7 +127,7 @@ void TIdFTP::secureDataLink(TIdTCPConnection& link)
     auto* tls = dynamic_cast<TIdSSLIOHandlerSocket*>(link.IOHandler());
     if (!m_dataProtected || tls == nullptr)
         return;
-    const TIdSSLSession session = TLSSettings.ReuseSession ? m_controlTLS->Session() : TIdSSLSession();
+    const TIdSSLSession session = TLSSettings.ReuseSession ? controlTLS()->Session() : TIdSSLSession();
     tls->StartTLS(Host, session.get(), tlsTimeout());
     if (tls->PeerCertificate().Fingerprint != m_certificateFingerprint)
         throw EIdOSSLError("The data connection presented another certificate than the command "

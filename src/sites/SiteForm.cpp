@@ -7,6 +7,8 @@
 #include "platform/Dialogs.h"
 #include "platform/NameText.h"
 #include "platform/ErrorReport.h"
+#include "platform/PasswordStore.h"
+#include "sites/SitePasswords.h"
 #include "sites/SiteUnit.h"
 
 #include <QApplication>
@@ -18,7 +20,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -72,6 +76,18 @@ void showError(const QString& text)
     dialogs().messageBox(text, MsgIcon::Error, {MsgButton::Ok});
 }
 
+// Keeps a widget disabled for as long as the scope lasts, on every path out of it.
+class DisabledWhile {
+public:
+    explicit DisabledWhile(QWidget* widget) : m_widget(widget) { m_widget->setEnabled(false); }
+    ~DisabledWhile() { m_widget->setEnabled(true); }
+    DisabledWhile(const DisabledWhile&) = delete;
+    DisabledWhile& operator=(const DisabledWhile&) = delete;
+
+private:
+    QWidget* m_widget;
+};
+
 }  // namespace
 
 TSiteForm::TSiteForm(QWidget* parent)
@@ -93,6 +109,9 @@ TSiteForm::TSiteForm(QWidget* parent)
         connect(edit, &QLineEdit::textChanged, this, reportingErrors([this] { sAnyChange(); }));
     connect(sPasV, &QCheckBox::toggled, this, reportingErrors([this] { sAnyChange(); }));
     connect(sEncryption, &QComboBox::currentIndexChanged, this, reportingErrors([this] { sAnyChange(); }));
+    connect(sKeepPW, &QCheckBox::toggled, this, reportingErrors([this] { sAnyChange(); }));
+    // A password typed by the user is known, whatever the keyring said.
+    connect(sPass, &QLineEdit::textEdited, this, [this] { m_passwordState = PasswordState::Known; });
     // The field is narrower than most paths: the whole path shows on hovering.
     connect(sLDir, &QLineEdit::textChanged, sLDir, &QLineEdit::setToolTip);
     m_focusWatch = connect(qApp, &QApplication::focusChanged, this,
@@ -165,6 +184,14 @@ void TSiteForm::buildLayout()
     paintText(sPasV, kTeal, QPalette::WindowText);
     grid->addWidget(sPasV, 6, 0, Qt::AlignLeft | Qt::AlignAbsolute);
     addEncryptionChoice(grid, 7);
+    sKeepPW = new QCheckBox("Keep the password in the settings file for unattended runs", this);
+    sKeepPW->setObjectName("sKeepPW");
+    sKeepPW->setProperty("helpContext", 490);
+    sKeepPW->setLayoutDirection(Qt::RightToLeft);
+    sKeepPW->setToolTip("Without it the password goes into the desktop keyring, which a run from "
+                        "cron (tarn --batch) usually cannot reach");
+    paintText(sKeepPW, kTeal, QPalette::WindowText);
+    grid->addWidget(sKeepPW, 8, 0, 1, 4, Qt::AlignLeft | Qt::AlignAbsolute);
     grid->setColumnStretch(3, 1);
 
     SaveButton = makeButton(this, "SaveButton", "Save / Exit", true);
@@ -182,6 +209,7 @@ void TSiteForm::buildLayout()
     page->addSpacing(8);
     page->addLayout(grid);
     page->addStretch(1);
+    page->addSpacing(8);
     page->addLayout(buttons);
 }
 
@@ -205,7 +233,7 @@ void TSiteForm::addEncryptionChoice(QGridLayout* grid, int row)
 void TSiteForm::applyTabOrder()
 {
     QWidget* const order[] = {sName, sHost, sUser, sPass, sRDir, sLDir,
-                              SaveButton, CancelButton, BrowseButton, sPasV, sEncryption};
+                              SaveButton, CancelButton, BrowseButton, sPasV, sEncryption, sKeepPW};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
 }
@@ -259,18 +287,21 @@ void TSiteForm::FormShow()
         fillField(sUser, site.User);
         fillField(sRDir, site.RDir);
         fillField(sLDir, site.LDir);
-        fillField(sPass, DecodePassword(site.Pass));
+        showSitePassword(site);
         sPasV->setChecked(site.Passive);
         sEncryption->setCurrentIndex(static_cast<int>(site.Encryption));
+        sKeepPW->setChecked(site.KeepPass);
         setWindowTitle("Site Window: Edit site");
         sEditFunction->setText("Edit the selected site");
         return;
     }
     fillName(proposedSiteName());
-    for (QLineEdit* edit : {sHost, sUser, sPass, sRDir, sLDir})
+    showSitePassword(TSiteRecord());
+    for (QLineEdit* edit : {sHost, sUser, sRDir, sLDir})
         fillField(edit, {});
     sPasV->setChecked(false);
     sEncryption->setCurrentIndex(static_cast<int>(TSiteEncryption::ExplicitIfAvailable));
+    sKeepPW->setChecked(false);
     setWindowTitle("Site Window: Create new site");
     sEditFunction->setText("Enter details of new site");
 }
@@ -382,7 +413,87 @@ void TSiteForm::storeSite()
     site.LDir = boxPath(sLDir);
     site.Passive = sPasV->isChecked();
     site.Encryption = static_cast<TSiteEncryption>(sEncryption->currentIndex());
+    site.KeepPass = sKeepPW->isChecked();
+    // The keyring's answers are awaited with events handled: no second save meanwhile.
+    const DisabledWhile saving(this);
     SaveSiteList();
+}
+
+void TSiteForm::showSitePassword(const TSiteRecord& site)
+{
+    const int read = ++m_passwordRead;
+    sPass->setEnabled(true);
+    sPass->setPlaceholderText({});
+    if (site.PassEntry.empty()) {
+        m_passwordState = PasswordState::Known;
+        fillField(sPass, DecodePassword(site.Pass));
+        sPass->setToolTip(site.Pass.empty() ? QString() : QStringLiteral("Kept in the settings file"));
+        return;
+    }
+    m_passwordState = PasswordState::Reading;
+    const QString shownBefore = sPass->text();
+    {
+        const QSignalBlocker quiet(sPass);
+        sPass->clear();
+    }
+    sPass->setEnabled(false);
+    sPass->setPlaceholderText(QStringLiteral("reading the keyring..."));
+    QTimer::singleShot(passwordWaitLimit(), this, [this, read, site, shownBefore] {
+        passwordArrived(read, site, {PasswordResult::Unreachable, {}, noAnswerText()}, shownBefore);
+    });
+    QPointer<TSiteForm> form(this);
+    passwordStore().read(QString::fromUtf8(site.PassEntry.c_str()), [form, read, site, shownBefore](const PasswordReply& reply) {
+        if (form)
+            form->passwordArrived(read, site, reply, shownBefore);
+    });
+}
+
+void TSiteForm::passwordArrived(int read, const TSiteRecord& site, const PasswordReply& reply,
+                                const QString& shownBefore)
+{
+    if (read != m_passwordRead || m_passwordState != PasswordState::Reading)
+        return;
+    const bool found = reply.result == PasswordResult::Done;
+    m_passwordState = found ? PasswordState::Known : PasswordState::Unreadable;
+    m_passwordProblem = found ? QString() : passwordFailureText(site, reply);
+    {
+        const QSignalBlocker quiet(sPass);
+        fillField(sPass, reply.password);
+    }
+    // As if the field had been filled when the editor opened: only a password other than the
+    // one shown at the end of the last use is a change.
+    if (sPass->text() != shownBefore)
+        SiteDataChanged = true;
+    sPass->setEnabled(true);
+    sPass->setPlaceholderText(found ? QString() : QStringLiteral("type the password again"));
+    sPass->setToolTip(found ? QStringLiteral("Kept in the desktop keyring") : m_passwordProblem);
+}
+
+bool TSiteForm::refuseUnknownPassword()
+{
+    if (m_passwordState == PasswordState::Known)
+        return false;
+    showError(m_passwordState == PasswordState::Reading
+                  ? QStringLiteral("The password is still being read from the desktop keyring. Save again in a moment.")
+                  : m_passwordProblem + QStringLiteral("\rType the password to save the site."));
+    if (sPass->isEnabled())
+        sPass->setFocus();
+    return true;
+}
+
+void TSiteForm::tellPasswordInSettingsFile()
+{
+    if (m_toldSettingsFile || lastPasswordFallback().isEmpty() || CurrentSite < 0 || CurrentSite >= SiteCount)
+        return;
+    const TSiteRecord& site = SiteList[CurrentSite];
+    if (site.KeepPass || !site.PassEntry.empty())
+        return;
+    m_toldSettingsFile = true;
+    dialogs().messageBox(QStringLiteral("No desktop keyring could be reached (%1), so the password of site %2 is "
+                                        "stored in the settings file, scrambled but not encrypted. It moves into "
+                                        "the keyring when the site is saved again with a keyring present.")
+                             .arg(lastPasswordFallback(), QString::fromUtf8(site.Name.c_str())),
+                         MsgIcon::Information, {MsgButton::Ok});
 }
 
 void TSiteForm::SaveButtonClick()
@@ -394,9 +505,10 @@ void TSiteForm::SaveButtonClick()
     }
     if (SiteEditMode == 'E' && !isSiteIndex(CurrentSite))
         return;
-    if (refuseSiteName() || ValidateLocalDir())
+    if (refuseUnknownPassword() || refuseSiteName() || ValidateLocalDir())
         return;
     storeSite();
+    tellPasswordInSettingsFile();
     accept();
 }
 

@@ -6,6 +6,9 @@
 
 #include <string>
 
+struct PasswordReply;
+struct TSiteRecord;
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -51,6 +54,9 @@ public:
     QCheckBox* sPasV;
     // The Encryption choice, in the order of the stored values.
     QComboBox* sEncryption;
+    // The password stays scrambled in the settings file, where a run without the desktop
+    // keyring (cron) can read it.
+    QCheckBox* sKeepPW;
     QPushButton* SaveButton;
     QPushButton* CancelButton;
 
@@ -77,6 +83,22 @@ private:
     bool refuseSiteName();
     bool nameUsedByAnotherSite(const QString& name) const;
     void storeSite();
+
+    // The password field of an edited site: filled at once from the settings file, or once
+    // the keyring answers (the field waits disabled meanwhile, at most the keyring's limit).
+    void showSitePassword(const TSiteRecord& site);
+    void passwordArrived(int read, const TSiteRecord& site, const PasswordReply& reply,
+                         const QString& shownBefore);
+    // A password that could not be read must be typed again before the site is saved.
+    bool refuseUnknownPassword();
+    // Once per run: the saved password stayed in the settings file for want of a keyring.
+    void tellPasswordInSettingsFile();
+
+    enum class PasswordState { Known, Reading, Unreadable };
+    PasswordState m_passwordState = PasswordState::Known;
+    QString m_passwordProblem;
+    int m_passwordRead = 0;   // which read the field waits for; earlier answers are dropped
+    bool m_toldSettingsFile = false;
 
     bool m_exitCheckPending = false;
     // The application-wide focus signal outlives the dialog: cut before the dialog's own parts go.

@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/NameText.h"
 #include "platform/Registry.h"
+#include "sites/SitePasswords.h"
 
 #include <algorithm>
 #include <iterator>
@@ -83,6 +84,8 @@ std::optional<TSiteRecord> readSite(const std::string& name)
     site.LDir = readStringOrEmpty(registry, "LDir");
     site.Passive = readIntegerOr(registry, "PASV", 0) != 0;
     site.Encryption = readEncryption(registry);
+    site.PassEntry = readStringOrEmpty(registry, "PWKeyring");
+    site.KeepPass = readIntegerOr(registry, "KeepPW", 0) != 0;
     registry.closeKey();
     return site;
 }
@@ -101,6 +104,8 @@ void writeSite(const TSiteRecord& site)
     registry.writeString("LDir", site.LDir);
     registry.writeInteger("PASV", site.Passive ? 1 : 0);
     registry.writeInteger("TLS", static_cast<std::int32_t>(site.Encryption));
+    registry.writeString("PWKeyring", site.PassEntry);
+    registry.writeInteger("KeepPW", site.KeepPass ? 1 : 0);
     registry.closeKey();
 }
 
@@ -139,6 +144,10 @@ void SaveSiteList()
 {
     if (SiteCount == 0)
         return;
+    std::vector<std::string> entriesBefore;
+    for (const TSiteRecord& site : SiteList)
+        entriesBefore.push_back(site.PassEntry);
+    lastPasswordFallback() = placeSitePasswords(SiteList);
     for (const TSiteRecord& site : SiteList)
         writeSite(site);
     const bool currentValid = isSiteIndex(CurrentSite);
@@ -151,6 +160,9 @@ void SaveSiteList()
             break;
         }
     }
+    // A keyring that failed a write would only make each removal wait for nothing.
+    if (lastPasswordFallback().isEmpty())
+        removeUnusedEntries(entriesBefore, SiteList);
 }
 
 void DeleteSiteKey(const std::string& name)
@@ -163,7 +175,12 @@ void DeleteCurrentSite()
 {
     if (!isSiteIndex(CurrentSite))
         return;
-    DeleteSiteKey(SiteList[CurrentSite].Name);
+    const TSiteRecord site = SiteList[CurrentSite];
+    const QString failure = removeSitePassword(site);
+    if (!failure.isEmpty())
+        dialogs().showMessage(QStringLiteral("The password of site %1 could not be removed from the desktop keyring (%2).")
+                                  .arg(QString::fromUtf8(site.Name.c_str()), failure));
+    DeleteSiteKey(site.Name);
     SiteList.erase(SiteList.begin() + CurrentSite);
     SiteCount = static_cast<std::int32_t>(SiteList.size());
     if (CurrentSite > 0)

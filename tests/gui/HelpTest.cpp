@@ -159,7 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ContextCase{440, "siteeditor.html#password", "FTP Login password"},
                     ContextCase{450, "siteeditor.html#remotedir", "Initial Directory on the remote server"},
                     ContextCase{460, "siteeditor.html#localdir", "Initial Directory on the local computer"},
-                    ContextCase{470, "siteeditor.html#passive", "Use passive FTP"}),
+                    ContextCase{470, "siteeditor.html#passive", "Use passive FTP"},
+                    ContextCase{490, "siteeditor.html#keeppassword", "cannot reach the keyring"}),
     [](const testing::TestParamInfo<ContextCase>& info) { return std::to_string(info.param.context); });
 
 TEST_F(HelpFixture, AnUnknownContextSaysSoInsteadOfShowingAnotherPage)

@@ -13,6 +13,7 @@
 #include <QPalette>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -69,6 +70,12 @@ protected:
         form.sLDir->setText(localPath());
     }
 
+    // The tests run without a keyring: the editor's one note about it is no fault.
+    QStringList boxesBesidesKeyringNote() const
+    {
+        return script->boxTexts().filter(QRegularExpression("^(?!No desktop keyring could be reached)"));
+    }
+
     void expectErrorBox(const QString& text) const
     {
         ASSERT_FALSE(script->boxes.empty());
@@ -113,7 +120,7 @@ TEST_F(SiteEditor, CreatedSiteIsStoredAndBecomesCurrent)
     });
 
     ASSERT_TRUE(saved);
-    EXPECT_TRUE(script->boxes.empty()) << script->boxTexts().join('|').toStdString();
+    EXPECT_TRUE(boxesBesidesKeyringNote().isEmpty()) << script->boxTexts().join('|').toStdString();
     ASSERT_EQ(SiteCount, 3);
     EXPECT_EQ(SiteList[CurrentSite].Name, "Mike");
     const std::vector<TSiteRecord> stored = storedSites();
@@ -490,7 +497,7 @@ TEST_P(SiteNameCheck, RefusesNamesThatCannotBeStoredApart)
         ASSERT_EQ(script->boxes.size(), 1u);
         expectErrorBox(test.refusal);
     } else {
-        EXPECT_TRUE(script->boxes.empty()) << script->boxTexts().join('|').toStdString();
+        EXPECT_TRUE(boxesBesidesKeyringNote().isEmpty()) << script->boxTexts().join('|').toStdString();
     }
     EXPECT_EQ(names(storedSites()), test.storedAfter);
 }

@@ -1,6 +1,7 @@
 // The tarn program itself, started as a user or a cron job starts it: --help and --version,
 // an upload list run with the window (offscreen) and headless with --batch and no display,
 // its exit statuses, and the settings store left as it was.
+#include "platform/PasswordStore.h"
 #include "platform/Registry.h"
 #include "sites/SiteUnit.h"
 #include "support/FtpServerProcess.h"
@@ -40,7 +41,7 @@ namespace fs = std::filesystem;
 // first use, so the folder is chosen before any test runs and the tests empty it in turn.
 class SettingsHome : public testing::Environment {
 public:
-    void SetUp() override { setenv("XDG_CONFIG_HOME", m_folder.path().c_str(), 1); }
+    void SetUp() override { setenv("XDG_CONFIG_HOME", m_folder.path().c_str(), 1); installPasswordStore(std::make_unique<SettingsFilePasswordStore>()); }
     static fs::path settingsFile() { return fs::path(std::getenv("XDG_CONFIG_HOME")) / "Kalmor" / "Tarn.conf"; }
 
 private:
@@ -268,15 +269,15 @@ protected:
                && readWholeFile(rootB.path() / "in" / "three.bin") == readWholeFile(local("three.bin"));
     }
 
-    // A headless run: no display of any kind in the program's environment, and no platform
-    // unless one is named (as a desktop session may leave one set for a cron job).
+    // A headless run: no display of any kind in the program's environment, no session bus, and
+    // no platform unless one is named (as a desktop session may leave one set for a cron job).
     Finished runBatch(const std::string& list, const std::string& platform = {})
     {
-        std::vector<std::string> added = {"TMPDIR=" + tempDir.path().string()};
+        std::vector<std::string> added = {"TMPDIR=" + tempDir.path().string(), "XDG_RUNTIME_DIR=" + tempDir.path().string()};
         if (!platform.empty())
             added.push_back("QT_QPA_PLATFORM=" + platform);
-        TarnProcess tarn({"--batch", list},
-                         environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "TMPDIR"}, added));
+        TarnProcess tarn({"--batch", list}, environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "TMPDIR",
+                                                                "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR"}, added));
         return tarn.finish();
     }
 
@@ -418,6 +419,29 @@ TEST_F(TarnProgramTest, BatchFailuresEndWithTheirStatusAndOneLineOnStandardError
         EXPECT_EQ(readWholeFile(SettingsHome::settingsFile()), settingsBefore);
     }
     EXPECT_EQ(readWholeFile(victim), "mine") << "nothing written through the link";
+}
+
+TEST_F(TarnProgramTest, BatchWithoutASessionBusUploadsOnlyWithPasswordsKeptInTheSettingsFile)
+{
+    FtpServerProcess serverA(rootA.path());
+    FtpServerProcess serverB(rootB.path());
+    storeSites(host(serverA), host(serverB));
+    SiteList[0].Pass.clear();
+    SiteList[0].PassEntry = "Tarn: A (tarn@" + host(serverA) + ")";
+    SiteList[1].KeepPass = true;
+    SaveSiteList();
+
+    const Finished keyringOnly = runBatch(writeList("SITE=A FILE=" + local("one.bin") + "\n"));
+    EXPECT_EQ(keyringOnly.status, 2);
+    EXPECT_EQ(lines(keyringOnly.err), std::vector<std::string>{
+        "Site A: its password is in the desktop keyring, which this run cannot reach (no session bus). To keep a "
+        "password for unattended runs, tick \"Keep the password in the settings file for unattended runs\" in the "
+        "site editor."});
+    EXPECT_FALSE(fs::exists(rootA.path() / "one.bin"));
+
+    const Finished kept = runBatch(writeList("SITE=B FILE=" + local("three.bin") + "\n"));
+    EXPECT_EQ(kept.status, 0) << kept.err;
+    EXPECT_EQ(readWholeFile(rootB.path() / "in" / "three.bin"), readWholeFile(local("three.bin")));
 }
 
 TEST_F(TarnProgramTest, AListOnTheCommandLineRunsInTheWindowAndStaysOpen)

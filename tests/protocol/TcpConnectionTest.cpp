@@ -1,6 +1,7 @@
 // The connection classes over real loopback sockets: replies cut into blocks or packed into
 // one, the line-length limit, a peer that goes away, refused commands, and streams in and
 // out of a small peer run by the test.
+#include "support/LoopbackPorts.h"
 #include "support/ScriptedFtpServer.h"
 
 #include "ftp/IdStream.h"
@@ -280,11 +281,7 @@ TEST_F(CommandChannel, CloseReportsStatusesAndOpensAgain)
 
 TEST(Connect, RefusedConnectionRaisesAndTheObjectStaysUsable)
 {
-    int closedPort;
-    {
-        LoopbackPeer gone(LoopbackPeer::Role::SendThenClose);
-        closedPort = gone.port();
-    }
+    const int closedPort = closedLoopbackPort();
     TIdTCPClient client;
     try {
         connectTo(client, closedPort);

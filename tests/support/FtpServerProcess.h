@@ -4,6 +4,7 @@
 
 #include "support/ChildProcess.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -47,6 +48,15 @@ private:
     UniqueFd m_input;
     std::uint16_t m_port = 0;
 };
+
+// The bus address of GNOME Keyring's Secret Service, unlocked, on a private session bus of its
+// own, started at the first call. It stops when the test program ends: the library that talks
+// to the bus ends a program whose session bus goes away, so the bus outlives every test.
+// Throws std::runtime_error when the keyring does not answer within a few seconds.
+const std::string& keyringBusAddress();
+
+// The rest of the first line from `fd` that starts with `tag`, or empty after `deadline`.
+std::string readTaggedLine(int fd, const std::string& tag, std::chrono::milliseconds deadline);
 
 class TIdFTP;
 // Points a passive session at `server` on `host` as the server's user.

@@ -6,6 +6,7 @@
 #include "ftp/IdFTP.h"
 #include "model/ProgramOptions.h"
 #include "platform/ErrorReport.h"
+#include "platform/PasswordStore.h"
 #include "platform/StandardErrorDialogs.h"
 #include "sites/SiteUnit.h"
 
@@ -15,6 +16,10 @@
 #include <cstdio>
 
 namespace {
+
+// No one can answer the desktop's unlock prompt for a cron job: a keyring that has not answered
+// by then will not, and the run falls back to the settings file or ends.
+constexpr std::chrono::seconds kBatchPasswordWait{5};
 
 // Restores the program's exit hook when the run ends.
 class ExitHookScope {
@@ -53,6 +58,7 @@ void prepareHeadlessPlatform()
 int runBatch(const QString& listPath, std::ostream& progress, std::ostream& messages)
 {
     installDialogs(std::make_unique<StandardErrorDialogs>(messages));
+    passwordWaitLimit() = kBatchPasswordWait;
     ExitHookScope exitHook;
     TFTPForm window({QCoreApplication::applicationFilePath(), listPath}, nullptr,
                     TFTPForm::StartMode::Headless);

@@ -11,6 +11,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ErrorReport.h"
 #include "platform/NameText.h"
+#include "sites/SitePasswords.h"
 #include "sites/SiteUnit.h"
 
 #include <QAction>
@@ -134,17 +135,24 @@ void TFTPForm::finishDisconnect()
 
 void TFTPForm::connectSession()
 {
-    const TSiteRecord& site = SiteList[static_cast<std::size_t>(CurrentSite)];
+    // A copy: the keyring is awaited with events handled.
+    const TSiteRecord site = SiteList[static_cast<std::size_t>(CurrentSite)];
     RemDir->setText(nameText(site.RDir));
+    SetFileEnabled(false);
+    const SitePassword password = sitePasswordForConnect(site);
+    if (!password.found) {
+        dialogs().messageBox(password.failure, MsgIcon::Error, {MsgButton::Ok});
+        finishConnect();
+        return;
+    }
     const std::string remoteDirectory = site.RDir;
     const SiteAddress address = splitSiteHost(site.Host);
     IdFTP1->SetUsername(site.User);
-    IdFTP1->SetPassword(DecodePassword(site.Pass));
+    IdFTP1->SetPassword(password.password);
     IdFTP1->Host = address.host;
     IdFTP1->Port = address.port != 0 ? address.port : defaultSitePort(site);
     IdFTP1->TLSSettings = siteTLSSettings(site);
     m_operation.endedByUser = false;
-    SetFileEnabled(false);
     addStampedTraceLine(QStringLiteral("Connecting"), TraceStamp::TimeAndDateLast);
     try {
         openSiteSession(remoteDirectory);
@@ -153,6 +161,13 @@ void TFTPForm::connectSession()
         throw;
     }
     finishConnect();
+}
+
+SitePassword TFTPForm::sitePasswordForConnect(const TSiteRecord& site)
+{
+    // Counted as a running command, so a second connect started meanwhile is refused.
+    RunningOperation::Scope operation(m_operation);
+    return readSitePassword(site);
 }
 
 void TFTPForm::openSiteSession(const std::string& remoteDirectory)

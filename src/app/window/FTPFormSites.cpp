@@ -7,8 +7,10 @@
 #include "platform/NameText.h"
 #include "sites/SiteFiles.h"
 #include "sites/SiteForm.h"
+#include "sites/SitePasswords.h"
 #include "sites/SiteUnit.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
@@ -50,14 +52,58 @@ bool writeSiteFile(const QString& fileName, const std::vector<TSiteRecord>& site
     return false;
 }
 
-void exportSites(const QString& title, const QString& proposedName,
-                 const std::vector<TSiteRecord>& sites, const QString& savedText)
+// The keyring is awaited with events handled: meanwhile the site commands and Connect are off,
+// so no second one starts on the list in use. Only the disconnected window runs site commands.
+class SiteCommandsPaused {
+public:
+    explicit SiteCommandsPaused(TFTPForm& form) : m_form(form)
+    {
+        m_form.SetFileEnabled(false);
+        m_form.acConnect->setEnabled(false);
+    }
+    ~SiteCommandsPaused()
+    {
+        m_form.SetFileEnabled(true);
+        m_form.acConnect->setEnabled(true);
+    }
+    SiteCommandsPaused(const SiteCommandsPaused&) = delete;
+    SiteCommandsPaused& operator=(const SiteCommandsPaused&) = delete;
+
+private:
+    TFTPForm& m_form;
+};
+
+// A site file carries every password scrambled, wherever the site keeps it.
+void exportSites(TFTPForm& form, const QString& title, const QString& proposedName,
+                 std::vector<TSiteRecord> sites, const QString& savedText)
 {
     QString fileName = proposedName;
     if (!dialogs().saveFileWithSuffix(title, kSiteFileFilter, kSiteFileSuffix, fileName))
         return;
+    QString failure;
+    bool scrambled = false;
+    {
+        const SiteCommandsPaused paused(form);
+        scrambled = scrambleKeyringPasswords(sites, failure);
+    }
+    if (!scrambled) {
+        showSiteFileError(failure + QStringLiteral("\rNothing was exported."), MsgButton::Abort);
+        return;
+    }
     if (writeSiteFile(fileName, sites))
         tellSaved(savedText + fileName);
+}
+
+// A site file knows nothing of where a password is kept: a block that replaces a stored site
+// keeps that site's choice for unattended runs.
+void keepStoredChoices(std::vector<TSiteRecord>& imported)
+{
+    for (TSiteRecord& site : imported) {
+        for (const TSiteRecord& stored : SiteList) {
+            if (stored.Name == site.Name)
+                site.KeepPass = stored.KeepPass;
+        }
+    }
 }
 
 // The file's sites, or nothing after telling the user why none can be imported.
@@ -154,7 +200,10 @@ void TFTPForm::acDeleteSiteExecute()
     if (dialogs().messageBox(question, MsgIcon::Warning, {MsgButton::Ok, MsgButton::Abort}) ==
         MsgButton::Abort)
         return;
-    DeleteCurrentSite();
+    {
+        const SiteCommandsPaused paused(*this);
+        DeleteCurrentSite();
+    }
     FillSiteBox();
     ListLocalDirectory();
 }
@@ -187,7 +236,7 @@ void TFTPForm::acEditSiteExecute()
 
 void TFTPForm::acExportAllSitesExecute()
 {
-    exportSites(QStringLiteral("Save all sites.  Specify file name."),
+    exportSites(*this, QStringLiteral("Save all sites.  Specify file name."),
                 QDate::currentDate().toString(QStringLiteral("yyMMdd")) + QStringLiteral(" Tarn-All_sites"),
                 SiteList, QStringLiteral("Site list saved as "));
 }
@@ -197,7 +246,7 @@ void TFTPForm::acExportSiteExecute()
     if (!isSiteIndex(CurrentSite))
         return;
     const TSiteRecord& site = SiteList[static_cast<std::size_t>(CurrentSite)];
-    exportSites(QStringLiteral("Save current site. Specify file name."), nameText(site.Name), {site},
+    exportSites(*this, QStringLiteral("Save current site. Specify file name."), nameText(site.Name), {site},
                 QStringLiteral("Site saved as "));
 }
 
@@ -211,10 +260,14 @@ void TFTPForm::acImportSiteExecute()
     if (!imported)
         return;
     const int count = static_cast<int>(imported->size());
+    keepStoredChoices(*imported);
     // Appended after the stored sites, so a block named like a stored site replaces its values.
     SiteList.insert(SiteList.end(), imported->begin(), imported->end());
     SiteCount = static_cast<std::int32_t>(SiteList.size());
-    SaveSiteList();
+    {
+        const SiteCommandsPaused paused(*this);
+        SaveSiteList();
+    }
     CurrentSite = 0;
     LVL->clearRows();
     FillSiteBox();

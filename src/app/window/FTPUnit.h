@@ -47,7 +47,9 @@ class TIdAntiFreeze;
 class TIdFTP;
 class TIdLogEvent;
 class EIdException;
+struct SitePassword;
 struct TarnSettingsRecord;
+struct TSiteRecord;
 
 class TFTPForm : public QMainWindow, private TransferFrame::Window, private UploadRun::Window {
     Q_OBJECT
@@ -194,6 +196,8 @@ private:
     void showDisconnectedState();
     void showSecurityState();
     void connectSession();
+    // The site's password, the window responsive while the keyring is asked.
+    SitePassword sitePasswordForConnect(const TSiteRecord& site);
     void openSiteSession(const std::string& remoteDirectory);
     void finishConnect();
     void disconnectSession();
