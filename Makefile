@@ -1,17 +1,20 @@
 # Everyday commands: make test, make run, make demo, make bench-transfer, make bench-listing,
-# make bench-trace, make bench-window, make bench-close, make bench-queue.
+# make bench-trace, make bench-window, make bench-close, make bench-settings, make bench-tls,
+# make bench-queue.
 BUILD ?= build
 JOBS ?= 2
+# Warnings are errors on CI (which sets CI) or when asked: make test WERROR=ON.
+WERROR ?= $(if $(CI),ON,OFF)
 
-.PHONY: deps configure build test run demo bench-transfer bench-listing bench-trace bench-window bench-close \
-	bench-queue clean \
+.PHONY: deps configure build test run demo bench-transfer bench-listing bench-trace bench-window bench-close bench-settings \
+	bench-tls bench-queue clean \
 	install package
 
 deps:
 	@bash scripts/install-deps
 
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_WERROR=$(WERROR) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
@@ -51,6 +54,12 @@ bench-window: build
 
 bench-close: build
 	@$(BUILD)/bench/bench_close
+
+bench-settings: build
+	@$(BUILD)/bench/bench_settings_rescue
+
+bench-tls: build
+	@$(BUILD)/bench/bench_tls
 
 bench-queue: build
 	@$(BUILD)/bench/bench_queue

@@ -1,10 +1,10 @@
 // Fills and sorts a file pane with 100,000 rows and prints the time of each step: making the
 // rows (texts included), listing a real directory of that many files, a whole refresh of the
 // local pane, filling the view, the sorts by each column, and painting the first screen.
-#include "app/LocalFiles.h"
-#include "app/PaneSort.h"
-#include "app/PaneText.h"
-#include "app/PaneView.h"
+#include "app/panes/LocalFiles.h"
+#include "app/panes/PaneView.h"
+#include "model/PaneSort.h"
+#include "model/PaneText.h"
 #include "support/FtpServerProcess.h"
 
 #include <QApplication>
@@ -45,7 +45,7 @@ std::vector<PaneRow> syntheticRows()
         const bool directory = i % 20 == 0;
         row.typeText = directory ? kDirectoryType : kFileType;
         row.size = directory ? -1 : static_cast<std::int64_t>(random() % 5000000000ULL);
-        row.sizeText = directory ? std::string() : sizeText(row.size);
+        row.sizeText = directory ? std::string() : sizeText(row.size, ",");
         const std::time_t time = 1000000000 + static_cast<std::time_t>(random() % 700000000);
         row.modifiedText = localDateText(time);
         row.modified = localDateKey(time);

@@ -1,7 +1,8 @@
 // Appends 100,000 lines to the trace pane of a shown window, the way a long session does (a
 // reply block of two lines at a time), and prints the time of each tenth: appending stays
 // as cheap at the end as at the start, and a repaint of the full pane costs little.
-#include "app/FTPUnit.h"
+#include "app/window/FTPUnit.h"
+#include "net/IdLogEvent.h"
 #include "platform/Dialogs.h"
 #include "support/FtpServerProcess.h"
 
@@ -36,12 +37,14 @@ int main(int argc, char* argv[])
     window.show();
     QApplication::processEvents();
 
+    QPlainTextEdit& trace = *window.findChild<QPlainTextEdit*>("RTFLog");
     std::vector<double> tenths;
     const auto whole = std::chrono::steady_clock::now();
     auto tenth = whole;
     for (int line = 0; line < kLines; line += 2) {
-        window.IdLogEvent1Received("150-Opening BINARY mode data connection for file_" + std::to_string(line)
-                                   + ".bin\r\n226 Transfer complete.\r\n");
+        std::string block = "150-Opening BINARY mode data connection for file_" + std::to_string(line)
+                            + ".bin\r\n226 Transfer complete.\r\n";
+        window.traceLog().HandleReceive(block);
         if ((line + 2) % kTenth == 0) {
             QApplication::processEvents();
             tenths.push_back(millisecondsSince(tenth));
@@ -50,12 +53,12 @@ int main(int argc, char* argv[])
     }
     const double total = millisecondsSince(whole);
     const auto paint = std::chrono::steady_clock::now();
-    window.RTFLog->viewport()->repaint();
+    trace.viewport()->repaint();
     const double repaint = millisecondsSince(paint);
     for (std::size_t i = 0; i < tenths.size(); ++i)
         std::printf("lines %6d-%6d: %8.1f ms\n", static_cast<int>(i) * kTenth, static_cast<int>(i + 1) * kTenth, tenths[i]);
     std::printf("trace_lines=%d total_ms=%.0f last_vs_first_tenth=%.2f repaint_ms=%.1f\n",
-                window.RTFLog->document()->blockCount(), total, tenths.back() / tenths.front(), repaint);
+                trace.document()->blockCount(), total, tenths.back() / tenths.front(), repaint);
     installDialogs(nullptr);
     return 0;
 }

@@ -4,9 +4,9 @@
 // window's transfers; and a directory of 100,000 files listed into the remote pane against
 // curl's raw LIST of the same directory. Last line: window_vs_session (the lower of the
 // download and upload ratios), max_event_latency_ms and pane_vs_curl.
+#include "app/panes/PaneView.h"
+#include "app/window/FTPUnit.h"
 #include "BenchSupport.h"
-#include "app/FTPUnit.h"
-#include "app/PaneView.h"
 #include "ftp/IdFTP.h"
 #include "net/IdAntiFreeze.h"
 #include "platform/Dialogs.h"
@@ -134,6 +134,7 @@ void storeBenchSite(std::uint16_t port, const fs::path& localDir)
     site.RDir = "/";
     site.LDir = localDir.string();
     site.Passive = true;
+    site.KeepPass = true;   // the user's own keyring is not the benchmark's to fill
     SiteList = {site};
     SiteCount = 1;
     CurrentSite = 0;
@@ -152,7 +153,7 @@ std::string boxesShown(const ScriptedDialogs& script)
 // would in a program without a window.
 class PumpOff {
 public:
-    explicit PumpOff(TFTPForm& window) : m_pump(*window.IdAntiFreeze1) { m_pump.Active = false; }
+    explicit PumpOff(TFTPForm& window) : m_pump(window.pump()) { m_pump.Active = false; }
     ~PumpOff() { m_pump.Active = true; }
     PumpOff(const PumpOff&) = delete;
     PumpOff& operator=(const PumpOff&) = delete;
@@ -171,8 +172,8 @@ public:
 
     void connectWindow()
     {
-        m_window.acConnect->trigger();
-        if (!m_window.IdFTP1->IsConnected())
+        m_window.findChild<QAction*>("acConnect")->trigger();
+        if (!m_window.session().IsConnected())
             throw std::runtime_error("the window did not connect to its site" + boxesShown(m_script));
     }
 
@@ -180,7 +181,7 @@ public:
     {
         return timedDownload([&](const fs::path& target) {
             m_probe.start();
-            const bool done = m_window.DownloadFile("big.bin", target.string(), 1);
+            const bool done = m_window.transfers().DownloadFile("big.bin", target.string(), 1);
             m_probe.stop();
             if (!done)
                 throw std::runtime_error("the window's download failed" + boxesShown(m_script));
@@ -191,7 +192,7 @@ public:
     {
         return timedUpload([&](const fs::path& source) {
             m_probe.start();
-            const bool done = m_window.UploadFile(source.string());
+            const bool done = m_window.transfers().UploadFile(source.string());
             m_probe.stop();
             if (!done)
                 throw std::runtime_error("the window's upload failed" + boxesShown(m_script));
@@ -231,13 +232,13 @@ public:
         m_probe.reset();
         m_probe.start();
         const double time = bench::seconds([&] {
-            m_window.ListRemoteDirectory();
+            m_window.findChild<QAction*>("acRemoteRefresh")->trigger();
             QCoreApplication::processEvents();
         });
         m_probe.stop();
         latencyMs = m_probe.maxLateMs();
-        if (m_window.LVR->rowCount() != kListingFiles)
-            throw std::runtime_error("the remote pane shows " + std::to_string(m_window.LVR->rowCount())
+        if (m_window.findChild<PaneView*>("LVR")->rowCount() != kListingFiles)
+            throw std::runtime_error("the remote pane shows " + std::to_string(m_window.findChild<PaneView*>("LVR")->rowCount())
                                      + " rows, expected " + std::to_string(kListingFiles) + boxesShown(m_script));
         return time;
     }
@@ -263,8 +264,8 @@ private:
         session.SetUsername(FtpServerProcess::kUser);
         session.SetPassword(FtpServerProcess::kPassword);
         session.Passive = true;
-        session.RecvBufferSize = m_window.IdFTP1->RecvBufferSize;
-        session.SendBufferSize = m_window.IdFTP1->SendBufferSize;
+        session.RecvBufferSize = m_window.session().RecvBufferSize;
+        session.SendBufferSize = m_window.session().SendBufferSize;
         session.OpenSession();
     }
 
@@ -399,7 +400,7 @@ int runBench(int runs)
     const double transferPeakMiB = bench::peakResidentMiB();
     const double latencyMs = bench.maxTransferLatencyMs();
 
-    window.IdFTP1->ChangeDirectory("many");
+    window.session().ChangeDirectory("many");
     std::vector<double> pane, curl;
     double listingLatencyMs = 0;
     for (int run = 0; run < runs; ++run) {
@@ -408,7 +409,7 @@ int runBench(int runs)
         listingLatencyMs = std::max(listingLatencyMs, latency);
         curl.push_back(bench.curlListing());
     }
-    window.acConnect->trigger(); // disconnect: QUIT before the server goes away
+    window.findChild<QAction*>("acConnect")->trigger(); // disconnect: QUIT before the server goes away
 
     printResults({windowDown, sessionDown, windowUp, sessionUp, pane, curl, latencyMs, listingLatencyMs,
                   transferPeakMiB},

@@ -1,6 +1,6 @@
 // tarn_demo_site: stores one FTP site through the site store, in the settings of the current
 // XDG_CONFIG_HOME, so that a script (make demo, a benchmark) can prepare a site whose password
-// is scrambled exactly as the site editor would store it.
+// is scrambled exactly as the site editor stores it when it keeps it in the settings file.
 #include "platform/Dialogs.h"
 #include "sites/SiteUnit.h"
 
@@ -49,6 +49,8 @@ std::optional<SiteArguments> parseArguments(const QCoreApplication& application)
     arguments.site.RDir = parser.value(remoteDir).toStdString();
     arguments.site.LDir = parser.value(localDir).toStdString();
     arguments.site.Passive = parser.isSet(passive);
+    // A demo's throw-away site stays out of the user's desktop keyring.
+    arguments.site.KeepPass = true;
     return arguments;
 }
 

@@ -1,14 +1,15 @@
 // Program entry: --help and --version answer at once; --batch runs an upload list with no
-// window; otherwise the application and its main window are built and the message loop runs.
-#include "app/BatchRun.h"
-#include "app/FTPUnit.h"
-#include "app/ProgramOptions.h"
-#include "app/TarnApplication.h"
-#include "app/TerminationSignal.h"
+// window; otherwise, given a display, the application and its main window are built and the
+// message loop runs.
+#include "app/window/BatchRun.h"
+#include "app/window/FTPUnit.h"
+#include "app/window/TarnApplication.h"
+#include "app/window/TerminationSignal.h"
+#include "model/ProgramOptions.h"
 
-#include <QAction>
 #include <QFile>
 
+#include <cstdlib>
 #include <iostream>
 
 namespace {
@@ -17,6 +18,12 @@ void nameApplication(TarnApplication& application)
 {
     application.setApplicationName(QStringLiteral("Tarn"));
     application.setApplicationDisplayName(QStringLiteral("Tarn"));
+}
+
+std::string environmentValue(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
 }
 
 } // namespace
@@ -43,10 +50,18 @@ int main(int argc, char* argv[])
     case ProgramOptions::Mode::Window:
         break;
     }
+    // Without a display the toolkit would end the program with an abort and a page of advice.
+    if (const std::string missing = missingDisplayText(environmentValue("QT_QPA_PLATFORM"),
+                                                       environmentValue("DISPLAY"),
+                                                       environmentValue("WAYLAND_DISPLAY"));
+        !missing.empty()) {
+        std::cerr << missing << '\n';
+        return kBatchBadList;
+    }
     TarnApplication application(argc, argv);
     nameApplication(application);
     TFTPForm window(application.arguments());
-    onTerminationSignal(&window, [&window] { window.acQuit->trigger(); });
+    onTerminationSignal(&window, [&window] { window.quitOnTerminationSignal(); });
     window.siteEditor();
     window.show();
     return application.exec();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ftp/IdFTPList.h"
+#include "ftp/IdFTPTLS.h"
 #include "ftp/IdRFCReply.h"
 #include "ftp/IdStream.h"
 #include "ftp/IdTCPClient.h"
@@ -12,6 +13,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,12 @@ struct TIdFtpProxySettings {
 
 // An upload ended by SendAbort (a download ended that way returns normally).
 TARN_ID_EXCEPTION_TEXT(EIdFTPTransferAborted, EIdException, "Transfer aborted.");
+// The server holds another number of bytes than the transfer moved.
+TARN_ID_EXCEPTION(EIdFTPSizeMismatch, EIdException);
+// A session that requires TLS met a server that does not offer it, or a certificate the user
+// did not accept.
+TARN_ID_EXCEPTION(EIdFTPTLSRefused, EIdOSSLError);
+TARN_ID_EXCEPTION(EIdFTPCertificateRefused, EIdFTPTLSRefused);
 
 // What the server named in its answer to PASV.
 struct TIdPassiveAddress {
@@ -89,6 +97,8 @@ public:
     // ms; kNoTimeout waits until it connects or the transfer is aborted.
     int AcceptTimeout = kAcceptTimeout;
     TIdFtpProxySettings ProxySettings;
+    // Read when a session opens.
+    TIdFTPTLSSettings TLSSettings;
     TNotifyEvent OnAfterClientLogin;
     TIdCheckListFormat OnCheckListFormat;
     TIdCreateFTPList OnCreateFTPList;
@@ -111,9 +121,18 @@ public:
     // refused PASV with a 5xx reply (kept for the session).
     bool UsesExtendedPassive() const;
     const TIdRFCReply& LoginReply() const { return m_loginReply; }
-    const std::vector<std::string>& ListingLines() const { return m_listingLines; }
+    // The lines of the last listing (split when first asked for).
+    const std::vector<std::string>& ListingLines() const;
     // The data connection while a transfer runs, else null.
     TIdTCPConnection* DataLink() const { return m_dataLink.get(); }
+    // Whether the command connection of the open session is encrypted, and the data
+    // connections with it (PROT P).
+    bool TLSActive() const;
+    // "TLSv1.3" while TLSActive(), else empty.
+    std::string TLSVersion() const;
+    bool DataProtected() const { return m_dataProtected; }
+    // Whether the user, not the system's store, vouched for this session's certificate.
+    bool CertificateTrustedByUser() const { return m_certificateTrustedByUser; }
     // Whether the last transfer ended as aborted ("Transfer aborted" was reported): by
     // SendAbort, or by the server's 426/450 followed by its 226 or 225.
     bool LastTransferAborted() const { return m_lastTransferAborted; }
@@ -167,12 +186,20 @@ public:
     // Empty name: STOU; append: APPE from the stream's position; else STOR from the start.
     void UploadFromStream(TIdStream& stream, const std::string& remoteName = std::string(),
                           bool append = false);
+    // An aborted listing lists nothing; one that fails leaves the last listing as it was.
+    // Unless OnCreateFTPList or OnCheckListFormat is assigned (ParsedListing fires them), the
+    // entries are parsed while the listing arrives.
     void ListDirectory(std::vector<std::string>* destination = nullptr,
                        const std::string& specifier = std::string(), bool details = true);
     TIdFTPListItems& ParsedListing();
 
-    void ReceiveTransfer(const std::string& command, TIdStream& stream, bool resume);
-    void SendTransfer(const std::string& command, TIdStream& stream, bool fromStart);
+    // Run after the server confirmed the transfer and before it is reported complete; it
+    // raises when the transfer is not whole after all.
+    using TransferCheck = std::function<void()>;
+    void ReceiveTransfer(const std::string& command, TIdStream& stream, bool resume,
+                         const TransferCheck& check = {});
+    void SendTransfer(const std::string& command, TIdStream& stream, bool fromStart,
+                      const TransferCheck& check = {});
     // The address as the server gave it; the data connection itself always goes to the
     // command connection's peer (a server must not send the client elsewhere).
     TIdPassiveAddress RequestPassive();
@@ -202,6 +229,23 @@ private:
     int requestExtendedPassive();
     int passivePort();
     void proxyLogin();
+    // TLS on the command connection (the handler, AUTH TLS, the certificate, PBSZ and PROT)
+    // and on each data connection.
+    void prepareControlHandler();
+    TIdSSLIOHandlerSocket* controlTLS() const;
+    // AUTH TLS in the explicit modes; nothing in the others.
+    void negotiateExplicitTLS();
+    void startControlTLS();
+    void acceptCertificate(const TIdTLSCertificateInfo& certificate);
+    void protectData();
+    std::unique_ptr<TIdIOHandlerSocket> makeDataHandler() const;
+    void secureDataLink(TIdTCPConnection& link);
+    void endDataLink(TIdTCPConnection& link);
+    int tlsTimeout() const;
+    // The size checks after a transfer that moved all its data (IdFTPSizeCheck.cpp).
+    void checkStoredSize(const std::string& remoteName, std::int64_t sent);
+    void checkReceivedSize(const std::string& remoteName, const TIdStream& stream, bool resumed);
+    std::int64_t announcedSize(const std::string& remoteName, bool resumed) const;
     void checkLoginArguments() const;
     void receivePassive(const std::string& command, TIdStream& stream, bool resume);
     void receiveActive(const std::string& command, TIdStream& stream, bool resume);
@@ -212,26 +256,39 @@ private:
     void sendRestart(const TIdStream& stream);
     void refuseNestedTransfer() const;
     void runTransfer(const std::string& command, TransferDirection direction,
-                     const std::function<void()>& transfer);
+                     const std::function<void()>& transfer, const TransferCheck& check);
     void sendTransferCommand(const std::string& command);
     void readTransferStart(const TIdReplyCodes& accepted);
     void acceptDataConnection(TIdSimpleServer& server);
     void checkAbortRequested() const;
     void sendAbortCommand();
-    void endTransfer(TransferDirection direction, std::exception_ptr failure);
-    void readFinalReplies(TransferDirection direction);
+    // Answer whether the transfer completed (false: aborted, or it raised).
+    [[nodiscard]] bool endTransfer(TransferDirection direction, std::exception_ptr failure);
+    [[nodiscard]] bool readFinalReplies(TransferDirection direction);
     TIdRFCReply readFinalReply();
     std::vector<int> resynchronise();
-    void settleAbort(TransferDirection direction, const std::vector<int>& codes);
+    [[nodiscard]] bool settleAbort(TransferDirection direction, const std::vector<int>& codes);
     void reportAborted();
     void abortOutsideTransfer();
+    // One listing as it arrives: its lines, and its entries parsed on the way unless an
+    // event may still choose the collection or its format.
+    struct ListingResult {
+        std::string text;
+        std::unique_ptr<TIdFTPListItems> parsed;
+    };
+    // Answers false when the listing was aborted.
+    bool receiveListing(const std::string& command, bool details, ListingResult& result);
     std::string peerAddress() const;
 
     TIdFTPTransferType m_transferType = TIdFTPTransferType::ftBinary;
     bool m_resumeAvailable = false;
-    std::vector<std::string> m_listingLines;
+    // The last listing as received; its lines are split from it when first asked for.
+    std::string m_listingText;
+    mutable std::optional<std::vector<std::string>> m_listingLines;
     // Whether the last listing was LIST (true) or NLST.
     bool m_listingDetails = true;
+    // A listing in this session was aborted or failed: the server may still hold its end.
+    bool m_listingCutShort = false;
     TIdRFCReply m_loginReply;
     bool m_resumeKnown = false;
     std::string m_systemType;
@@ -248,4 +305,12 @@ private:
     // The data connection was dropped before it had ended by itself: the data is partial.
     bool m_dataCut = false;
     bool m_lastTransferAborted = false;
+    std::shared_ptr<TIdSSLContext> m_sslContext;
+    bool m_dataProtected = false;
+    bool m_certificateTrustedByUser = false;
+    std::string m_certificateFingerprint;
+    // The last SIZE answer, kept for the download of that name that usually follows it.
+    std::string m_sizeName;
+    std::int64_t m_sizeValue = -1;
+    TIdRFCReply m_transferStartReply;
 };

@@ -4,7 +4,7 @@
 
 #include "ftp/IdGlobal.h"
 #include "ftp/IdSimpleServer.h"
-#include "net/IdIOHandlerSocket.h"
+#include "net/IdSSLOpenSSL.h"
 
 #include <algorithm>
 #include <climits>
@@ -254,11 +254,8 @@ std::string TIdFTP::peerAddress() const
 TIdTCPClient& TIdFTP::openPassiveLink(int port)
 {
     auto link = std::make_unique<TIdTCPClient>();
-    if (Socket() != nullptr) {
-        auto handler = std::make_unique<TIdIOHandlerSocket>();
-        handler->SocksInfo() = Socket()->SocksInfo();
-        link->SetIOHandler(std::move(handler));
-    }
+    if (Socket() != nullptr)
+        link->SetIOHandler(makeDataHandler());
     PrepareDataLink(*link);
     link->Host = peerAddress();
     link->Port = port;
@@ -277,6 +274,7 @@ TIdSimpleServer& TIdFTP::listenActiveLink()
         server->AllowedPeerIP = Socket()->Binding()->PeerIP();
     }
     server->AcceptTimeout = AcceptTimeout;
+    server->MakeHandler = [this] { return makeDataHandler(); };
     TIdSimpleServer& listener = *server;
     m_dataLink = std::move(server);
     listener.StartListening();
@@ -311,6 +309,7 @@ void TIdFTP::readTransferStart(const TIdReplyCodes& accepted)
         m_phase = TransferPhase::Refused;
         throw;
     }
+    m_transferStartReply.Assign(LastReply());
 }
 
 void TIdFTP::acceptDataConnection(TIdSimpleServer& server)
@@ -332,6 +331,7 @@ void TIdFTP::receivePassive(const std::string& command, TIdStream& stream, bool 
             sendRestart(stream);
         sendTransferCommand(command);
         readTransferStart(kTransferStartCodes);
+        secureDataLink(link);
         link.ReadIntoStream(stream, -1, true);
     } catch (...) {
         closeQuietly(link);
@@ -350,6 +350,7 @@ void TIdFTP::receiveActive(const std::string& command, TIdStream& stream, bool r
     sendTransferCommand(command);
     readTransferStart(kTransferStartCodes);
     acceptDataConnection(server);
+    secureDataLink(server);
     server.ReadIntoStream(stream, -1, true);
 }
 
@@ -361,38 +362,45 @@ void TIdFTP::refuseNestedTransfer() const
         throw EIdException("Another transfer is still running on this session.");
 }
 
-// The frame every transfer shares: one at a time, "Starting FTP transfer", "Transfer complete"
-// once the data has moved (a failed transfer is never called complete), then the replies the
-// transfer is owed, so that the next command always reads its own reply.
+// The frame every transfer shares: one at a time, "Starting FTP transfer", then the replies the
+// transfer is owed, so that the next command always reads its own reply. "Transfer complete"
+// comes only once the server confirmed the whole transfer: never after an abort, a failure on
+// either side, or a server that went away before its final reply.
 void TIdFTP::runTransfer(const std::string& command, TransferDirection direction,
-                         const std::function<void()>& transfer)
+                         const std::function<void()>& transfer, const TransferCheck& check)
 {
     checkArgument(command, "command");
     refuseNestedTransfer();
-    TransferScope scope(*this);
-    ReportStatus(TIdStatus::stTransferStart, "Starting FTP transfer");
-    std::exception_ptr failure;
-    try {
-        transfer();
-    } catch (...) {
-        failure = std::current_exception();
+    bool completed = false;
+    {
+        TransferScope scope(*this);
+        ReportStatus(TIdStatus::stTransferStart, "Starting FTP transfer");
+        std::exception_ptr failure;
+        try {
+            transfer();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        completed = endTransfer(direction, failure);
     }
-    if (!failure)
-        ReportStatus(TIdStatus::stTransferDone, "Transfer complete");
-    endTransfer(direction, failure);
+    // The check (the stored size, the bytes received) runs once the session is idle again,
+    // so its own command is an ordinary one; a transfer it fails is never called complete.
+    if (!completed)
+        return;
+    if (check)
+        check();
+    ReportStatus(TIdStatus::stTransferDone, "Transfer complete");
 }
 
 // After an abort or a failure, every reply the transfer and ABOR produced is read before the
 // call ends; a failure on our side (a full disk, a stalled data connection, a data connection
 // that could not be made) first tells the server with ABOR. Where that cannot be done the
 // connection is closed rather than left out of step.
-void TIdFTP::endTransfer(TransferDirection direction, std::exception_ptr failure)
+bool TIdFTP::endTransfer(TransferDirection direction, std::exception_ptr failure)
 {
     const bool abortRequested = m_abortRequested;
-    if (!failure && !abortRequested) {
-        readFinalReplies(direction);
-        return;
-    }
+    if (!failure && !abortRequested)
+        return readFinalReplies(direction);
     m_dataCut = m_dataCut || failure != nullptr;
     std::vector<int> codes;
     if (m_phase == TransferPhase::CommandSent || m_abortSent) {
@@ -413,17 +421,18 @@ void TIdFTP::endTransfer(TransferDirection direction, std::exception_ptr failure
     }
     if (!abortRequested)
         std::rethrow_exception(failure);
-    settleAbort(direction, codes);
+    return settleAbort(direction, codes);
 }
 
-void TIdFTP::ReceiveTransfer(const std::string& command, TIdStream& stream, bool resume)
+void TIdFTP::ReceiveTransfer(const std::string& command, TIdStream& stream, bool resume,
+                             const TransferCheck& check)
 {
     runTransfer(command, TransferDirection::Receive, [&] {
         if (Passive)
             receivePassive(command, stream, resume);
         else
             receiveActive(command, stream, resume);
-    });
+    }, check);
 }
 
 void TIdFTP::sendPassive(const std::string& command, TIdStream& stream, bool fromStart)
@@ -434,12 +443,10 @@ void TIdFTP::sendPassive(const std::string& command, TIdStream& stream, bool fro
     TIdTCPClient& link = openPassiveLink(port);
     try {
         readTransferStart(TIdReplyCodes{110, 125, 150});
-        try {
-            sendDataStream(link, stream, fromStart);
-        } catch (const EIdSocketError& error) {
-            if (error.LastError() != 10038) // the data socket was dropped by SendAbort
-                throw;
-        }
+        secureDataLink(link);
+        sendDataStream(link, stream, fromStart);
+        if (!m_abortRequested)
+            endDataLink(link);
     } catch (...) {
         closeQuietly(link);
         throw;
@@ -455,17 +462,21 @@ void TIdFTP::sendActive(const std::string& command, TIdStream& stream, bool from
     sendTransferCommand(command);
     readTransferStart(TIdReplyCodes{125, 150});
     acceptDataConnection(server);
+    secureDataLink(server);
     sendDataStream(server, stream, fromStart);
+    if (!m_abortRequested)
+        endDataLink(server);
 }
 
-void TIdFTP::SendTransfer(const std::string& command, TIdStream& stream, bool fromStart)
+void TIdFTP::SendTransfer(const std::string& command, TIdStream& stream, bool fromStart,
+                          const TransferCheck& check)
 {
     runTransfer(command, TransferDirection::Send, [&] {
         if (Passive)
             sendPassive(command, stream, fromStart);
         else
             sendActive(command, stream, fromStart);
-    });
+    }, check);
 }
 
 // The transfer's own final reply; a second preliminary reply (some servers send statistics
@@ -483,27 +494,26 @@ TIdRFCReply TIdFTP::readFinalReply()
 // 226 (or 225, 250) ends a transfer. 426 or 450 is the server failing it: a 226 or 225 may
 // follow (RFC 959 4.1.3: the answer that closes the data connection), which then makes it an
 // abort the server confirmed. ABOR sent meanwhile (from the pump) is owed an answer too.
-void TIdFTP::readFinalReplies(TransferDirection direction)
+bool TIdFTP::readFinalReplies(TransferDirection direction)
 {
     m_phase = TransferPhase::Ending;
     const TIdRFCReply final = readFinalReply();
     const int code = final.NumericCode();
     if (!m_abortSent && !isAbortedCode(code)) {
         CheckReplyCode(static_cast<std::int16_t>(code), kFinalCodes);
-        return;
+        return true;
     }
     std::vector<int> codes{code};
     for (int later : resynchronise())
         codes.push_back(later);
-    if (m_abortSent) {
-        settleAbort(direction, codes);
-        return;
-    }
+    if (m_abortSent)
+        return settleAbort(direction, codes);
     if (std::none_of(codes.begin() + 1, codes.end(), isAbortAnswer)) {
         LastReply().Assign(final);
         RaiseReplyError();
     }
     reportAborted();
+    return false;
 }
 
 // Brings the command connection back in step: NOOP goes out and every reply is read up to
@@ -529,7 +539,7 @@ std::vector<int> TIdFTP::resynchronise()
 // The outcome of a transfer the user aborted. The transfer counts as complete only when its
 // data had ended by itself and the server's first final reply says it succeeded (the answer
 // to ABOR then follows); otherwise it was aborted.
-void TIdFTP::settleAbort(TransferDirection direction, const std::vector<int>& codes)
+bool TIdFTP::settleAbort(TransferDirection direction, const std::vector<int>& codes)
 {
     std::vector<int> finals;
     std::copy_if(codes.begin(), codes.end(), std::back_inserter(finals),
@@ -537,10 +547,11 @@ void TIdFTP::settleAbort(TransferDirection direction, const std::vector<int>& co
     const bool completed = !m_dataCut && !finals.empty() && (finals[0] == 226 || finals[0] == 250)
         && std::none_of(finals.begin(), finals.end(), isAbortedCode);
     if (completed)
-        return;
+        return true;
     reportAborted();
     if (direction == TransferDirection::Send)
         throw EIdFTPTransferAborted();
+    return false;
 }
 
 void TIdFTP::reportAborted()

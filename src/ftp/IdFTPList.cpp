@@ -42,11 +42,20 @@ bool hasPermissionColumn(std::string_view upper, bool anyCase = false)
     static constexpr std::string_view kAllowed[10] = {"-BCDLPS", "-RSTWX", "-ARSTWX", "-RSTWX",
                                                       "-HRSTWX", "-RSTWX", "-RSTWXY", "-ARSTWX",
                                                       "-RSTWX",  "-RSTWX"};
+    // For every byte, one bit per column that allows it: a lookup per character, not a search.
+    static const std::array<std::uint16_t, 256> kColumnsAllowing = [] {
+        std::array<std::uint16_t, 256> table{};
+        for (std::size_t i = 0; i < 10; ++i) {
+            for (char c : kAllowed[i])
+                table[static_cast<unsigned char>(c)] |= static_cast<std::uint16_t>(1u << i);
+        }
+        return table;
+    }();
     if (upper.size() < 10)
         return false;
     for (std::size_t i = 0; i < 10; ++i) {
         const char c = anyCase && upper[i] >= 'a' && upper[i] <= 'z' ? static_cast<char>(upper[i] - 32) : upper[i];
-        if (kAllowed[i].find(c) == std::string_view::npos)
+        if ((kColumnsAllowing[static_cast<unsigned char>(c)] & (1u << i)) == 0)
             return false;
     }
     return true;
@@ -139,22 +148,6 @@ bool isVmsName(std::string_view token)
                        [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// "12-MAR-2003" as a day count.
-std::optional<TDateTime> vmsDate(std::string_view text)
-{
-    const std::size_t first = text.find('-');
-    const std::size_t second = text.rfind('-');
-    if (first == std::string_view::npos || first == second || first == 0 || first > 2)
-        return std::nullopt;
-    const auto day = ParseInteger(text.substr(0, first));
-    const int month = listing::LocalMonthFromName(text.substr(first + 1, second - first - 1));
-    const std::string_view yearText = text.substr(second + 1);
-    const auto year = yearText.size() == 4 ? ParseInteger(yearText) : std::nullopt;
-    if (!day || month == 0 || !year)
-        return std::nullopt;
-    return EncodeDate(static_cast<int>(*year), month, static_cast<int>(*day));
-}
-
 // "2/4" (used/allocated blocks) or "2": the blocks in use.
 std::optional<std::int64_t> vmsBlocks(std::string_view text)
 {
@@ -197,10 +190,8 @@ bool isVmsFrameLine(std::string_view line)
 {
     if (line.empty() || std::string_view("DdTtGg").find(line[0]) == std::string_view::npos)
         return false;
-    const auto startsWith = [&](std::string_view prefix) {
-        return line.size() >= prefix.size() && SameText(line.substr(0, prefix.size()), prefix);
-    };
-    return startsWith("Directory ") || startsWith("Total of ") || startsWith("Grand total of ");
+    return StartsText(line, "Directory ") || StartsText(line, "Total of ")
+           || StartsText(line, "Grand total of ");
 }
 
 // A VMS name too long for its column stands alone; the rest of the entry follows indented.
@@ -208,6 +199,104 @@ bool isVmsNameAlone(std::string_view line)
 {
     return line.find(';') != std::string_view::npos && line.find(' ') == std::string_view::npos &&
            line.find('\t') == std::string_view::npos && isVmsName(line);
+}
+
+// The columns of a Unix line before its accounts: the link count, when there is one.
+struct UnixLead {
+    std::size_t accountsFrom = 1; // the first account column
+    std::string_view linkText;
+    std::string_view gluedOwner;
+};
+
+UnixLead readUnixLead(const listing::Tokens& tokens)
+{
+    UnixLead lead;
+    if (SameText(tokens[1].text, "folder")) {
+        lead.accountsFrom = 2; // "drwxr-xr-x   folder        0 Apr 16 10:15 Photos"
+    } else if (tokens[1].text.size() > 3 && tokens[1].text[0] == '0') {
+        // "-rw-r--r-- 0ftp ftp ...": the link count glued to the owner name
+        lead.linkText = "0";
+        lead.gluedOwner = tokens[1].text.substr(1);
+        lead.accountsFrom = 2;
+    } else if (ParseInteger(tokens[1].text)) {
+        lead.linkText = tokens[1].text;
+        lead.accountsFrom = 2;
+    }
+    return lead;
+}
+
+struct UnixDate {
+    std::optional<listing::ListingDate> date; // none: the server wrote no date
+    std::size_t sizeAt = 0;                   // the size column, just before the date
+    std::size_t nameAt = 0;                   // where the name starts in the line
+};
+
+// "-rw-r--r-- 1 ftp ftp 1234 notes.txt": a server that writes no date. The size stands where
+// the usual layout has it (owner, group, size) or after a single account; a line whose name
+// would start like a date ("Foo 01 10:00") has a date we cannot read, and is no entry.
+std::optional<UnixDate> undatedColumns(const listing::Tokens& tokens, const UnixLead& lead)
+{
+    for (const std::size_t at : {lead.accountsFrom + 2, lead.accountsFrom + 1}) {
+        if (at + 1 < tokens.count && listing::ParseSize(tokens[at].text) &&
+            !listing::LooksLikeUnknownDate(tokens, at + 1))
+            return UnixDate{std::nullopt, at, tokens[at].end() + 1};
+    }
+    return std::nullopt;
+}
+
+// The usual layout first (link count, owner, group, size, date); then the leftmost date
+// after at least one column; then a line without a date.
+std::optional<UnixDate> findUnixDate(const listing::Tokens& tokens, const UnixLead& lead)
+{
+    constexpr std::size_t kUsualDateAt = 5;
+    std::optional<listing::ListingDate> date;
+    std::size_t dateAt = kUsualDateAt;
+    if (lead.accountsFrom == 2 && !lead.linkText.empty() && tokens.count > kUsualDateAt + 1 &&
+        listing::ParseSize(tokens[kUsualDateAt - 1].text))
+        date = listing::MatchDate(tokens, kUsualDateAt);
+    for (std::size_t at = std::max<std::size_t>(lead.accountsFrom, 2); !date && at < tokens.count; ++at) {
+        date = listing::MatchDate(tokens, at);
+        dateAt = at;
+    }
+    if (!date)
+        return undatedColumns(tokens, lead);
+    const std::size_t nameAt = tokens[date->last].end() + 1;
+    return UnixDate{date, dateAt - 1, nameAt};
+}
+
+struct UnixSize {
+    std::string_view text;       // empty for a device
+    std::optional<std::int64_t> bytes;
+    std::string_view gluedGroup; // a group column the size overflowed into
+    std::size_t accountsEnd = 0; // one past the last account column
+};
+
+// The size column, or a device's "major, minor" pair in its place.
+UnixSize readUnixSize(const listing::Tokens& tokens, const UnixLead& lead, std::size_t sizeAt)
+{
+    UnixSize size{tokens[sizeAt].text, std::nullopt, {}, sizeAt};
+    if (size.text.find(',') != std::string_view::npos) {
+        size.text = {}; // "8,0"
+    } else if (sizeAt > lead.accountsFrom && tokens[sizeAt - 1].text.back() == ',') {
+        size.text = {}; // "5,   0"
+        --size.accountsEnd;
+    } else if (size.bytes = listing::ParseSize(size.text); !size.bytes) {
+        // "someverylonggroup123456": the size glued to an overflowing group column
+        const std::size_t digits = size.text.find_last_not_of("0123456789") + 1;
+        if (digits > 0 && digits < size.text.size()) {
+            size.gluedGroup = size.text.substr(0, digits);
+            size.text = size.text.substr(digits);
+            size.bytes = ParseInteger(size.text);
+        }
+    }
+    return size;
+}
+
+// The line after a VMS name that stands alone: the rest of its entry, indented or not, unless
+// it is an entry or a frame line of its own.
+bool continuesVmsEntry(std::string_view next)
+{
+    return !IsBlankLine(next) && !isVmsFrameLine(next) && !isVmsName(listing::SplitTokens(next).first());
 }
 
 } // namespace
@@ -241,37 +330,68 @@ TIdFTPListFormat TIdFTPListItems::DetectFormat(const std::string& line, bool det
 
 void TIdFTPListItems::LoadLines(const std::vector<std::string>& lines)
 {
+    BeginLoad();
+    for (const std::string& line : lines)
+        AddLine(line);
+    EndLoad();
+}
+
+void TIdFTPListItems::BeginLoad()
+{
     Clear();
     m_skippedLines = 0;
-    m_items.reserve(lines.size());
-    std::size_t start = 0;
-    if (m_lineFormat == TIdFTPListFormat::lfUnix && !lines.empty() &&
-        UpperCase(std::string_view(lines.front()).substr(0, 5)) == "TOTAL")
-        start = 1;
-    const bool detailed = m_lineFormat != TIdFTPListFormat::lfNone &&
-                          m_lineFormat != TIdFTPListFormat::lfNoDetails &&
-                          m_lineFormat != TIdFTPListFormat::lfCustom;
-    const TIdCalendarDate today = Today();
-    const std::optional<TIdCalendarDate> savedToday = m_today;
-    m_today = today; // one clock reading for the whole listing
-    for (std::size_t i = start; i < lines.size(); ++i) {
-        if (IsBlankLine(lines[i]))
-            continue;
-        if (detailed && isVmsFrameLine(lines[i]))
-            continue;
-        TIdFTPListItem& item = Add();
-        item.RawLine = lines[i];
-        if (detailed && isVmsNameAlone(item.RawLine) && i + 1 < lines.size() &&
-            !lines[i + 1].empty() && (lines[i + 1][0] == ' ' || lines[i + 1][0] == '\t'))
-            item.RawLine += lines[++i];
-        if (m_lineFormat == TIdFTPListFormat::lfNone)
-            continue;
-        if (!parseWithFallback(item)) {
-            m_items.pop_back();
-            ++m_skippedLines;
+    m_load = LoadState();
+    m_load.started = true;
+    m_load.detailed = m_lineFormat != TIdFTPListFormat::lfNone && m_lineFormat != TIdFTPListFormat::lfNoDetails &&
+                      m_lineFormat != TIdFTPListFormat::lfCustom;
+    m_load.savedToday = m_today;
+    m_today = Today(); // one clock reading for the whole listing
+}
+
+void TIdFTPListItems::AddLine(std::string_view line)
+{
+    const bool first = !m_load.firstLineSeen;
+    m_load.firstLineSeen = true;
+    if (m_load.heldVmsName) {
+        std::string held = std::move(*m_load.heldVmsName);
+        m_load.heldVmsName.reset();
+        if (continuesVmsEntry(line)) {
+            if (line[0] != ' ' && line[0] != '\t')
+                held += ' ';
+            held.append(line);
+            addEntry(std::move(held));
+            return;
         }
+        addEntry(std::move(held));
     }
-    m_today = savedToday;
+    if (first && m_lineFormat == TIdFTPListFormat::lfUnix && UpperCase(line.substr(0, 5)) == "TOTAL")
+        return;
+    if (IsBlankLine(line) || (m_load.detailed && isVmsFrameLine(line)))
+        return;
+    if (m_load.detailed && isVmsNameAlone(line))
+        m_load.heldVmsName = std::string(line);
+    else
+        addEntry(std::string(line));
+}
+
+void TIdFTPListItems::EndLoad()
+{
+    if (!m_load.started)
+        return;
+    if (m_load.heldVmsName)
+        addEntry(std::move(*m_load.heldVmsName));
+    m_today = m_load.savedToday;
+    m_load = LoadState();
+}
+
+void TIdFTPListItems::addEntry(std::string rawLine)
+{
+    TIdFTPListItem& item = Add();
+    item.RawLine = std::move(rawLine);
+    if (m_lineFormat != TIdFTPListFormat::lfNone && !parseWithFallback(item)) {
+        m_items.pop_back();
+        ++m_skippedLines;
+    }
 }
 
 // A listing may mix line shapes (a server that shows a VMS or MS-DOS volume inside a Unix
@@ -353,54 +473,11 @@ void TIdFTPListItems::ParseUnixLine(TIdFTPListItem& item) const
     const std::string_view permissions = tokens.first();
     if (tokens.count < 4 || !hasPermissionColumn(permissions, true))
         throw EIdInvalidFTPListingFormat(kUnknownFormat);
-
-    std::size_t accountsFrom = 1;
-    std::string_view linkText;
-    std::string_view gluedOwner;
-    if (SameText(tokens[1].text, "folder")) {
-        accountsFrom = 2; // "drwxr-xr-x   folder        0 Apr 16 10:15 Photos"
-    } else if (tokens[1].text.size() > 3 && tokens[1].text[0] == '0') {
-        // "-rw-r--r-- 0ftp ftp ...": the link count glued to the owner name
-        linkText = "0";
-        gluedOwner = tokens[1].text.substr(1);
-        accountsFrom = 2;
-    } else if (ParseInteger(tokens[1].text)) {
-        linkText = tokens[1].text;
-        accountsFrom = 2;
-    }
-
-    // The usual layout first (link count, owner, group, size, date); then the leftmost date.
-    constexpr std::size_t kUsualDateAt = 5;
-    std::optional<listing::ListingDate> date;
-    std::size_t dateAt = kUsualDateAt;
-    if (accountsFrom == 2 && !linkText.empty() && tokens.count > kUsualDateAt + 1 &&
-        ParseInteger(tokens[kUsualDateAt - 1].text))
-        date = listing::MatchDate(tokens, kUsualDateAt);
-    for (std::size_t at = std::max<std::size_t>(accountsFrom, 2); !date && at < tokens.count; ++at) {
-        date = listing::MatchDate(tokens, at);
-        dateAt = at;
-    }
-    const std::size_t nameAt = date ? tokens[date->last].end() + 1 : raw.size();
-    if (!date || nameAt >= raw.size())
+    const UnixLead lead = readUnixLead(tokens);
+    const std::optional<UnixDate> date = findUnixDate(tokens, lead);
+    if (!date || date->nameAt >= raw.size())
         throw EIdInvalidFTPListingFormat(kUnknownFormat);
-
-    // The size column, or a device's "major, minor" pair in its place.
-    std::size_t accountsEnd = dateAt - 1;
-    std::string_view sizeText = tokens[accountsEnd].text;
-    std::string_view gluedGroup;
-    if (sizeText.find(',') != std::string_view::npos) {
-        sizeText = {}; // "8,0"
-    } else if (accountsEnd > accountsFrom && tokens[accountsEnd - 1].text.back() == ',') {
-        sizeText = {}; // "5,   0"
-        --accountsEnd;
-    } else if (!ParseInteger(sizeText)) {
-        // "someverylonggroup123456": the size glued to an overflowing group column
-        const std::size_t digits = sizeText.find_last_not_of("0123456789") + 1;
-        if (digits > 0 && digits < sizeText.size()) {
-            gluedGroup = sizeText.substr(0, digits);
-            sizeText = sizeText.substr(digits);
-        }
-    }
+    const UnixSize size = readUnixSize(tokens, lead, date->sizeAt);
 
     // Only the first two account columns are kept; an extra one ("domain") is passed over.
     std::array<std::string_view, 2> accounts;
@@ -410,12 +487,12 @@ void TIdFTPListItems::ParseUnixLine(TIdFTPListItem& item) const
             accounts[accountCount] = account;
         ++accountCount;
     };
-    if (!gluedOwner.empty())
-        addAccount(gluedOwner);
-    for (std::size_t i = accountsFrom; i < accountsEnd; ++i)
+    if (!lead.gluedOwner.empty())
+        addAccount(lead.gluedOwner);
+    for (std::size_t i = lead.accountsFrom; i < size.accountsEnd; ++i)
         addAccount(tokens[i].text);
-    if (!gluedGroup.empty())
-        addAccount(gluedGroup);
+    if (!size.gluedGroup.empty())
+        addAccount(size.gluedGroup);
 
     const char kindLetter = static_cast<char>(std::toupper(static_cast<unsigned char>(permissions[0])));
     item.OwnerRights = safeSubstr(permissions, 1, 3);
@@ -424,17 +501,19 @@ void TIdFTPListItems::ParseUnixLine(TIdFTPListItem& item) const
     item.EntryKind = kindLetter == 'D'   ? TIdListEntryKind::ekDirectory
                      : kindLetter == 'L' ? TIdListEntryKind::ekSymLink
                                          : TIdListEntryKind::ekFile;
-    item.LinkCount = StrToIntDef(linkText, 0);
+    item.LinkCount = StrToIntDef(lead.linkText, 0);
     // One account column is the group ("-rw-r--r-- 1 anonymous 1234 ..."): the owner is missing.
     item.OwnerAccount = accountCount >= 2 ? accounts[0] : std::string_view();
     item.GroupAccount = accountCount >= 2 ? accounts[1] : accountCount == 1 ? accounts[0] : std::string_view();
-    item.ByteSize = StrToInt64Def(sizeText, 0);
-    listing::ListingDate stamp = *date;
-    if (!stamp.hasSeconds)
-        stamp.millisecond = 999;
-    item.ModTime = listing::EncodeListingDate(stamp, Today());
+    item.ByteSize = size.bytes.value_or(0);
+    if (date->date) {
+        listing::ListingDate stamp = *date->date;
+        if (!stamp.hasSeconds)
+            stamp.millisecond = 999;
+        item.ModTime = listing::EncodeListingDate(stamp, Today());
+    }
 
-    std::string_view name = raw.substr(nameAt);
+    std::string_view name = raw.substr(date->nameAt);
     if (item.EntryKind == TIdListEntryKind::ekSymLink) {
         const std::size_t arrow = name.find(" -> ");
         if (arrow != std::string_view::npos) {
@@ -496,11 +575,10 @@ void TIdFTPListItems::ParseVmsLine(TIdFTPListItem& item) const
     std::optional<std::int64_t> blocks;
     for (std::size_t i = 1; i < tokens.count; ++i) {
         const std::string_view text = tokens[i].text;
-        if (const auto day = vmsDate(text)) {
-            listing::ListingDate clock;
-            if (i + 1 < tokens.count && listing::ParseClock(tokens[i + 1].text, clock, true))
+        if (auto date = listing::ParseHyphenatedDate(text)) {
+            if (i + 1 < tokens.count && listing::ParseClock(tokens[i + 1].text, *date, true))
                 ++i;
-            modified = *day + EncodeTime(clock.hour, clock.minute, clock.second, clock.millisecond);
+            modified = listing::EncodeListingDate(*date, Today());
         } else if (const auto used = vmsBlocks(text)) {
             blocks = used;
         } else if (text.front() == '[') {
@@ -558,8 +636,5 @@ TDateTime TIdFTPListItems::ParseTimePart(std::string_view text)
 
 int TIdFTPListItems::ExpandYear(int year) const
 {
-    if (year >= 100)
-        return year;
-    const int century = 100 * (Today().year / 100);
-    return year > 50 ? year + century - 100 : year + century;
+    return listing::ExpandTwoDigitYear(year, Today().year);
 }

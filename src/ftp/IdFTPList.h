@@ -6,6 +6,7 @@
 #include "ftp/IdGlobal.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -47,7 +48,7 @@ public:
     virtual ~TIdFTPListItems() = default;
 
     // --- collection basics ---
-    // The reference stays valid until the next Add or Clear.
+    // The reference stays valid until the entry is removed or the collection cleared.
     TIdFTPListItem& Add();
     const TIdFTPListItem& Items(std::int64_t index) const { return m_items.at(static_cast<std::size_t>(index)); }
     TIdFTPListItem& Items(std::int64_t index) { return m_items.at(static_cast<std::size_t>(index)); }
@@ -73,6 +74,11 @@ public:
     // listing's format cannot read is tried in the format it looks like on its own; a line
     // that no format reads is left out and counted in SkippedLines.
     void LoadLines(const std::vector<std::string>& lines);
+    // The same a line at a time, as a listing arrives: BeginLoad, AddLine for every line in
+    // order, EndLoad. LineFormat must not change in between.
+    void BeginLoad();
+    void AddLine(std::string_view line);
+    void EndLoad();
     // Lines of the last LoadLines that gave no entry although they were not blank.
     std::int64_t SkippedLines() const { return m_skippedLines; }
     void ParseEntry(TIdFTPListFormat format, TIdFTPListItem& item) const;
@@ -91,8 +97,21 @@ public:
 
 private:
     bool parseWithFallback(TIdFTPListItem& item) const;
+    void addEntry(std::string rawLine);
 
-    std::vector<TIdFTPListItem> m_items;
+    // What a load in progress remembers between lines.
+    struct LoadState {
+        bool started = false;
+        bool firstLineSeen = false;
+        bool detailed = false;
+        std::optional<TIdCalendarDate> savedToday;
+        // A VMS name alone on its line; the rest of its entry may follow on the next one.
+        std::optional<std::string> heldVmsName;
+    };
+
+    // A deque: entries added while a listing arrives are never moved again.
+    std::deque<TIdFTPListItem> m_items;
+    LoadState m_load;
     std::int64_t m_skippedLines = 0;
     TIdFTPListFormat m_lineFormat = TIdFTPListFormat::lfUnix;
     TIdOnParseCustomListFormat m_onParseCustom;

@@ -1,8 +1,11 @@
-// Tokens of a listing line and the date shapes servers send: "Mar 15 09:30", "Oct 08, 2002
-// 09:47", "01 oct 2004", "29 Jul 02:27 2014", "09-26 13:45", "3 29 03:26", "2005-06-07 21:22",
-// "1999/10/12", "2004.07.15", "24-04-2003 17:12", "3月 29日 03:26", "2014년 3월 29일".
+// Tokens of a listing line, sizes, and the date shapes servers send: "Mar 15 09:30", "Oct 08,
+// 2002 09:47", "01 oct 2004", "26. Juli, 20:10", "09-26 13:45", "3 29 03:26", "2005-06-07
+// 21:22", "1999/10/12", "2004.07.15", "24-04-2003 17:12", "01-jun-99", "3月 29日 03:26",
+// "7月 26日", "2014년 3월 29일".
 #include "ftp/IdFTPListDate.h"
 
+#include <charconv>
+#include <cmath>
 #include <string>
 
 namespace listing {
@@ -17,10 +20,28 @@ struct MonthName {
     int month;
 };
 
-// Lower-case names after the trailing dot is removed. English first: nearly every line uses it.
+// The English abbreviations, which nearly every line uses, each as one number.
+constexpr std::uint32_t packedName(const char* name)
+{
+    return static_cast<std::uint32_t>(name[0]) | static_cast<std::uint32_t>(name[1]) << 8
+         | static_cast<std::uint32_t>(name[2]) << 16;
+}
+
+constexpr std::uint32_t kEnglishMonths[] = {
+    packedName("jan"), packedName("feb"), packedName("mar"), packedName("apr"),
+    packedName("may"), packedName("jun"), packedName("jul"), packedName("aug"),
+    packedName("sep"), packedName("oct"), packedName("nov"), packedName("dec"),
+};
+
+constexpr std::size_t kLongestMonthName = 9;
+
+// Lower-case names after the trailing dot is removed; the English abbreviations are above.
 constexpr MonthName kMonthNames[] = {
-    {"jan", 1}, {"feb", 2}, {"mar", 3}, {"apr", 4}, {"may", 5}, {"jun", 6}, {"jul", 7},
-    {"aug", 8}, {"sep", 9}, {"oct", 10}, {"nov", 11}, {"dec", 12},
+    // English and German full names ("26. Juli, 20:10")
+    {"january", 1}, {"february", 2}, {"march", 3}, {"april", 4}, {"june", 6}, {"july", 7},
+    {"august", 8}, {"september", 9}, {"october", 10}, {"november", 11}, {"december", 12},
+    {"januar", 1}, {"februar", 2}, {"m\xC3\xA4rz", 3}, {"juni", 6}, {"juli", 7},
+    {"oktober", 10}, {"dezember", 12},
     // German, Dutch, Swedish, Hungarian, Portuguese and friends
     {"m\xC3\xA4r", 3}, {"mrz", 3}, {"mai", 5}, {"okt", 10}, {"dez", 12}, {"mrt", 3}, {"mei", 5},
     {"maj", 5}, {"sept", 9}, {"febr", 2}, {"m\xC3\xA1rc", 3}, {"marc", 3}, {"\xC3\xA1pr", 4},
@@ -155,7 +176,8 @@ std::optional<ListingDate> dayFirst(const Tokens& tokens, std::size_t i)
     if (date.month == 0 || !readTimeOrYear(tokens, i + 2, date))
         return std::nullopt;
     date.last = i + 2;
-    if (date.hasTime && i + 3 < tokens.count) {
+    // A year after a full time ("29 Jul 02:27:00 2014"); after "02:27" a number is the name's.
+    if (date.hasSeconds && i + 3 < tokens.count) {
         if (const auto year = yearOf(tokens[i + 3].text)) {
             date.year = *year;
             date.last = i + 3;
@@ -164,7 +186,8 @@ std::optional<ListingDate> dayFirst(const Tokens& tokens, std::size_t i)
     return date;
 }
 
-// " 3月 29 03:26", "3月 29日  2014", "2014年 3月 29日 10:00", "3월 29일 03:26".
+// " 3月 29 03:26", "3月 29日  2014", "2014年 3月 29日 10:00", "3월 29일 03:26", and "7月 26日"
+// alone: a day with its mark needs no time or year after it.
 std::optional<ListingDate> cjkDate(const Tokens& tokens, std::size_t i)
 {
     ListingDate date;
@@ -192,10 +215,12 @@ std::optional<ListingDate> cjkDate(const Tokens& tokens, std::size_t i)
         readOptionalClock(tokens, date);
         return date;
     }
-    if (!readTimeOrYear(tokens, at + 2, date))
-        return std::nullopt;
-    date.last = at + 2;
-    return date;
+    if (readTimeOrYear(tokens, at + 2, date)) {
+        date.last = at + 2;
+        return date;
+    }
+    std::string_view dayText = tokens[at + 1].text;
+    return dropSuffix(dayText, kDayMarks) ? std::optional<ListingDate>(date) : std::nullopt;
 }
 
 // Splits "2005-06-07", "09/26", "2004.07.15" at one kind of separator into up to three numbers.
@@ -204,7 +229,7 @@ struct NumericParts {
     std::size_t count = 0;
 };
 
-NumericParts numericParts(std::string_view text)
+NumericParts numericPartsOf(std::string_view text)
 {
     NumericParts parts;
     if (text.empty() || !isDigit(text.front()))
@@ -228,7 +253,7 @@ NumericParts numericParts(std::string_view text)
 // "09-26 13:45".
 std::optional<ListingDate> numericDate(const Tokens& tokens, std::size_t i)
 {
-    const NumericParts parts = numericParts(tokens[i].text);
+    const NumericParts parts = numericPartsOf(tokens[i].text);
     if (parts.count < 2)
         return std::nullopt;
     std::optional<int> a = smallNumber(parts.part[0], 4);
@@ -311,14 +336,21 @@ Tokens SplitTokens(std::string_view line)
 
 int LocalMonthFromName(std::string_view token)
 {
+    if (!token.empty() && token.back() == ',')
+        token.remove_suffix(1);
     if (!token.empty() && token.back() == '.')
         token.remove_suffix(1);
-    if (token.size() < 3 || token.size() > 8)
+    if (token.size() < 3 || token.size() > kLongestMonthName)
         return 0;
-    char lower[8];
-    for (std::size_t i = 0; i < token.size(); ++i) {
-        const char c = token[i];
-        lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    char lower[kLongestMonthName + 1] = {};
+    for (std::size_t i = 0; i < token.size(); ++i)
+        lower[i] = LowerAscii(token[i]);
+    if (token.size() == 3) {
+        const std::uint32_t packed = packedName(lower);
+        for (std::size_t i = 0; i < std::size(kEnglishMonths); ++i) {
+            if (kEnglishMonths[i] == packed)
+                return static_cast<int>(i) + 1;
+        }
     }
     const std::string_view name(lower, token.size());
     for (const MonthName& entry : kMonthNames) {
@@ -379,14 +411,78 @@ std::optional<ListingDate> MatchDate(const Tokens& tokens, std::size_t i)
         return date;
     if (auto date = cjkDate(tokens, i))
         return date;
+    if (auto date = ParseHyphenatedDate(text)) {
+        date->last = i;
+        readOptionalClock(tokens, *date);
+        return date;
+    }
     if (auto date = numericDate(tokens, i))
         return date;
     return numericMonthDay(tokens, i);
 }
 
+bool LooksLikeUnknownDate(const Tokens& tokens, std::size_t i)
+{
+    if (i + 2 >= tokens.count || isDigit(tokens[i].text.front()) || !dayOf(tokens[i + 1].text))
+        return false;
+    ListingDate ignored;
+    return readTimeOrYear(tokens, i + 2, ignored);
+}
+
+std::optional<ListingDate> ParseHyphenatedDate(std::string_view text)
+{
+    const std::size_t first = text.find('-');
+    const std::size_t second = text.rfind('-');
+    if (first == std::string_view::npos || first == second)
+        return std::nullopt;
+    const auto day = smallNumber(text.substr(0, first), 2);
+    const std::string_view yearText = text.substr(second + 1);
+    const auto year = yearText.size() == 2 || yearText.size() == 4 ? smallNumber(yearText, 4) : std::nullopt;
+    ListingDate date;
+    date.month = LocalMonthFromName(text.substr(first + 1, second - first - 1));
+    if (!day || *day < 1 || *day > 31 || date.month == 0 || !year)
+        return std::nullopt;
+    date.day = *day;
+    date.year = *year;
+    date.twoDigitYear = yearText.size() == 2;
+    return date;
+}
+
+std::optional<std::int64_t> ParseSize(std::string_view text)
+{
+    if (const auto bytes = ParseInteger(text))
+        return *bytes >= 0 ? bytes : std::nullopt;
+    // "33.5k", "2KB", "1.2M": digits, maybe a fraction, then the unit, maybe followed by B.
+    std::size_t digits = 0;
+    while (digits < text.size() && (isDigit(text[digits]) || text[digits] == '.'))
+        ++digits;
+    std::string_view unit = text.substr(digits);
+    if (unit.size() == 2 && (unit[1] == 'B' || unit[1] == 'b'))
+        unit.remove_suffix(1);
+    constexpr std::string_view kUnits = "KMGT";
+    const std::size_t power = unit.size() == 1 ? kUnits.find(static_cast<char>(unit[0] & ~0x20)) : std::string_view::npos;
+    const std::string_view number = text.substr(0, digits);
+    double value = 0;
+    if (power == std::string_view::npos || number.empty() || !isDigit(number.front())
+        || std::from_chars(number.data(), number.data() + number.size(), value).ptr != number.data() + number.size())
+        return std::nullopt;
+    const double bytes = value * std::pow(1024.0, static_cast<double>(power + 1));
+    if (!(bytes < 9.0e18)) // far beyond any file; would not fit
+        return std::nullopt;
+    return std::llround(bytes);
+}
+
+int ExpandTwoDigitYear(int year, int currentYear)
+{
+    if (year >= 100)
+        return year;
+    const int century = 100 * (currentYear / 100);
+    return year > 50 ? year + century - 100 : year + century;
+}
+
 TDateTime EncodeListingDate(const ListingDate& date, const TIdCalendarDate& today)
 {
-    int year = date.year;
+    int year = date.twoDigitYear ? ExpandTwoDigitYear(date.year, today.year) : date.year;
     if (year == 0)
         year = today.month < date.month ? today.year - 1 : today.year;
     const bool nextDay = date.hour == 24;

@@ -4,6 +4,7 @@
 
 #include "ftp/IdGlobal.h"
 #include "net/IdIOHandler.h"
+#include "net/IdSSLOpenSSL.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ std::string joinAt(const std::string& a, const std::string& b)
 void TIdFTP::checkArgument(const std::string& argument, const char* what)
 {
     // Such bytes would end the command early and smuggle a second one onto the connection.
-    if (argument.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+    if (HoldsLineBreakOrNul(argument))
         throw EIdException(std::string("The ") + what
                            + " contains a line break (CR or LF) or a NUL character and cannot "
                              "be sent to the server.");
@@ -48,11 +49,13 @@ void TIdFTP::OpenSession(bool autoLogin, int timeout)
     const int savedPort = Port;
     m_features.clear();
     m_useExtendedPassive = false;
+    m_listingCutShort = false; // a new server session holds nothing of an old one
     if (ProxySettings.ProxyType != TIdFtpProxyType::fpcmNone && !ProxySettings.Host.empty()) {
         Host = ProxySettings.Host;
         Port = ProxySettings.Port;
     }
     try {
+        prepareControlHandler();
         try {
             OpenConnection(timeout);
         } catch (...) {
@@ -62,10 +65,14 @@ void TIdFTP::OpenSession(bool autoLogin, int timeout)
         }
         Host = savedHost;
         Port = savedPort;
+        if (TLSSettings.Mode == TIdUseTLS::utUseImplicitTLS)
+            startControlTLS();
         ReadReply({220});
         GreetingReply().Assign(LastReply());
+        negotiateExplicitTLS();
         if (autoLogin) {
             Authenticate();
+            protectData();
             fireEvent(OnAfterClientLogin, this);
             const int code = SendCommand("SYST", TIdReplyCodes{200, 215, 500});
             if (code == 500)
@@ -317,14 +324,14 @@ std::int64_t TIdFTP::QueryFileSize(const std::string& fileName)
     if (SendCommand("SIZE " + fileName) != 213)
         return -1;
     // 213 1234
-    std::string text;
-    for (const std::string& line : LastReply().Text())
-        text += (text.empty() ? "" : "\r\n") + line;
-    std::string rest(Trim(text));
+    std::string rest(Trim(JoinLines(LastReply().Text(), "\r\n")));
     const std::size_t blank = rest.find(' ');
     if (blank != std::string::npos)
         rest.erase(0, blank + 1);
-    return ParseInteger(rest).value_or(-1);
+    const std::int64_t size = ParseInteger(rest).value_or(-1);
+    m_sizeName = fileName;
+    m_sizeValue = size;
+    return size;
 }
 
 int TIdFTP::RawCommand(const std::string& line)

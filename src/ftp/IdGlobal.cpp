@@ -12,13 +12,9 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
-
-char upperByte(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 bool isTrimmed(char c)
 {
@@ -28,7 +24,7 @@ bool isTrimmed(char c)
 bool sameTextAt(std::string_view text, std::size_t at, std::string_view sub)
 {
     for (std::size_t i = 0; i < sub.size(); ++i) {
-        if (upperByte(text[at + i]) != upperByte(sub[i]))
+        if (UpperAscii(text[at + i]) != UpperAscii(sub[i]))
             return false;
     }
     return true;
@@ -147,17 +143,80 @@ std::int64_t FileSizeOf(const std::string& path)
     return static_cast<std::int64_t>(info.st_size);
 }
 
+std::string ShownText(std::string_view text, std::size_t limit)
+{
+    std::string shown(text.substr(0, limit));
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    }
+    if (text.size() > limit)
+        shown += "...";
+    return shown;
+}
+
+char UpperAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 std::string UpperCase(std::string_view text)
 {
     std::string result(text);
     for (char& c : result)
-        c = upperByte(c);
+        c = UpperAscii(c);
     return result;
 }
 
 bool SameText(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && sameTextAt(a, 0, b);
+}
+
+bool StartsText(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && sameTextAt(text, 0, prefix);
+}
+
+bool HoldsLineBreakOrNul(std::string_view text)
+{
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+std::vector<std::string> SplitTextLines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') {
+            line += c;
+            continue;
+        }
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        lines.push_back(std::move(line));
+        line.clear();
+    }
+    if (!line.empty())
+        lines.push_back(std::move(line));
+    return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines, std::string_view separator)
+{
+    std::string text;
+    for (const std::string& line : lines) {
+        if (&line != &lines.front())
+            text += separator;
+        text += line;
+    }
+    return text;
 }
 
 std::string_view TrimLeft(std::string_view text)
@@ -196,6 +255,13 @@ std::optional<std::int64_t> ParseInteger(std::string_view text)
     if (text.empty())
         return std::nullopt;
     std::int64_t value = 0;
+    // Up to 18 plain digits cannot overflow: the common case (listing columns) needs no
+    // general conversion.
+    if (text.size() <= 18 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        for (char c : text)
+            value = value * 10 + (c - '0');
+        return value;
+    }
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size())
         return std::nullopt;
@@ -253,4 +319,25 @@ TIdCalendarDate CurrentLocalDate()
     std::tm local {};
     localtime_r(&now, &local);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+std::string GroupedDigits(std::int64_t value, const std::string& separator, int* width)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const int count = static_cast<int>(end - digits);
+    std::string grouped;
+    grouped.reserve(static_cast<std::size_t>(count) + 8 * separator.size());
+    int characters = 0;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0 && (count - i) % 3 == 0 && digits[i - 1] != '-') {
+            grouped += separator;
+            ++characters;
+        }
+        grouped += digits[i];
+        ++characters;
+    }
+    if (width != nullptr)
+        *width = characters;
+    return grouped;
 }

@@ -48,7 +48,8 @@ void TIdSimpleServer::StartListening()
     try {
         if (binding() == nullptr) {
             ResetInput();
-            auto handler = std::make_unique<TIdIOHandlerSocket>();
+            std::unique_ptr<TIdIOHandlerSocket> handler =
+                MakeHandler ? MakeHandler() : std::make_unique<TIdIOHandlerSocket>();
             handler->OpenTransport();
             SetIOHandler(std::move(handler));
         }

@@ -4,8 +4,10 @@
 
 #include "ftp/IdTCPConnection.h"
 #include "net/IdException.h"
+#include "net/IdIOHandlerSocket.h"
 #include "net/IdSocketHandle.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,6 +29,9 @@ public:
     // When set, only a connection from this address is taken; any other is closed and the
     // wait goes on (a stranger must not be able to feed or take the transfer's data).
     std::string AllowedPeerIP;
+    // Makes the transport of the accepted connection (a TLS one for protected data); empty:
+    // a plain socket handler.
+    std::function<std::unique_ptr<TIdIOHandlerSocket>()> MakeHandler;
 
     bool StopRequested() const { return m_stopRequested; }
     bool IsListening() const { return m_isListening; }

@@ -22,6 +22,8 @@ constexpr const char* kNoDataToRead = "No data to read.";
 // Far beyond any real reply (a long FEAT or HELP is a few kilobytes).
 constexpr std::int64_t kMaxReplyBytes = 4 << 20;
 constexpr std::int64_t kReplyLineOverhead = 32;
+// How much of a reply without a valid code its error message shows.
+constexpr std::size_t kShownReplyBytes = 120;
 
 // What is left of a wait in ms: -2 (no limit) without a deadline, 0 once it has passed.
 int millisecondsLeft(const std::optional<std::chrono::steady_clock::time_point>& deadline)
@@ -165,7 +167,7 @@ std::int64_t TIdTCPConnection::receiveChunk(TIdIOHandler& handler, bool& wouldBl
     if (!m_expectMore || m_socket != &handler)
         return handler.ReceiveBytes(m_pendingInput.PrepareAppend(size), size);
     const std::int64_t n = m_socket->ReceiveBytesNow(m_pendingInput.PrepareAppend(size), size);
-    if (n < 0 && SocketStack->lastError() == Id_WSAEWOULDBLOCK) {
+    if (n < 0 && SocketStack->lastCallError() == Id_WSAEWOULDBLOCK) {
         wouldBlock = true;
         m_expectMore = false;
         return 0;
@@ -440,7 +442,7 @@ void TIdTCPConnection::ReadIntoStream(TIdStream& stream, std::int64_t count, boo
 
 // --- writing ---
 
-void TIdTCPConnection::sendBytes(const char* data, std::int64_t count)
+void TIdTCPConnection::sendAll(const char* data, std::int64_t count)
 {
     std::int64_t sent = 0;
     while (sent < count) {
@@ -475,12 +477,12 @@ void TIdTCPConnection::SendBlock(const void* data, std::int64_t count)
     if (!IsConnected())
         throw EIdNotConnected(kNotConnected);
     if (m_intercept == nullptr) {
-        sendBytes(static_cast<const char*>(data), count);
+        sendAll(static_cast<const char*>(data), count);
         return;
     }
     std::string block(static_cast<const char*>(data), static_cast<std::size_t>(count));
     m_intercept->HandleSend(block);
-    sendBytes(block.data(), static_cast<std::int64_t>(block.size()));
+    sendAll(block.data(), static_cast<std::int64_t>(block.size()));
 }
 
 void TIdTCPConnection::SendText(const std::string& text)
@@ -491,7 +493,7 @@ void TIdTCPConnection::SendText(const std::string& text)
 
 void TIdTCPConnection::CheckCommandLine(const std::string& line)
 {
-    if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+    if (HoldsLineBreakOrNul(line))
         throw EIdException("The command \"" + commandVerb(line) +
                            "\" was not sent: it contains a line break (CR or LF) or a NUL "
                            "character, which would end it early.");
@@ -627,6 +629,14 @@ std::int16_t TIdTCPConnection::SendCommand(const std::string& line, std::int16_t
 
 void TIdTCPConnection::RaiseReplyError()
 {
+    const int code = m_lastReply.NumericCode();
+    if (code < 100 || code > 599) {
+        // No reply code, or one outside RFC 959's range: its text would be empty or make no
+        // sense, so the message says what the server sent.
+        const std::string sent = JoinLines(m_lastReplyLines, " ");
+        throw EIdProtocolReplyError(code, "The server's reply has no valid reply code: \""
+                                              + ShownText(sent, kShownReplyBytes) + "\"");
+    }
     std::string message;
     for (const std::string& line : m_lastReply.Text())
         message += line + "\r\n";

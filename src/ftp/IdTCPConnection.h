@@ -188,7 +188,7 @@ private:
     void ensureInput(std::int64_t count);
     void readStreamBody(TIdStream& stream, std::int64_t remaining, bool untilClosed);
     void storeQueued(TIdStream& stream, std::int64_t remaining);
-    void sendBytes(const char* data, std::int64_t count);
+    void sendAll(const char* data, std::int64_t count);
 
     TIdManagedBuffer m_pendingInput;
     bool m_closedByPeer = false;

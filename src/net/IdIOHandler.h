@@ -15,7 +15,7 @@ public:
     // lowest), the local port and the local address to bind to (empty: any).
     virtual void ConnectTo(const std::string& host, int port, int timeout = -1, int clientPortMax = 0,
                            int clientPortMin = 0, int localPort = 0,
-                           const std::string& localAddress = std::string());
+                           const std::string& bindAddress = std::string());
     virtual bool IsOpen() const;
     virtual void OpenTransport();
     // Time-out in ms, -2 for no limit.

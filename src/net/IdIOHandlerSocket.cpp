@@ -51,7 +51,7 @@ TIdSocketHandle& TIdIOHandlerSocket::openBinding()
 }
 
 void TIdIOHandlerSocket::ConnectTo(const std::string& host, int port, int timeout, int clientPortMax,
-                                   int clientPortMin, int localPort, const std::string& localAddress)
+                                   int clientPortMin, int localPort, const std::string& bindAddress)
 {
     if (m_socksInfo.Version != TSocksVersion::svNoSocks)
         throw EIdException("Connecting through a SOCKS proxy is not supported.");
@@ -69,7 +69,7 @@ void TIdIOHandlerSocket::ConnectTo(const std::string& host, int port, int timeou
         const bool last = i + 1 >= addresses.size();
         try {
             connectToAddress(addresses[i], port, timeout,
-                             {clientPortMax, clientPortMin, localPort, localAddress});
+                             {clientPortMax, clientPortMin, localPort, bindAddress});
             return;
         } catch (const EIdSocketError&) {
             if (!last)
@@ -114,11 +114,11 @@ void TIdIOHandlerSocket::connectToAddress(const std::string& address, int port, 
 }
 
 void TIdIOHandlerSocket::bindForConnect(int clientPortMax, int clientPortMin, int localPort,
-                                        const std::string& localAddress, int family)
+                                        const std::string& bindAddress, int family)
 {
     TIdSocketHandle& binding = openBinding();
     binding.AllocateHandle(SOCK_STREAM, 0, family);
-    binding.IP = localAddress;
+    binding.IP = bindAddress;
     binding.Port = localPort;
     binding.ClientPortMin = clientPortMin;
     binding.ClientPortMax = clientPortMax;

@@ -36,7 +36,7 @@ public:
     void CloseTransport() override;
     void ConnectTo(const std::string& host, int port, int timeout = -1, int clientPortMax = 0,
                    int clientPortMin = 0, int localPort = 0,
-                   const std::string& localAddress = std::string()) override;
+                   const std::string& bindAddress = std::string()) override;
     bool IsOpen() const override;
     void OpenTransport() override;
     bool WaitReadable(int timeout) override;
@@ -45,7 +45,7 @@ public:
     std::int64_t SendBytesWithin(const void* buffer, std::int64_t length, int timeout) override;
     // A receive that never blocks: -1 with the error 10035 (would block) when nothing waits,
     // so a bulk reader can skip the readability wait while data keeps arriving.
-    std::int64_t ReceiveBytesNow(void* buffer, std::int64_t length);
+    virtual std::int64_t ReceiveBytesNow(void* buffer, std::int64_t length);
 
     // The socket handle; null before OpenTransport.
     TIdSocketHandle* Binding() const { return m_binding.get(); }
@@ -65,7 +65,7 @@ private:
     };
     void connectToAddress(const std::string& address, int port, int timeout, const LocalBinding& local);
     void bindForConnect(int clientPortMax, int clientPortMin, int localPort,
-                        const std::string& localAddress, int family);
+                        const std::string& bindAddress, int family);
     TIdSocketHandle& openBinding();
 
     std::unique_ptr<TIdSocketHandle> m_binding;

@@ -95,7 +95,7 @@ void TIdSocketHandle::ReadConnectedBinding()
 
 void TIdSocketHandle::StartListen(int queueLength)
 {
-    SocketStack->CheckResult(SocketStack->listenSocket(m_handle, queueLength));
+    SocketStack->CheckResult(SocketStack->listenOn(m_handle, queueLength));
 }
 
 bool TIdSocketHandle::AcceptFrom(TIdStackSocketHandle listener)
@@ -144,7 +144,7 @@ bool TIdSocketHandle::waitOnce(int timeout)
     // A pump between slices may have closed the socket (the user dropped the connection).
     if (!m_open)
         throw EIdConnClosedGracefully();
-    const bool ready = SocketStack->waitReadable(m_handle, timeout);
+    const bool ready = SocketStack->pollReadable(m_handle, timeout);
     TIdAntiFreezeBase::PumpIfDue(!ready);
     return ready;
 }
@@ -160,7 +160,7 @@ std::int64_t TIdSocketHandle::SendRaw(const void* buffer, std::int64_t length, i
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeout, 0));
     for (;;) {
         const std::int64_t sent = SocketStack->send(m_handle, buffer, length, MSG_DONTWAIT);
-        if (sent != Id_SOCKET_ERROR || SocketStack->lastError() != Id_WSAEWOULDBLOCK)
+        if (sent != Id_SOCKET_ERROR || SocketStack->lastCallError() != Id_WSAEWOULDBLOCK)
             return sent;
         int wait = slice;
         if (timeout >= 0) {
@@ -170,7 +170,7 @@ std::int64_t TIdSocketHandle::SendRaw(const void* buffer, std::int64_t length, i
                 throw EIdWriteTimeout();
             wait = static_cast<int>(std::min<long long>(wait, left));
         }
-        const bool ready = SocketStack->waitWritable(m_handle, wait);
+        const bool ready = SocketStack->pollWritable(m_handle, wait);
         if (pump)
             TIdAntiFreezeBase::PumpIfDue(!ready);
         // The pump may have run an abort that closed the socket.

@@ -78,7 +78,7 @@ constexpr ErrorEntry kErrorTable[] = {
     {ENOTEMPTY, Id_WSAENOTEMPTY, "Directory not empty"},
 };
 
-// Keeps the error of a failed call (result -1) for lastError().
+// Keeps the error of a failed call (result -1) for lastCallError().
 template <class Result>
 Result keepError(Result result)
 {
@@ -155,19 +155,19 @@ std::vector<std::string> resolveAll(const std::string& name, int family = AF_INE
     addrinfo hints{};
     hints.ai_family = family;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int error = ::getaddrinfo(name.c_str(), nullptr, &hints, &found);
+    addrinfo* list = nullptr;
+    const int error = ::getaddrinfo(name.c_str(), nullptr, &hints, &list);
     if (error != 0)
         raiseLookupFailure(error);
+    const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> found(list, &::freeaddrinfo);
     std::vector<std::string> addresses;
-    for (addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+    for (const addrinfo* entry = found.get(); entry != nullptr; entry = entry->ai_next) {
         sockaddr_storage storage{};
         std::memcpy(&storage, entry->ai_addr, std::min<std::size_t>(entry->ai_addrlen, sizeof(storage)));
         const std::string address = fromAddress(storage).IP;
         if (std::find(addresses.begin(), addresses.end(), address) == addresses.end())
             addresses.push_back(address);
     }
-    ::freeaddrinfo(found);
     if (addresses.empty())
         TIdStack::RaiseSocketFailure(Id_WSAHOST_NOT_FOUND);
     return addresses;
@@ -320,7 +320,7 @@ int TIdStack::connectSocket(TIdStackSocketHandle socket, int family, const std::
     return keepError(::connect(socket, address.get(), address.length));
 }
 
-int TIdStack::listenSocket(TIdStackSocketHandle socket, int queueLength)
+int TIdStack::listenOn(TIdStackSocketHandle socket, int queueLength)
 {
     return keepError(::listen(socket, queueLength));
 }
@@ -471,12 +471,12 @@ int TIdStack::select(std::vector<TIdStackSocketHandle>* readList, std::vector<TI
     return ready;
 }
 
-bool TIdStack::waitReadable(TIdStackSocketHandle socket, int timeout)
+bool TIdStack::pollReadable(TIdStackSocketHandle socket, int timeout)
 {
     return waitReady(socket, POLLIN, timeout);
 }
 
-bool TIdStack::waitWritable(TIdStackSocketHandle socket, int timeout)
+bool TIdStack::pollWritable(TIdStackSocketHandle socket, int timeout)
 {
     return waitReady(socket, POLLOUT, timeout);
 }
@@ -498,7 +498,7 @@ bool TIdStack::waitReady(TIdStackSocketHandle socket, short events, int timeout)
     }
 }
 
-int TIdStack::lastError() const
+int TIdStack::lastCallError() const
 {
     return tlsLastSocketError;
 }
@@ -536,7 +536,7 @@ bool TIdStack::CheckResult(std::int64_t result, std::initializer_list<int> toler
 {
     if (result != Id_SOCKET_ERROR)
         return false;
-    const int error = lastError();
+    const int error = lastCallError();
     tlsCheckedSocketError = error;
     if (std::find(tolerated.begin(), tolerated.end(), error) != tolerated.end())
         return true;

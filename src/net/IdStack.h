@@ -94,12 +94,12 @@ public:
     std::string LocalAddress();
 
     // Wrappers of the socket calls; each returns the call's result unchanged (-1 on failure,
-    // the error kept for lastError()) unless said otherwise.
+    // the error kept for lastCallError()) unless said otherwise.
     TIdStackSocketHandle acceptSocket(TIdStackSocketHandle listener, TIdSocketAddress& peer);
     int bindSocket(TIdStackSocketHandle socket, int family, const std::string& ip, int port);
     int closeSocket(TIdStackSocketHandle socket);
     int connectSocket(TIdStackSocketHandle socket, int family, const std::string& ip, int port);
-    int listenSocket(TIdStackSocketHandle socket, int queueLength);
+    int listenOn(TIdStackSocketHandle socket, int queueLength);
     // recv and send retry a call interrupted by a signal; send never raises SIGPIPE.
     std::int64_t receive(TIdStackSocketHandle socket, void* buffer, std::int64_t length, int flags = 0);
     std::int64_t send(TIdStackSocketHandle socket, const void* buffer, std::int64_t length, int flags = 0);
@@ -134,12 +134,12 @@ public:
                std::vector<TIdStackSocketHandle>* errorList, int timeout);
     // The one-socket form of select for reading, used by every readability wait:
     // true when data, a connection or the end of the stream is waiting.
-    bool waitReadable(TIdStackSocketHandle socket, int timeout);
+    bool pollReadable(TIdStackSocketHandle socket, int timeout);
     // The same for room to send.
-    bool waitWritable(TIdStackSocketHandle socket, int timeout);
+    bool pollWritable(TIdStackSocketHandle socket, int timeout);
 
     // The Winsock number of the last failed socket call on this thread.
-    int lastError() const;
+    int lastCallError() const;
     // The last error number CheckResult read on the calling thread: a check on the connect
     // thread never replaces the error the window thread is about to report.
     int LastError() const;

@@ -13,6 +13,27 @@ enum class MsgIcon { None, Error, Confirmation, Warning, Information };
 // Button values keep the numbers the system's message boxes answer with.
 enum class MsgButton { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
 
+// A server certificate the system could not vouch for, or one that differs from the one the
+// user trusted before: what the certificate box shows.
+struct CertificateQuestion {
+    QString server; // "host:port"
+    QString subject;
+    QString issuer;
+    QString validFrom;
+    QString validUntil;
+    QString fingerprint; // SHA-256
+    QString reason;
+    // The fingerprint trusted before, when the certificate changed; empty otherwise.
+    QString trustedFingerprint;
+};
+
+enum class CertificateAnswer { TrustAlways, TrustThisTime, Cancel };
+
+// The certificate box's text, the same for every implementation.
+QString certificateText(const CertificateQuestion& question);
+
+class QMessageBox;
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -45,6 +66,9 @@ public:
     virtual bool chooseFolder(const QString& caption, QString& folder) = 0;
 
     virtual void beep() = 0;
+
+    // The certificate box with "Trust always", "Trust this time" and "Cancel".
+    virtual CertificateAnswer askCertificate(const CertificateQuestion& question) = 0;
 
     // The file dialogs with a default extension: a name chosen without one gets "." + suffix
     // (and the save dialog's overwrite question is about that full name).
@@ -79,6 +103,9 @@ public:
     bool saveFileName(const QString& title, const QString& filter, QString& fileName) override;
     bool chooseFolder(const QString& caption, QString& folder) override;
     void beep() override;
+    CertificateAnswer askCertificate(const CertificateQuestion& question) override;
+    // The certificate box, built but not shown.
+    static std::unique_ptr<QMessageBox> certificateBox(const CertificateQuestion& question);
 };
 
 // For tests: records every box and dialog and answers from a script. Each kind of question
@@ -111,6 +138,9 @@ public:
         QString text;
     };
     std::vector<Answer> textAnswers;
+    // Certificate boxes shown, and their answers (Cancel once none is left).
+    std::vector<CertificateQuestion> certificateQuestions;
+    std::vector<CertificateAnswer> certificateAnswers;
 
     void answerBox(MsgButton button) { boxAnswers.push_back(button); }
     void answerText(const QString& text) { textAnswers.push_back({true, text}); }
@@ -130,6 +160,7 @@ public:
     bool saveFileName(const QString& title, const QString& filter, QString& fileName) override;
     bool chooseFolder(const QString& caption, QString& folder) override;
     void beep() override { ++beeps; }
+    CertificateAnswer askCertificate(const CertificateQuestion& question) override;
 
 private:
     bool nextText(const QString& kind, const QString& caption, const QString& prompt,

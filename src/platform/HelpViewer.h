@@ -39,9 +39,9 @@ public:
     // `collection` is the help collection (.qhc) to show; `cacheFolder` holds its working copy.
     THelpViewer(const QString& collection, const QString& cacheFolder, QWidget* parent = nullptr);
 
-    // The collection opened and holds pages; otherwise errorText() says why.
+    // The collection opened and holds pages; otherwise failureReason() says why.
     bool isReady() const { return m_ready; }
-    QString errorText() const { return m_error; }
+    QString failureReason() const { return m_error; }
     QString collectionFile() const { return m_collection; }
 
     // Brings the viewer up with `tab` in front; the page stays as it is.

@@ -2,41 +2,21 @@
 // escaping and typed values.
 #include "platform/Registry.h"
 
+#include "ftp/IdGlobal.h"
+#include "platform/NameText.h"
+
 #include <QByteArray>
 #include <QSettings>
 #include <QStringList>
 #include <QVariant>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <iterator>
 #include <string_view>
 #include <utility>
 
 namespace {
-
-bool startsWithNoCase(const std::string& text, const std::string& prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i]))
-            != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    }
-    return true;
-}
-
-QString toText(const std::string& bytes)
-{
-    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-std::string toBytes(const QString& text)
-{
-    return text.toUtf8().toStdString();
-}
 
 // The length of the valid UTF-8 sequence that starts at `i`, or 0 when none starts there
 // (a stray continuation byte, a cut sequence, an overlong form, a surrogate, or past U+10FFFF).
@@ -87,7 +67,7 @@ constexpr const char* kRawBytesEntry = "bytes";
 QVariant storedString(const std::string& value)
 {
     if (isValidUtf8(value))
-        return toText(value);
+        return nameText(value);
     return QVariantMap{{QString::fromLatin1(kRawBytesEntry), QByteArray::fromStdString(value)}};
 }
 
@@ -133,7 +113,7 @@ Registry::PathKind Registry::splitPath(const std::string& path, std::string& sub
 {
     const std::string program = kProgramKey;
     const std::string relative = (!path.empty() && path.front() == '\\') ? path.substr(1) : path;
-    if (!startsWithNoCase(relative, program))
+    if (!StartsText(relative, program))
         return PathKind::Invalid;
     if (relative.size() == program.size())
         return PathKind::Root;
@@ -143,16 +123,29 @@ Registry::PathKind Registry::splitPath(const std::string& path, std::string& sub
     return PathKind::SubKey;
 }
 
+bool Registry::groupExists(const QString& group) const
+{
+    // Only the keys under the group are looked at, not every group of the store: a damaged
+    // store read for its sites may hold hundreds of thousands of them.
+    m_settings->beginGroup(group);
+    const bool exists = !m_settings->allKeys().isEmpty();
+    m_settings->endGroup();
+    return exists;
+}
+
 QString Registry::findGroup(const std::string& subKey) const
 {
-    const QString wanted = toText(subKey);
-    const QStringList groups = m_settings->childGroups();
     // A hand-edited store may hold spellings that differ only in case: each finds its own.
     const QString exact = escapeKeyName(subKey);
-    if (groups.contains(exact))
+    if (groupExists(exact))
         return exact;
+    // A name written by hand ("50%off"), or read from a damaged file, is stored unescaped.
+    const QString wanted = nameText(subKey);
+    if (groupExists(wanted))
+        return wanted;
+    const QStringList groups = m_settings->childGroups();
     for (const QString& group : groups) {
-        if (QString::compare(toText(unescapeKeyName(group)), wanted, Qt::CaseInsensitive) == 0)
+        if (QString::compare(nameText(unescapeKeyName(group)), wanted, Qt::CaseInsensitive) == 0)
             return group;
     }
     return {};
@@ -200,7 +193,7 @@ std::vector<std::string> Registry::keyNames() const
     std::vector<std::pair<QString, std::string>> names;
     for (const QString& group : groups) {
         std::string bytes = unescapeKeyName(group);
-        names.emplace_back(toText(bytes), std::move(bytes));
+        names.emplace_back(nameText(bytes), std::move(bytes));
     }
     std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) {
         const int noCase = QString::compare(a.first, b.first, Qt::CaseInsensitive);
@@ -239,8 +232,8 @@ std::string Registry::readString(const std::string& name) const
         return value.toMap().value(QString::fromLatin1(kRawBytesEntry)).toByteArray().toStdString();
     // The INI reader turns an unquoted text with commas into a list; join it back.
     if (value.typeId() == QMetaType::QStringList)
-        return toBytes(value.toStringList().join(','));
-    return toBytes(value.toString());
+        return nameBytes(value.toStringList().join(','));
+    return nameBytes(value.toString());
 }
 
 std::int32_t Registry::readInteger(const std::string& name) const
@@ -352,7 +345,7 @@ QString Registry::escapeKeyName(const std::string& name)
         else if (byte == '\\')
             escaped += "%5C";
         else
-            escaped += QString::fromUtf8(name.data() + i, static_cast<qsizetype>(length));
+            escaped += nameText(std::string_view(name).substr(i, length));
         i += std::max<std::size_t>(length, 1);
     }
     return escaped;
@@ -372,7 +365,7 @@ std::string Registry::unescapeKeyName(const QString& escaped)
             }
         }
         const qsizetype units = escaped[i].isHighSurrogate() && i + 1 < escaped.size() ? 2 : 1;
-        name += escaped.mid(i, units).toUtf8().toStdString();
+        name += nameBytes(escaped.mid(i, units));
         i += units - 1;
     }
     return name;

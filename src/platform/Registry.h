@@ -87,9 +87,10 @@ public:
 private:
     enum class PathKind { Root, SubKey, Invalid };
     static PathKind splitPath(const std::string& path, std::string& subKey);
-    // The stored group of a subkey name (the exact spelling, else a case-insensitive match),
-    // or empty when none.
+    // The stored group of a subkey name (its escaped spelling, the name as it is, else a
+    // case-insensitive match), or empty when none.
     QString findGroup(const std::string& subKey) const;
+    bool groupExists(const QString& group) const;
     QString valueKey(const std::string& name) const;
     [[noreturn]] static void invalidType(const std::string& name);
 

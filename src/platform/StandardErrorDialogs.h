@@ -18,6 +18,8 @@ public:
     bool saveFileName(const QString& title, const QString& filter, QString& fileName) override;
     bool chooseFolder(const QString& caption, QString& folder) override;
     void beep() override {}
+    // One line naming the certificate and how to trust it; answers Cancel.
+    CertificateAnswer askCertificate(const CertificateQuestion& question) override;
 
 private:
     void writeLine(const QString& text);

@@ -1,6 +1,8 @@
 // Writing and reading site files.
 #include "sites/SiteFiles.h"
 
+#include "ftp/IdGlobal.h"
+
 #include <algorithm>
 #include <array>
 
@@ -16,7 +18,7 @@ constexpr std::string_view kLineEnd = "\r\n";
 // A NUL byte never belongs in a site value: it would cut the name or host short further on.
 bool lineIsWrong(const std::string& line, std::size_t indexInBlock)
 {
-    if (line.find('\0') != std::string::npos)
+    if (HoldsLineBreakOrNul(line))
         return true;
     if (indexInBlock < kKeywords.size())
         return !line.starts_with(kKeywords[indexInBlock]);
@@ -67,24 +69,9 @@ std::string siteFileText(const std::vector<TSiteRecord>& sites)
     return text;
 }
 
-std::vector<std::string> siteFileLines(std::string_view bytes)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        const std::size_t end = std::min(bytes.find_first_of("\r\n", start), bytes.size());
-        lines.emplace_back(bytes.substr(start, end - start));
-        if (end == bytes.size())
-            break;
-        const bool crLf = bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n';
-        start = end + (crLf ? 2 : 1);
-    }
-    return lines;
-}
-
 SiteFileContents readSiteFile(std::string_view bytes)
 {
-    const std::vector<std::string> lines = siteFileLines(bytes);
+    const std::vector<std::string> lines = SplitTextLines(bytes);
     SiteFileContents contents;
     if (lines.empty() || lines.size() % kLinesPerSite != 0) {
         contents.fault = SiteFileFault::LineCount;

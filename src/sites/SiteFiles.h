@@ -9,11 +9,7 @@
 
 // The lines of every site in order, each ended by CR LF: "Name=", "Host=", "User=", "Pass="
 // (scrambled, as stored), "RDir=", "LDir=" and "Passive" or an empty line.
-std::string siteFileText(const std::vector<TSiteRecord>& sites);
-
-// The file's lines: a line ends at CR, LF or CR LF; a last line without an ending counts, and
-// an ending at the very end starts no further line.
-std::vector<std::string> siteFileLines(std::string_view bytes);
+[[nodiscard]] std::string siteFileText(const std::vector<TSiteRecord>& sites);
 
 enum class SiteFileFault {
     None,
@@ -27,4 +23,4 @@ struct SiteFileContents {
 };
 
 // Reads every block, or none: values are cut at 999 bytes and Pass is taken as it stands.
-SiteFileContents readSiteFile(std::string_view bytes);
+[[nodiscard]] SiteFileContents readSiteFile(std::string_view bytes);

@@ -2,19 +2,27 @@
 // and the save into the site store.
 #include "sites/SiteForm.h"
 
+#include "ftp/IdGlobal.h"
+#include "model/PathText.h"
 #include "platform/Dialogs.h"
+#include "platform/NameText.h"
 #include "platform/ErrorReport.h"
+#include "platform/PasswordStore.h"
+#include "sites/SitePasswords.h"
 #include "sites/SiteUnit.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -27,8 +35,6 @@ namespace {
 const QColor kTeal(0, 128, 128);
 constexpr int kFieldWidth = 153;
 constexpr int kMaxNameLength = 20;
-const char* const kOriginalBytes = "originalBytes";
-const char* const kShownText = "shownText";
 
 void paintText(QWidget* widget, const QColor& color, QPalette::ColorRole role)
 {
@@ -56,19 +62,6 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     return button;
 }
 
-// Leading and trailing characters of codes 0 to 32 removed.
-std::string trimControlAndBlank(const std::string& text)
-{
-    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && blank(text[first]))
-        ++first;
-    while (last > first && blank(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
-}
-
 bool hasControlCharacter(const QString& text)
 {
     for (const QChar c : text) {
@@ -83,6 +76,18 @@ void showError(const QString& text)
     dialogs().messageBox(text, MsgIcon::Error, {MsgButton::Ok});
 }
 
+// Keeps a widget disabled for as long as the scope lasts, on every path out of it.
+class DisabledWhile {
+public:
+    explicit DisabledWhile(QWidget* widget) : m_widget(widget) { m_widget->setEnabled(false); }
+    ~DisabledWhile() { m_widget->setEnabled(true); }
+    DisabledWhile(const DisabledWhile&) = delete;
+    DisabledWhile& operator=(const DisabledWhile&) = delete;
+
+private:
+    QWidget* m_widget;
+};
+
 }  // namespace
 
 TSiteForm::TSiteForm(QWidget* parent)
@@ -95,7 +100,7 @@ TSiteForm::TSiteForm(QWidget* parent)
     setProperty("helpContext", 400);
     buildLayout();
     applyTabOrder();
-    resize(479, 309);
+    resize(479, 343); // the first 309, and a row for Encryption
 
     connect(BrowseButton, &QPushButton::clicked, this, reportingErrors([this] { BrowseButtonClick(); }));
     connect(SaveButton, &QPushButton::clicked, this, reportingErrors([this] { SaveButtonClick(); }));
@@ -103,6 +108,10 @@ TSiteForm::TSiteForm(QWidget* parent)
     for (QLineEdit* edit : {sName, sHost, sUser, sPass, sRDir, sLDir})
         connect(edit, &QLineEdit::textChanged, this, reportingErrors([this] { sAnyChange(); }));
     connect(sPasV, &QCheckBox::toggled, this, reportingErrors([this] { sAnyChange(); }));
+    connect(sEncryption, &QComboBox::currentIndexChanged, this, reportingErrors([this] { sAnyChange(); }));
+    connect(sKeepPW, &QCheckBox::toggled, this, reportingErrors([this] { sAnyChange(); }));
+    // A password typed by the user is known, whatever the keyring said.
+    connect(sPass, &QLineEdit::textEdited, this, [this] { m_passwordState = PasswordState::Known; });
     // The field is narrower than most paths: the whole path shows on hovering.
     connect(sLDir, &QLineEdit::textChanged, sLDir, &QLineEdit::setToolTip);
     m_focusWatch = connect(qApp, &QApplication::focusChanged, this,
@@ -174,6 +183,15 @@ void TSiteForm::buildLayout()
     sPasV->setLayoutDirection(Qt::RightToLeft);  // the text stands left of the box
     paintText(sPasV, kTeal, QPalette::WindowText);
     grid->addWidget(sPasV, 6, 0, Qt::AlignLeft | Qt::AlignAbsolute);
+    addEncryptionChoice(grid, 7);
+    sKeepPW = new QCheckBox("Keep the password in the settings file for unattended runs", this);
+    sKeepPW->setObjectName("sKeepPW");
+    sKeepPW->setProperty("helpContext", 490);
+    sKeepPW->setLayoutDirection(Qt::RightToLeft);
+    sKeepPW->setToolTip("Without it the password goes into the desktop keyring, which a run from "
+                        "cron (tarn --batch) usually cannot reach");
+    paintText(sKeepPW, kTeal, QPalette::WindowText);
+    grid->addWidget(sKeepPW, 8, 0, 1, 4, Qt::AlignLeft | Qt::AlignAbsolute);
     grid->setColumnStretch(3, 1);
 
     SaveButton = makeButton(this, "SaveButton", "Save / Exit", true);
@@ -191,13 +209,31 @@ void TSiteForm::buildLayout()
     page->addSpacing(8);
     page->addLayout(grid);
     page->addStretch(1);
+    page->addSpacing(8);
     page->addLayout(buttons);
+}
+
+void TSiteForm::addEncryptionChoice(QGridLayout* grid, int row)
+{
+    sEncryption = new QComboBox(this);
+    sEncryption->setObjectName("sEncryption");
+    sEncryption->setProperty("helpContext", 480);
+    sEncryption->addItems({"Plain FTP (insecure)", "Use explicit FTP over TLS if available",
+                           "Require explicit FTP over TLS", "Require implicit FTP over TLS"});
+    sEncryption->setToolTip("How the connection to this site is encrypted; implicit FTP over "
+                            "TLS uses port 990 unless the host names another");
+    auto* caption = new QLabel("Encryption", this);
+    paintText(caption, kTeal, QPalette::WindowText);
+    caption->setBuddy(sEncryption);
+    grid->addWidget(caption, row, 0);
+    // Across the field and Browse.. columns: its texts are longer than a field is wide.
+    grid->addWidget(sEncryption, row, 1, 1, 2, Qt::AlignLeft);
 }
 
 void TSiteForm::applyTabOrder()
 {
     QWidget* const order[] = {sName, sHost, sUser, sPass, sRDir, sLDir,
-                              SaveButton, CancelButton, BrowseButton, sPasV};
+                              SaveButton, CancelButton, BrowseButton, sPasV, sEncryption, sKeepPW};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
 }
@@ -210,7 +246,7 @@ bool TSiteForm::ShowModal(char editMode)
 
 bool TSiteForm::ShowModal()
 {
-    if (SiteEditMode == 'E' && (CurrentSite < 0 || CurrentSite >= SiteCount))
+    if (SiteEditMode == 'E' && !isSiteIndex(CurrentSite))
         return false;
     FormShow();
     sName->setFocus();
@@ -219,10 +255,8 @@ bool TSiteForm::ShowModal()
 
 void TSiteForm::fillField(QLineEdit* edit, const std::string& bytes)
 {
-    const QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    setFieldText(edit, text);
-    edit->setProperty(kOriginalBytes, QByteArray::fromStdString(bytes));
-    edit->setProperty(kShownText, text);
+    setFieldText(edit, nameText(bytes));
+    keepBoxBytes(edit, bytes);
 }
 
 void TSiteForm::setFieldText(QLineEdit* edit, const QString& text)
@@ -237,41 +271,37 @@ void TSiteForm::setFieldText(QLineEdit* edit, const QString& text)
 // cut to the limit, saving another field would rename the site and drop its key.
 void TSiteForm::fillName(const std::string& bytes)
 {
-    const auto length = static_cast<int>(
-        QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())).size());
+    const auto length = static_cast<int>(nameText(bytes).size());
     sName->setMaxLength(std::max(kMaxNameLength, length));
     fillField(sName, bytes);
-}
-
-std::string TSiteForm::fieldBytes(QLineEdit* edit) const
-{
-    if (edit->property(kShownText).toString() == edit->text()
-        && edit->property(kOriginalBytes).isValid())
-        return edit->property(kOriginalBytes).toByteArray().toStdString();
-    return edit->text().toUtf8().toStdString();
 }
 
 void TSiteForm::FormShow()
 {
     SiteDataChanged = false;
     m_exitCheckPending = false;
-    if (SiteEditMode == 'E' && CurrentSite >= 0 && CurrentSite < SiteCount) {
+    if (SiteEditMode == 'E' && isSiteIndex(CurrentSite)) {
         const TSiteRecord& site = SiteList[CurrentSite];
         fillName(site.Name);
         fillField(sHost, site.Host);
         fillField(sUser, site.User);
         fillField(sRDir, site.RDir);
         fillField(sLDir, site.LDir);
-        fillField(sPass, DecodePassword(site.Pass));
+        showSitePassword(site);
         sPasV->setChecked(site.Passive);
+        sEncryption->setCurrentIndex(static_cast<int>(site.Encryption));
+        sKeepPW->setChecked(site.KeepPass);
         setWindowTitle("Site Window: Edit site");
         sEditFunction->setText("Edit the selected site");
         return;
     }
     fillName(proposedSiteName());
-    for (QLineEdit* edit : {sHost, sUser, sPass, sRDir, sLDir})
+    showSitePassword(TSiteRecord());
+    for (QLineEdit* edit : {sHost, sUser, sRDir, sLDir})
         fillField(edit, {});
     sPasV->setChecked(false);
+    sEncryption->setCurrentIndex(static_cast<int>(TSiteEncryption::ExplicitIfAvailable));
+    sKeepPW->setChecked(false);
     setWindowTitle("Site Window: Create new site");
     sEditFunction->setText("Enter details of new site");
 }
@@ -329,9 +359,7 @@ void TSiteForm::BrowseButtonClick()
     QString folder;
     if (!dialogs().chooseFolder("Select Local Directory", folder))
         return;
-    if (!folder.endsWith('/'))
-        folder += '/';
-    setFieldText(sLDir, folder);
+    setFieldText(sLDir, nameText(withDelimiter(nameBytes(folder))));
 }
 
 bool TSiteForm::nameUsedByAnotherSite(const QString& name) const
@@ -339,7 +367,7 @@ bool TSiteForm::nameUsedByAnotherSite(const QString& name) const
     for (std::int32_t i = 0; i < SiteCount; ++i) {
         if (SiteEditMode == 'E' && i == CurrentSite)
             continue;
-        const QString other = QString::fromUtf8(SiteList[i].Name.c_str());
+        const QString other = nameText(SiteList[i].Name);
         if (QString::compare(other, name, Qt::CaseInsensitive) == 0)
             return true;
     }
@@ -369,7 +397,7 @@ void TSiteForm::storeSite()
 {
     if (SiteEditMode == 'E') {
         const std::string oldName = SiteList[CurrentSite].Name;
-        if (fieldBytes(sName) != oldName)
+        if (boxPath(sName) != oldName)
             DeleteSiteKey(oldName);
     } else {
         SiteList.emplace_back();
@@ -377,14 +405,95 @@ void TSiteForm::storeSite()
         CurrentSite = SiteCount - 1;
     }
     TSiteRecord& site = SiteList[CurrentSite];
-    site.Name = fieldBytes(sName);
-    site.Host = fieldBytes(sHost);
-    site.User = fieldBytes(sUser);
-    site.Pass = EncodePassword(fieldBytes(sPass));
-    site.RDir = trimControlAndBlank(fieldBytes(sRDir));
-    site.LDir = fieldBytes(sLDir);
+    site.Name = boxPath(sName);
+    site.Host = boxPath(sHost);
+    site.User = boxPath(sUser);
+    site.Pass = EncodePassword(boxPath(sPass));
+    site.RDir = Trim(boxPath(sRDir));
+    site.LDir = boxPath(sLDir);
     site.Passive = sPasV->isChecked();
+    site.Encryption = static_cast<TSiteEncryption>(sEncryption->currentIndex());
+    site.KeepPass = sKeepPW->isChecked();
+    // The keyring's answers are awaited with events handled: no second save meanwhile.
+    const DisabledWhile saving(this);
     SaveSiteList();
+}
+
+void TSiteForm::showSitePassword(const TSiteRecord& site)
+{
+    const int read = ++m_passwordRead;
+    sPass->setEnabled(true);
+    sPass->setPlaceholderText({});
+    if (site.PassEntry.empty()) {
+        m_passwordState = PasswordState::Known;
+        fillField(sPass, DecodePassword(site.Pass));
+        sPass->setToolTip(site.Pass.empty() ? QString() : QStringLiteral("Kept in the settings file"));
+        return;
+    }
+    m_passwordState = PasswordState::Reading;
+    const QString shownBefore = sPass->text();
+    {
+        const QSignalBlocker quiet(sPass);
+        sPass->clear();
+    }
+    sPass->setEnabled(false);
+    sPass->setPlaceholderText(QStringLiteral("reading the keyring..."));
+    QTimer::singleShot(passwordWaitLimit(), this, [this, read, site, shownBefore] {
+        passwordArrived(read, site, {PasswordResult::Unreachable, {}, noAnswerText()}, shownBefore);
+    });
+    QPointer<TSiteForm> form(this);
+    passwordStore().read(QString::fromUtf8(site.PassEntry.c_str()), [form, read, site, shownBefore](const PasswordReply& reply) {
+        if (form)
+            form->passwordArrived(read, site, reply, shownBefore);
+    });
+}
+
+void TSiteForm::passwordArrived(int read, const TSiteRecord& site, const PasswordReply& reply,
+                                const QString& shownBefore)
+{
+    if (read != m_passwordRead || m_passwordState != PasswordState::Reading)
+        return;
+    const bool found = reply.result == PasswordResult::Done;
+    m_passwordState = found ? PasswordState::Known : PasswordState::Unreadable;
+    m_passwordProblem = found ? QString() : passwordFailureText(site, reply);
+    {
+        const QSignalBlocker quiet(sPass);
+        fillField(sPass, reply.password);
+    }
+    // As if the field had been filled when the editor opened: only a password other than the
+    // one shown at the end of the last use is a change.
+    if (sPass->text() != shownBefore)
+        SiteDataChanged = true;
+    sPass->setEnabled(true);
+    sPass->setPlaceholderText(found ? QString() : QStringLiteral("type the password again"));
+    sPass->setToolTip(found ? QStringLiteral("Kept in the desktop keyring") : m_passwordProblem);
+}
+
+bool TSiteForm::refuseUnknownPassword()
+{
+    if (m_passwordState == PasswordState::Known)
+        return false;
+    showError(m_passwordState == PasswordState::Reading
+                  ? QStringLiteral("The password is still being read from the desktop keyring. Save again in a moment.")
+                  : m_passwordProblem + QStringLiteral("\rType the password to save the site."));
+    if (sPass->isEnabled())
+        sPass->setFocus();
+    return true;
+}
+
+void TSiteForm::tellPasswordInSettingsFile()
+{
+    if (m_toldSettingsFile || lastPasswordFallback().isEmpty() || CurrentSite < 0 || CurrentSite >= SiteCount)
+        return;
+    const TSiteRecord& site = SiteList[CurrentSite];
+    if (site.KeepPass || !site.PassEntry.empty())
+        return;
+    m_toldSettingsFile = true;
+    dialogs().messageBox(QStringLiteral("No desktop keyring could be reached (%1), so the password of site %2 is "
+                                        "stored in the settings file, scrambled but not encrypted. It moves into "
+                                        "the keyring when the site is saved again with a keyring present.")
+                             .arg(lastPasswordFallback(), QString::fromUtf8(site.Name.c_str())),
+                         MsgIcon::Information, {MsgButton::Ok});
 }
 
 void TSiteForm::SaveButtonClick()
@@ -394,11 +503,12 @@ void TSiteForm::SaveButtonClick()
         dialogs().showMessage("No data changed");
         return;
     }
-    if (SiteEditMode == 'E' && (CurrentSite < 0 || CurrentSite >= SiteCount))
+    if (SiteEditMode == 'E' && !isSiteIndex(CurrentSite))
         return;
-    if (refuseSiteName() || ValidateLocalDir())
+    if (refuseUnknownPassword() || refuseSiteName() || ValidateLocalDir())
         return;
     storeSite();
+    tellPasswordInSettingsFile();
     accept();
 }
 

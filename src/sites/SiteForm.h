@@ -6,7 +6,11 @@
 
 #include <string>
 
+struct PasswordReply;
+struct TSiteRecord;
+
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -48,6 +52,11 @@ public:
     QLineEdit* sLDir;
     QPushButton* BrowseButton;
     QCheckBox* sPasV;
+    // The Encryption choice, in the order of the stored values.
+    QComboBox* sEncryption;
+    // The password stays scrambled in the settings file, where a run without the desktop
+    // keyring (cron) can read it.
+    QCheckBox* sKeepPW;
     QPushButton* SaveButton;
     QPushButton* CancelButton;
 
@@ -57,6 +66,7 @@ protected:
 private:
     void buildLayout();
     void applyTabOrder();
+    void addEncryptionChoice(class QGridLayout* grid, int row);
     QLineEdit* addField(class QGridLayout* grid, int row, const char* name, const QString& label,
                         int helpContext);
     void sAnyChange();
@@ -64,16 +74,31 @@ private:
     void checkLocalDirAfterExit();
 
     // A field shows its bytes as text; an unchanged field gives back the very bytes it was
-    // filled with, so a value that is not valid UTF-8 survives an edit of another field.
+    // filled with (boxPath), so a value that is not valid UTF-8 survives an edit of another field.
     void fillField(QLineEdit* edit, const std::string& bytes);
     void fillName(const std::string& bytes);
-    std::string fieldBytes(QLineEdit* edit) const;
     void setFieldText(QLineEdit* edit, const QString& text);
 
     std::string proposedSiteName() const;
     bool refuseSiteName();
     bool nameUsedByAnotherSite(const QString& name) const;
     void storeSite();
+
+    // The password field of an edited site: filled at once from the settings file, or once
+    // the keyring answers (the field waits disabled meanwhile, at most the keyring's limit).
+    void showSitePassword(const TSiteRecord& site);
+    void passwordArrived(int read, const TSiteRecord& site, const PasswordReply& reply,
+                         const QString& shownBefore);
+    // A password that could not be read must be typed again before the site is saved.
+    bool refuseUnknownPassword();
+    // Once per run: the saved password stayed in the settings file for want of a keyring.
+    void tellPasswordInSettingsFile();
+
+    enum class PasswordState { Known, Reading, Unreadable };
+    PasswordState m_passwordState = PasswordState::Known;
+    QString m_passwordProblem;
+    int m_passwordRead = 0;   // which read the field waits for; earlier answers are dropped
+    bool m_toldSettingsFile = false;
 
     bool m_exitCheckPending = false;
     // The application-wide focus signal outlives the dialog: cut before the dialog's own parts go.

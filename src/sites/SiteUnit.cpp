@@ -3,7 +3,9 @@
 #include "sites/SiteUnit.h"
 
 #include "platform/Dialogs.h"
+#include "platform/NameText.h"
 #include "platform/Registry.h"
+#include "sites/SitePasswords.h"
 
 #include <algorithm>
 #include <iterator>
@@ -38,15 +40,24 @@ std::string readStringOrEmpty(const Registry& registry, const std::string& name)
     }
 }
 
-bool readPassive(const Registry& registry)
+// A missing value, or one of the wrong type, reads as `fallback`.
+std::int32_t readIntegerOr(const Registry& registry, const char* name, std::int32_t fallback)
 {
-    if (!registry.valueExists("PASV"))
-        return false;
+    if (!registry.valueExists(name))
+        return fallback;
     try {
-        return registry.readInteger("PASV") != 0;
+        return registry.readInteger(name);
     } catch (const ERegistryException&) {
-        return false;
+        return fallback;
     }
+}
+
+TSiteEncryption readEncryption(const Registry& registry)
+{
+    const std::int32_t value = readIntegerOr(registry, "TLS", 0);
+    if (value < 0 || value > static_cast<std::int32_t>(TSiteEncryption::RequireImplicit))
+        return TSiteEncryption::Plain;
+    return static_cast<TSiteEncryption>(value);
 }
 
 constexpr const char* kSiteValues[] = {"Host", "User", "PW", "RDir", "LDir", "PASV"};
@@ -71,7 +82,10 @@ std::optional<TSiteRecord> readSite(const std::string& name)
     site.Pass = readStringOrEmpty(registry, "PW");
     site.RDir = readStringOrEmpty(registry, "RDir");
     site.LDir = readStringOrEmpty(registry, "LDir");
-    site.Passive = readPassive(registry);
+    site.Passive = readIntegerOr(registry, "PASV", 0) != 0;
+    site.Encryption = readEncryption(registry);
+    site.PassEntry = readStringOrEmpty(registry, "PWKeyring");
+    site.KeepPass = readIntegerOr(registry, "KeepPW", 0) != 0;
     registry.closeKey();
     return site;
 }
@@ -80,8 +94,7 @@ void writeSite(const TSiteRecord& site)
 {
     Registry registry;
     if (!registry.openKey(Registry::siteKeyPath(site.Name), true)) {
-        dialogs().showMessage(
-            QString::fromUtf8(("Error opening registry key " + Registry::siteKeyPath(site.Name)).c_str()));
+        dialogs().showMessage(nameText("Error opening registry key " + Registry::siteKeyPath(site.Name)));
         return;
     }
     registry.writeString("Host", site.Host);
@@ -90,6 +103,9 @@ void writeSite(const TSiteRecord& site)
     registry.writeString("RDir", site.RDir);
     registry.writeString("LDir", site.LDir);
     registry.writeInteger("PASV", site.Passive ? 1 : 0);
+    registry.writeInteger("TLS", static_cast<std::int32_t>(site.Encryption));
+    registry.writeString("PWKeyring", site.PassEntry);
+    registry.writeInteger("KeepPW", site.KeepPass ? 1 : 0);
     registry.closeKey();
 }
 
@@ -101,18 +117,22 @@ void rotateRight(std::string& digits)
 
 }  // namespace
 
+bool isSiteIndex(std::int32_t index)
+{
+    return index >= 0 && index < SiteCount;
+}
+
 void LoadSiteList()
 {
     SiteCount = 0;
     SiteList.clear();
-    std::vector<std::string> names;
-    {
-        Registry registry;
-        if (!registry.openKey(Registry::kProgramKey, false))
-            return;
-        names = registry.keyNames();
-        registry.closeKey();
-    }
+    // Kept for the whole load: the registries that read each site share the file this one has
+    // read, where each would otherwise read it again (a large damaged file once per key).
+    Registry registry;
+    if (!registry.openKey(Registry::kProgramKey, false))
+        return;
+    const std::vector<std::string> names = registry.keyNames();
+    registry.closeKey();
     for (const std::string& name : names) {
         if (std::optional<TSiteRecord> site = readSite(name))
             SiteList.push_back(std::move(*site));
@@ -124,9 +144,13 @@ void SaveSiteList()
 {
     if (SiteCount == 0)
         return;
+    std::vector<std::string> entriesBefore;
+    for (const TSiteRecord& site : SiteList)
+        entriesBefore.push_back(site.PassEntry);
+    lastPasswordFallback() = placeSitePasswords(SiteList);
     for (const TSiteRecord& site : SiteList)
         writeSite(site);
-    const bool currentValid = CurrentSite >= 0 && CurrentSite < SiteCount;
+    const bool currentValid = isSiteIndex(CurrentSite);
     const std::string currentName = currentValid ? SiteList[CurrentSite].Name : std::string();
     LoadSiteList();
     CurrentSite = 0;
@@ -136,6 +160,9 @@ void SaveSiteList()
             break;
         }
     }
+    // A keyring that failed a write would only make each removal wait for nothing.
+    if (lastPasswordFallback().isEmpty())
+        removeUnusedEntries(entriesBefore, SiteList);
 }
 
 void DeleteSiteKey(const std::string& name)
@@ -146,9 +173,14 @@ void DeleteSiteKey(const std::string& name)
 
 void DeleteCurrentSite()
 {
-    if (CurrentSite < 0 || CurrentSite >= SiteCount)
+    if (!isSiteIndex(CurrentSite))
         return;
-    DeleteSiteKey(SiteList[CurrentSite].Name);
+    const TSiteRecord site = SiteList[CurrentSite];
+    const QString failure = removeSitePassword(site);
+    if (!failure.isEmpty())
+        dialogs().showMessage(QStringLiteral("The password of site %1 could not be removed from the desktop keyring (%2).")
+                                  .arg(QString::fromUtf8(site.Name.c_str()), failure));
+    DeleteSiteKey(site.Name);
     SiteList.erase(SiteList.begin() + CurrentSite);
     SiteCount = static_cast<std::int32_t>(SiteList.size());
     if (CurrentSite > 0)

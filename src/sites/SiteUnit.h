@@ -7,7 +7,18 @@
 #include <string_view>
 #include <vector>
 
+// How a site's session is encrypted; the numbers are the stored values (registry value "TLS").
+enum class TSiteEncryption : std::int32_t {
+    Plain = 0,
+    ExplicitIfAvailable = 1,
+    RequireExplicit = 2,
+    RequireImplicit = 3
+};
+
 // One stored FTP site. Pass is held scrambled (EncodePassword); strings are byte strings.
+// A password in the desktop keyring leaves Pass empty and PassEntry naming its entry; a
+// scrambled Pass beside an empty PassEntry is the settings file's (or one waiting for the
+// next save to move it into the keyring, unless KeepPass keeps it there for unattended runs).
 struct TSiteRecord {
     std::string Name;
     std::string Host;
@@ -16,6 +27,10 @@ struct TSiteRecord {
     std::string RDir;
     std::string LDir;
     bool Passive = false;
+    // Sites stored before encryption was offered, and imported ones, are plain.
+    TSiteEncryption Encryption = TSiteEncryption::Plain;
+    std::string PassEntry{};   // "PWKeyring"
+    bool KeepPass = false;   // "KeepPW"
 
     bool operator==(const TSiteRecord&) const = default;
 };
@@ -25,6 +40,10 @@ struct TSiteRecord {
 extern std::vector<TSiteRecord> SiteList;
 extern std::int32_t SiteCount;
 extern std::int32_t CurrentSite;
+
+// Whether `index` names a site of SiteList: an index kept from before (the settings record, an
+// upload run that waited in the pump) may point past a list that has shrunk since.
+bool isSiteIndex(std::int32_t index);
 
 inline constexpr std::string_view PasswordAlphabet =
     "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+/";
@@ -38,11 +57,13 @@ inline constexpr std::string_view PasswordKey = "Qe7TzpXw2Rb9NmKc";
 void LoadSiteList();
 // Writes every site, reloads, and points CurrentSite at the reloaded current site (0 when it
 // cannot be found again). A key that cannot be opened is reported and the rest still written.
+// Passwords move into the desktop keyring first (see placeSitePasswords), and keyring entries
+// no site names any longer are removed; both wait for the keyring, handling events.
 void SaveSiteList();
 // Removes the site's registry key with its values; a missing key is not an error.
 void DeleteSiteKey(const std::string& name);
-// Removes the current site from the registry and the list; the site before it becomes
-// current. Does nothing while the list is empty or CurrentSite points outside it.
+// Removes the current site from the registry, the keyring and the list; the site before it
+// becomes current. Does nothing while the list is empty or CurrentSite points outside it.
 void DeleteCurrentSite();
 
 std::string EncodePassword(const std::string& plain);

@@ -1,6 +1,6 @@
 // Stored bytes into the window settings record: any value up to the record's size unpacks,
 // and packing the result gives back those bytes followed by zeros.
-#include "app/SettingsRecord.h"
+#include "model/SettingsRecord.h"
 
 #include <algorithm>
 #include <cstddef>

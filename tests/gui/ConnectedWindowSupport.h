@@ -29,7 +29,7 @@ protected:
         start();
         window->TempFolderPath = logDir.path().string() + "/";
         show();
-        window->IdFTP1->ReadTimeout = 10000;
+        window->session().ReadTimeout = 10000;
     }
 
     // A site that logs in to a test server at `host`, with the test's local folder.
@@ -58,22 +58,22 @@ protected:
     void connectToRealServer(const std::string& remoteDir = "", bool passive = true)
     {
         startWithSite("127.0.0.1:" + std::to_string(realServer().port()), remoteDir, passive);
-        window->acConnect->trigger();
-        ASSERT_TRUE(window->IdFTP1->IsConnected()) << script->lastBoxText().toStdString();
+        actionOf(*window, "acConnect")->trigger();
+        ASSERT_TRUE(window->session().IsConnected()) << script->lastBoxText().toStdString();
     }
 
     void connectToScript(ScriptedFtpServer& scripted)
     {
         scripted.start();
         startWithSite("127.0.0.1:" + std::to_string(scripted.port()));
-        window->acConnect->trigger();
+        actionOf(*window, "acConnect")->trigger();
     }
 
     std::vector<std::string> remoteNames() const
     {
         std::vector<std::string> names;
-        for (int i = 0; i < window->LVR->rowCount(); ++i)
-            names.push_back(window->LVR->row(i).name);
+        for (int i = 0; i < paneOf(*window, "LVR")->rowCount(); ++i)
+            names.push_back(paneOf(*window, "LVR")->row(i).name);
         return names;
     }
 
@@ -96,13 +96,13 @@ protected:
     // Selects as a click does, so the commands follow the selection.
     void selectRemote(const std::vector<std::string>& names)
     {
-        selectRows(window->LVR, names);
-        window->LVRClick();
+        selectRows(paneOf(*window, "LVR"), names);
+        emit paneOf(*window, "LVR")->paneClicked();
     }
     void selectLocal(const std::vector<std::string>& names)
     {
-        selectRows(window->LVL, names);
-        window->LVLClick();
+        selectRows(paneOf(*window, "LVL"), names);
+        emit paneOf(*window, "LVL")->paneClicked();
     }
 
     QStringList trace() const { return window->traceLines(); }

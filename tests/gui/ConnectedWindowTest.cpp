@@ -9,6 +9,8 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kStamp = QStringLiteral("\\d\\d:\\d\\d:\\d\\d \\d\\d/\\d\\d/\\d\\d$");
@@ -30,35 +32,35 @@ TEST_F(ConnectedWindow, ConnectTracesTheLoginAndListsTheServerSorted)
     EXPECT_EQ(traceCount("->> PASS ******"), 1);
     EXPECT_TRUE(trace().filter("secret").isEmpty()) << "the password never shows";
     EXPECT_TRUE(traceHas("^<<- 230 "));
-    const QScrollBar* scroll = window->RTFLog->verticalScrollBar();
+    const QScrollBar* scroll = partOf<QPlainTextEdit>(*window, "RTFLog")->verticalScrollBar();
     EXPECT_GT(scroll->maximum(), 0);
     EXPECT_EQ(scroll->value(), scroll->maximum()) << "the trace follows its newest line";
     EXPECT_EQ(sortedRemoteNames(), (std::vector<std::string>{"a.txt", "b.txt", "dir"}));
-    EXPECT_EQ(window->LVR->row(window->LVR->findRow("dir")).typeText, "Directory");
+    EXPECT_EQ(paneOf(*window, "LVR")->row(paneOf(*window, "LVR")->findRow("dir")).typeText, "Directory");
     EXPECT_EQ(window->statusPanel(3), "Remote entries=3");
-    EXPECT_EQ(window->RemDir->text(), "/");
-    EXPECT_EQ(window->acConnect->text(), "Disconnect");
-    EXPECT_EQ(window->acConnect->toolTip(), "Disconnect from site");
-    EXPECT_TRUE(window->acRemoteRefresh->isEnabled());
-    EXPECT_FALSE(window->acCreateSite->isEnabled()) << "site commands wait for the disconnect";
+    EXPECT_EQ(partOf<QLineEdit>(*window, "RemDir")->text(), "/");
+    EXPECT_EQ(actionOf(*window, "acConnect")->text(), "Disconnect");
+    EXPECT_EQ(actionOf(*window, "acConnect")->toolTip(), "Disconnect from site");
+    EXPECT_TRUE(actionOf(*window, "acRemoteRefresh")->isEnabled());
+    EXPECT_FALSE(actionOf(*window, "acCreateSite")->isEnabled()) << "site commands wait for the disconnect";
 
-    window->acConnect->trigger();
-    EXPECT_FALSE(window->IdFTP1->IsConnected());
+    actionOf(*window, "acConnect")->trigger();
+    EXPECT_FALSE(window->session().IsConnected());
     EXPECT_EQ(traceCount("->> QUIT"), 1);
-    EXPECT_EQ(window->LVR->rowCount(), 0);
+    EXPECT_EQ(paneOf(*window, "LVR")->rowCount(), 0);
     EXPECT_EQ(window->statusPanel(3), "");
     EXPECT_TRUE(trace().back().contains(QRegularExpression("^Disconnected\\. " + kStamp)));
-    EXPECT_EQ(window->acConnect->text(), "Connect");
-    EXPECT_TRUE(window->acCreateSite->isEnabled());
-    EXPECT_FALSE(window->acRemoteRefresh->isEnabled());
+    EXPECT_EQ(actionOf(*window, "acConnect")->text(), "Connect");
+    EXPECT_TRUE(actionOf(*window, "acCreateSite")->isEnabled());
+    EXPECT_FALSE(actionOf(*window, "acRemoteRefresh")->isEnabled());
     EXPECT_TRUE(script->boxes.empty());
 }
 
 TEST_F(ConnectedWindow, ARefusedConnectionIsReportedAndLoggedOncePerFailure)
 {
     startWithSite("127.0.0.1:" + std::to_string(closedLoopbackPort()));
-    window->acConnect->trigger();
-    window->acConnect->trigger();
+    actionOf(*window, "acConnect")->trigger();
+    actionOf(*window, "acConnect")->trigger();
     EXPECT_EQ(script->boxTexts(), (QStringList{kConnectFailedBox, kConnectFailedBox}));
     EXPECT_EQ(traceCount("Connection failed"), 2);
     const QStringList lines = QString::fromStdString(failureLog()).split("\r\n", Qt::SkipEmptyParts);
@@ -68,24 +70,34 @@ TEST_F(ConnectedWindow, ARefusedConnectionIsReportedAndLoggedOncePerFailure)
             "^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d  \\*CF\\* Exception EId\\w+ in module \\S+ at "
             "[0-9A-F]{8}\\. Socket Error # 10061  Connection refused\\.$")))
             << line.toStdString();
-    EXPECT_EQ(window->acConnect->text(), "Connect");
-    EXPECT_TRUE(window->acConnect->isEnabled());
-    EXPECT_TRUE(window->acCreateSite->isEnabled());
+    EXPECT_EQ(actionOf(*window, "acConnect")->text(), "Connect");
+    EXPECT_TRUE(actionOf(*window, "acConnect")->isEnabled());
+    EXPECT_TRUE(actionOf(*window, "acCreateSite")->isEnabled());
 }
 
-TEST_F(ConnectedWindow, AFailureLogThatIsALinkIsRefusedAsAFileError)
+// A log that is a link or a FIFO is refused, the failure reported as usual, the refusal traced.
+TEST_F(ConnectedWindow, ARefusedFailureLogNeverHidesTheFailure)
 {
     const auto victim = localDir.path() / "victim.txt";
     writeWholeFile(victim, "mine");
-    std::filesystem::create_symlink(victim, logDir.path() / "FTP-log.txt");
-    startWithSite("127.0.0.1:" + std::to_string(closedLoopbackPort()));
-    window->acConnect->trigger();
-    ASSERT_EQ(script->boxes.size(), 1u);
-    EXPECT_TRUE(script->boxes[0].text.startsWith("Cannot write the failure log ")) << script->boxes[0].text.toStdString();
-    EXPECT_EQ(script->boxes[0].icon, MsgIcon::Error);
+    const auto log = logDir.path() / "FTP-log.txt";
+    for (const bool link : {true, false}) {
+        SCOPED_TRACE(link ? "link" : "FIFO");
+        std::filesystem::remove(log);
+        if (link)
+            std::filesystem::create_symlink(victim, log);
+        else
+            ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
+        script->clear();
+        startWithSite("127.0.0.1:" + std::to_string(closedLoopbackPort()));
+        actionOf(*window, "acConnect")->trigger();
+        EXPECT_EQ(script->boxTexts(), QStringList{kConnectFailedBox});
+        EXPECT_TRUE(traceHas("^Cannot write the failure log .*FTP-log\\.txt: it is ")) << trace().join('\n').toStdString();
+        EXPECT_EQ(traceCount("Connection failed"), 1);
+        EXPECT_EQ(actionOf(*window, "acConnect")->text(), "Connect");
+        EXPECT_TRUE(actionOf(*window, "acCreateSite")->isEnabled());
+    }
     EXPECT_EQ(readWholeFile(victim), "mine");
-    EXPECT_EQ(window->acConnect->text(), "Connect");
-    EXPECT_TRUE(window->acConnect->isEnabled());
 }
 
 TEST_F(ConnectedWindow, AMissingRemoteDirectoryIsIgnoredAndTheLoginDirectoryListed)
@@ -96,7 +108,7 @@ TEST_F(ConnectedWindow, AMissingRemoteDirectoryIsIgnoredAndTheLoginDirectoryList
     EXPECT_EQ(script->boxes[0].text, "Remote Directory invalid. Correct Site definition?");
     EXPECT_EQ(script->boxes[0].buttons, std::vector<MsgButton>{MsgButton::Ignore});
     EXPECT_EQ(remoteNames(), std::vector<std::string>{"top.txt"});
-    EXPECT_EQ(window->acConnect->text(), "Disconnect");
+    EXPECT_EQ(actionOf(*window, "acConnect")->text(), "Disconnect");
     EXPECT_EQ(failureLog(), "");
 }
 
@@ -112,24 +124,24 @@ TEST_F(ConnectedWindow, ARefusedListingDisconnectsWithTheServersText)
     EXPECT_EQ(script->lastBoxText().toStdString(), "No <b>listing</b> here.\r\n\rDisconnecting.   (Code=FR)");
     EXPECT_TRUE(traceHas("^<<- 550 No <b>listing</b> here\\.$")) << "server text stays plain";
     EXPECT_NE(failureLog().find("  *FR* Exception EIdProtocolReplyError"), std::string::npos);
-    EXPECT_FALSE(window->IdFTP1->IsConnected());
+    EXPECT_FALSE(window->session().IsConnected());
     EXPECT_EQ(window->statusPanel(3), "Remote entries=0");
-    EXPECT_EQ(window->acConnect->text(), "Connect");
+    EXPECT_EQ(actionOf(*window, "acConnect")->text(), "Connect");
 }
 
 TEST_F(ConnectedWindow, TraceSwitchedOffKeepsOnlyTheWindowsOwnLines)
 {
     startWithSite("127.0.0.1:" + std::to_string(realServer().port()));
-    window->TraceCheckBox->click();
-    EXPECT_FALSE(window->RTFLog->isVisible());
-    window->acConnect->trigger();
-    ASSERT_TRUE(window->IdFTP1->IsConnected());
-    window->TraceCheckBox->click();
-    EXPECT_TRUE(window->RTFLog->isVisible());
+    partOf<QCheckBox>(*window, "TraceCheckBox")->click();
+    EXPECT_FALSE(partOf<QPlainTextEdit>(*window, "RTFLog")->isVisible());
+    actionOf(*window, "acConnect")->trigger();
+    ASSERT_TRUE(window->session().IsConnected());
+    partOf<QCheckBox>(*window, "TraceCheckBox")->click();
+    EXPECT_TRUE(partOf<QPlainTextEdit>(*window, "RTFLog")->isVisible());
     EXPECT_TRUE(traceHas("^Connecting "));
     EXPECT_TRUE(traceHas(" - Connected\\.$"));
     EXPECT_FALSE(traceHas("^(->>|<<-) ")) << trace().join('\n').toStdString();
-    window->acRemoteRefresh->trigger();
+    actionOf(*window, "acRemoteRefresh")->trigger();
     EXPECT_TRUE(traceHas("^->> PWD$")) << "switched on again, the trace follows the session";
 }
 
@@ -138,8 +150,8 @@ TEST_F(ConnectedWindow, ThePassiveBoxDecidesTheNextTransfer)
     writeWholeFile(serverRoot.path() / "f.txt", "f");
     connectToRealServer("", false);
     EXPECT_TRUE(traceHas("^->> PORT "));
-    window->UsePassive->setChecked(true);
-    window->acRemoteRefresh->trigger();
+    partOf<QCheckBox>(*window, "UsePassive")->setChecked(true);
+    actionOf(*window, "acRemoteRefresh")->trigger();
     EXPECT_TRUE(traceHas("^->> PASV$"));
     EXPECT_EQ(remoteNames(), std::vector<std::string>{"f.txt"});
 }

@@ -2,8 +2,8 @@
 // and full-text search of the compiled help collection, and the About box.
 #include "MainWindowSupport.h"
 
-#include "app/AboutUnit.h"
-#include "app/UseHTMLHelp.h"
+#include "app/window/AboutUnit.h"
+#include "app/window/UseHTMLHelp.h"
 #include "platform/HelpViewer.h"
 #include "sites/SiteForm.h"
 
@@ -52,7 +52,7 @@ protected:
         show();
     }
 
-    THelpViewer* viewer() const { return window->UseHTMLHelp1->viewer(); }
+    THelpViewer* viewer() const { return window->findChild<TUseHTMLHelp*>()->viewer(); }
 
     // The page the viewer shows: file name and fragment, as "panes.html#host".
     QString shownPage() const
@@ -79,7 +79,7 @@ TEST_P(HelpF1Test, OpensThePageOfTheFocusedPartOrItsNearestParent)
     QWidget* widget = GetParam().widget(*window);
     QTest::keyClick(widget, Qt::Key_F1);
     ASSERT_NE(viewer(), nullptr);
-    ASSERT_TRUE(viewer()->isReady()) << viewer()->errorText().toStdString();
+    ASSERT_TRUE(viewer()->isReady()) << viewer()->failureReason().toStdString();
     EXPECT_TRUE(viewer()->isVisible());
     EXPECT_EQ(shownPage(), QString::fromLatin1(GetParam().page));
 }
@@ -87,13 +87,13 @@ TEST_P(HelpF1Test, OpensThePageOfTheFocusedPartOrItsNearestParent)
 INSTANTIATE_TEST_SUITE_P(
     WindowAndEditor, HelpF1Test,
     testing::Values(
-        F1Case{"remote_pane", [](TFTPForm& w) -> QWidget* { return w.LVR; }, "panes.html"},
-        F1Case{"local_pane", [](TFTPForm& w) -> QWidget* { return w.LVL; }, "panes.html"},
-        F1Case{"trace_pane", [](TFTPForm& w) -> QWidget* { return w.RTFLog; }, "trace.html"},
-        F1Case{"site_box", [](TFTPForm& w) -> QWidget* { return w.tbSite; }, "sitebox.html"},
-        F1Case{"local_dir_on_directory_bar", [](TFTPForm& w) -> QWidget* { return w.LocDir; }, "directorybar.html"},
-        F1Case{"progress_bar_in_status_bar", [](TFTPForm& w) -> QWidget* { return w.ProgressBar1; }, "statusbar.html"},
-        F1Case{"passive_box_on_toolbar", [](TFTPForm& w) -> QWidget* { return w.UsePassive; }, "toolbar.html"},
+        F1Case{"remote_pane", [](TFTPForm& w) -> QWidget* { return paneOf(w, "LVR"); }, "panes.html"},
+        F1Case{"local_pane", [](TFTPForm& w) -> QWidget* { return paneOf(w, "LVL"); }, "panes.html"},
+        F1Case{"trace_pane", [](TFTPForm& w) -> QWidget* { return partOf<QPlainTextEdit>(w, "RTFLog"); }, "trace.html"},
+        F1Case{"site_box", [](TFTPForm& w) -> QWidget* { return partOf<QComboBox>(w, "tbSite"); }, "sitebox.html"},
+        F1Case{"local_dir_on_directory_bar", [](TFTPForm& w) -> QWidget* { return partOf<QLineEdit>(w, "LocDir"); }, "directorybar.html"},
+        F1Case{"progress_bar_in_status_bar", [](TFTPForm& w) -> QWidget* { return partOf<QProgressBar>(w, "ProgressBar1"); }, "statusbar.html"},
+        F1Case{"passive_box_on_toolbar", [](TFTPForm& w) -> QWidget* { return partOf<QCheckBox>(w, "UsePassive"); }, "toolbar.html"},
         F1Case{"window_itself", [](TFTPForm& w) -> QWidget* { return &w; }, "mainwindow.html"},
         F1Case{"editor_host", [](TFTPForm& w) -> QWidget* { return w.siteEditor()->sHost; }, "siteeditor.html#host"},
         F1Case{"editor_passive", [](TFTPForm& w) -> QWidget* { return w.siteEditor()->sPasV; }, "siteeditor.html#passive"},
@@ -110,7 +110,7 @@ TEST_F(HelpFixture, WhatsThisClickOnAnEditorFieldOpensItsPage)
 
 TEST_F(HelpFixture, F1InsideTheViewerExplainsTheViewer)
 {
-    window->acHelpContents->trigger();
+    actionOf(*window, "acHelpContents")->trigger();
     QTest::keyClick(viewer()->page(), Qt::Key_F1);
     EXPECT_EQ(shownPage(), QStringLiteral("helponhelp.html"));
 }
@@ -127,8 +127,8 @@ class HelpContextTest : public HelpFixture, public testing::WithParamInterface<C
 
 TEST_P(HelpContextTest, LeadsToThePageWrittenForIt)
 {
-    window->acHelpContents->trigger();
-    ASSERT_TRUE(viewer()->isReady()) << viewer()->errorText().toStdString();
+    actionOf(*window, "acHelpContents")->trigger();
+    ASSERT_TRUE(viewer()->isReady()) << viewer()->failureReason().toStdString();
     const QUrl url = viewer()->pageForContext(GetParam().context);
     ASSERT_FALSE(url.isEmpty());
     const QString page = url.fragment().isEmpty() ? url.fileName() : url.fileName() + '#' + url.fragment();
@@ -159,12 +159,13 @@ INSTANTIATE_TEST_SUITE_P(
                     ContextCase{440, "siteeditor.html#password", "FTP Login password"},
                     ContextCase{450, "siteeditor.html#remotedir", "Initial Directory on the remote server"},
                     ContextCase{460, "siteeditor.html#localdir", "Initial Directory on the local computer"},
-                    ContextCase{470, "siteeditor.html#passive", "Use passive FTP"}),
+                    ContextCase{470, "siteeditor.html#passive", "Use passive FTP"},
+                    ContextCase{490, "siteeditor.html#keeppassword", "cannot reach the keyring"}),
     [](const testing::TestParamInfo<ContextCase>& info) { return std::to_string(info.param.context); });
 
 TEST_F(HelpFixture, AnUnknownContextSaysSoInsteadOfShowingAnotherPage)
 {
-    window->acHelpContents->trigger();
+    actionOf(*window, "acHelpContents")->trigger();
     EXPECT_FALSE(viewer()->showContext(999));
     EXPECT_TRUE(viewer()->page()->toPlainText().contains(QStringLiteral("no help page for context 999")));
 }
@@ -173,7 +174,7 @@ TEST_F(HelpFixture, AnUnknownContextSaysSoInsteadOfShowingAnotherPage)
 
 struct MenuCase {
     const char* id;
-    QAction* TFTPForm::*action;
+    const char* action;
     THelpViewer::Tab tab;
     const char* page;
 };
@@ -182,7 +183,7 @@ class HelpMenuTest : public HelpFixture, public testing::WithParamInterface<Menu
 
 TEST_P(HelpMenuTest, OpensTheViewerAtItsTab)
 {
-    ((*window).*GetParam().action)->trigger();
+    actionOf(*window, GetParam().action)->trigger();
     ASSERT_NE(viewer(), nullptr);
     EXPECT_TRUE(viewer()->isVisible());
     EXPECT_EQ(viewer()->currentTab(), GetParam().tab);
@@ -191,18 +192,18 @@ TEST_P(HelpMenuTest, OpensTheViewerAtItsTab)
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, HelpMenuTest,
-    testing::Values(MenuCase{"contents", &TFTPForm::acHelpContents, THelpViewer::Tab::Contents, "index.html"},
-                    MenuCase{"index", &TFTPForm::acHelpIndex, THelpViewer::Tab::Index, "index.html"},
-                    MenuCase{"search", &TFTPForm::acHelpTopicSearch, THelpViewer::Tab::Search, "index.html"},
-                    MenuCase{"help_on_help", &TFTPForm::acHelpOnHelp, THelpViewer::Tab::Contents, "helponhelp.html"}),
+    testing::Values(MenuCase{"contents", "acHelpContents", THelpViewer::Tab::Contents, "index.html"},
+                    MenuCase{"index", "acHelpIndex", THelpViewer::Tab::Index, "index.html"},
+                    MenuCase{"search", "acHelpTopicSearch", THelpViewer::Tab::Search, "index.html"},
+                    MenuCase{"help_on_help", "acHelpOnHelp", THelpViewer::Tab::Contents, "helponhelp.html"}),
     [](const testing::TestParamInfo<MenuCase>& info) { return std::string(info.param.id); });
 
 TEST_F(HelpFixture, RepeatedRequestsReuseOneViewer)
 {
-    window->acHelpContents->trigger();
+    actionOf(*window, "acHelpContents")->trigger();
     THelpViewer* first = viewer();
-    window->acHelpIndex->trigger();
-    QTest::keyClick(window->LVR, Qt::Key_F1);
+    actionOf(*window, "acHelpIndex")->trigger();
+    QTest::keyClick(paneOf(*window, "LVR"), Qt::Key_F1);
     EXPECT_EQ(viewer(), first);
     EXPECT_EQ(window->findChildren<THelpViewer*>().size(), 1);
 }
@@ -211,7 +212,7 @@ TEST_F(HelpFixture, RepeatedRequestsReuseOneViewer)
 
 TEST_F(HelpFixture, ContentsListTheSiteEditorAndOpenIt)
 {
-    window->acHelpContents->trigger();
+    actionOf(*window, "acHelpContents")->trigger();
     QHelpContentModel* model = viewer()->engine().contentModel();
     ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount() > 0 && !model->isCreatingContents(); }, kDeadline));
     QHelpContentWidget* contents = viewer()->engine().contentWidget();
@@ -225,7 +226,7 @@ TEST_F(HelpFixture, ContentsListTheSiteEditorAndOpenIt)
 
 TEST_F(HelpFixture, IndexFindsAnEntryAsItIsTypedAndOpensItsPage)
 {
-    window->acHelpIndex->trigger();
+    actionOf(*window, "acHelpIndex")->trigger();
     QHelpIndexModel* model = viewer()->engine().indexModel();
     ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount() > 0 && !model->isCreatingIndex(); }, kDeadline));
     auto* filter = viewer()->findChild<QLineEdit*>(QStringLiteral("HelpIndexFilter"));
@@ -238,7 +239,7 @@ TEST_F(HelpFixture, IndexFindsAnEntryAsItIsTypedAndOpensItsPage)
 
 TEST_F(HelpFixture, FullTextSearchFindsAWordThatIsOnlyInThePageText)
 {
-    window->acHelpTopicSearch->trigger();
+    actionOf(*window, "acHelpTopicSearch")->trigger();
     QHelpSearchEngine* search = viewer()->engine().searchEngine();
     QSignalSpy indexed(search, &QHelpSearchEngine::indexingFinished);
     ASSERT_TRUE(QTest::qWaitFor([&] { return indexed.count() > 0; }, kDeadline));
@@ -276,17 +277,17 @@ TEST_F(HelpFixture, AReadOnlyInstalledCollectionIsFoundAndWorks)
     std::filesystem::permissions(share, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     window->HelpFile = QString::fromStdString((prefix.path() / "bin" / "TarnHelp.qhc").string());
 
-    QTest::keyClick(window->RTFLog, Qt::Key_F1);
+    QTest::keyClick(partOf<QPlainTextEdit>(*window, "RTFLog"), Qt::Key_F1);
     const bool ready = viewer()->isReady();
     std::filesystem::permissions(share, std::filesystem::perms::owner_all);
-    ASSERT_TRUE(ready) << viewer()->errorText().toStdString();
+    ASSERT_TRUE(ready) << viewer()->failureReason().toStdString();
     EXPECT_EQ(shownPage(), QStringLiteral("trace.html"));
 }
 
 TEST_F(HelpFixture, AMissingCollectionIsReportedInTheViewer)
 {
     window->HelpFile = QStringLiteral("/nonexistent/folder/TarnHelp.qhc");
-    window->acHelpOnHelp->trigger();
+    actionOf(*window, "acHelpOnHelp")->trigger();
     ASSERT_NE(viewer(), nullptr);
     EXPECT_FALSE(viewer()->isReady());
     EXPECT_TRUE(viewer()->page()->toPlainText().contains(QStringLiteral("was not found")));
@@ -305,7 +306,7 @@ protected:
             if (shown)
                 shown->close();
         });
-        window->mHelpAbout->trigger();
+        actionOf(*window, "mHelpAbout")->trigger();
         return qobject_cast<TAboutForm*>(shown.data());
     }
 };
@@ -336,7 +337,7 @@ TEST_F(AboutFixture, VisitWebOpensTheMakersSiteWithoutABrowser)
 
 TEST_F(HelpFixture, PagesShowTheirPicturesAndStyleSheet)
 {
-    window->acHelpContents->trigger();
+    actionOf(*window, "acHelpContents")->trigger();
     ASSERT_EQ(shownPage(), QStringLiteral("index.html"));
     const QByteArray picture =
         viewer()->page()->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("images/mainwindow.png"))).toByteArray();
@@ -358,7 +359,7 @@ TEST_F(AboutFixture, TheWebButtonCaptionAndTheTitleFitTheirPlaces)
 
 TEST_F(HelpFixture, TheHookHandlesEveryKindOfRequestItself)
 {
-    TUseHTMLHelp& hook = *window->UseHTMLHelp1;
+    TUseHTMLHelp& hook = *window->findChild<TUseHTMLHelp*>();
     bool callDefault = true;
     EXPECT_TRUE(hook.HelpHook(HelpRequest::ContextPopup, 160, callDefault));
     EXPECT_FALSE(callDefault);

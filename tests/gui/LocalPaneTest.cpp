@@ -1,8 +1,9 @@
 // The local pane through the main window: listing, sorting, the local commands and renaming
 // in place, on a temporary directory with scripted dialogs.
-#include "app/FTPUnit.h"
-#include "app/PaneSort.h"
-#include "app/PaneView.h"
+#include "WindowParts.h"
+#include "app/panes/PaneView.h"
+#include "app/window/FTPUnit.h"
+#include "model/PaneSort.h"
 #include "platform/Dialogs.h"
 #include "sites/SiteUnit.h"
 #include "support/FtpServerProcess.h"
@@ -73,10 +74,10 @@ protected:
     void list(const std::string& directory)
     {
         m_form->setLocalDirectory(directory);
-        m_form->ListLocalDirectory();
+        actionOf(*m_form, "acLocalRefresh")->trigger();
     }
 
-    PaneView& pane() { return *m_form->LVL; }
+    PaneView& pane() { return *paneOf(*m_form, "LVL"); }
 
     std::vector<std::string> names()
     {
@@ -158,7 +159,7 @@ TEST_F(LocalPaneTest, WithoutAFolderThePaneListsTheHomeFolderAndActsThere)
     EXPECT_EQ(m_form->statusPanel(2),
               QStringLiteral("Local entries=") + QString::number(pane().rowCount()));
     m_dialogs->answerText(QStringLiteral("made-by-test"));
-    m_form->acLocalMakeDir->trigger();
+    actionOf(*m_form, "acLocalMakeDir")->trigger();
     EXPECT_TRUE(fs::is_directory(home / "made-by-test"));
     EXPECT_FALSE(fs::exists("/made-by-test"));
     EXPECT_TRUE(m_dialogs->boxes.empty());
@@ -178,7 +179,7 @@ TEST_F(LocalPaneTest, MissingDirectoryAsksToCorrectTheSite)
     EXPECT_EQ(m_dialogs->boxes[0].icon, MsgIcon::Error);
     EXPECT_EQ(m_dialogs->boxes[0].buttons, std::vector<MsgButton>{MsgButton::Abort});
     EXPECT_EQ(m_form->statusPanel(2), QStringLiteral("before"));
-    EXPECT_EQ(m_form->LocDir->text().toStdString(), base() + "missing/");
+    EXPECT_EQ(partOf<QLineEdit>(*m_form, "LocDir")->text().toStdString(), base() + "missing/");
 }
 
 TEST_F(LocalPaneTest, ColumnClicksSortByNameThenFlipThenBySizeWithDirectoriesFirst)
@@ -199,7 +200,7 @@ TEST_F(LocalPaneTest, ColumnClicksSortByNameThenFlipThenBySizeWithDirectoriesFir
     clickHeader(kSizeColumn);
     EXPECT_EQ(names().back(), "dir");
     // A new listing keeps the pane's sort.
-    m_form->ListLocalDirectory();
+    actionOf(*m_form, "acLocalRefresh")->trigger();
     EXPECT_EQ(names(), (std::vector<std::string>{"Zeta", "_x", "alpha", "dir"}));
 }
 
@@ -207,11 +208,11 @@ TEST_F(LocalPaneTest, UpFromTheRootCannotGoFurther)
 {
     list("/");
     m_dialogs->clear();
-    m_form->acLocalUp->trigger();
+    actionOf(*m_form, "acLocalUp")->trigger();
     ASSERT_EQ(m_dialogs->boxes.size(), 1u);
     EXPECT_EQ(m_dialogs->boxes[0].text, QStringLiteral("Unable to go up further"));
     EXPECT_EQ(m_dialogs->boxes[0].icon, MsgIcon::Error);
-    EXPECT_EQ(m_form->LocDir->text(), QStringLiteral("/"));
+    EXPECT_EQ(partOf<QLineEdit>(*m_form, "LocDir")->text(), QStringLiteral("/"));
 }
 
 TEST_F(LocalPaneTest, UpGoesToTheParentWithOrWithoutTheDelimiter)
@@ -219,10 +220,10 @@ TEST_F(LocalPaneTest, UpGoesToTheParentWithOrWithoutTheDelimiter)
     makeDirectory("sub/inner");
     makeFile("sub/file", 1);
     list(base() + "sub/inner");
-    m_form->acLocalUp->trigger();
+    actionOf(*m_form, "acLocalUp")->trigger();
     EXPECT_EQ(m_form->localDirectory(), base() + "sub/");
     EXPECT_EQ(names().size(), 2u);
-    m_form->acLocalUp->trigger();
+    actionOf(*m_form, "acLocalUp")->trigger();
     EXPECT_EQ(m_form->localDirectory(), base());
     EXPECT_TRUE(m_dialogs->boxes.empty());
 }
@@ -248,14 +249,14 @@ TEST_F(LocalPaneTest, DoubleClickOnAFileUploadsOnlyWhileTheSessionIsIdle)
         return true;
     };
     select({"a.txt"});
-    m_form->OpsEnabled = false;   // disconnected, or a command is running
+    m_form->SetOpsEnabled(false);   // disconnected, or a command is running
     emit pane().paneDoubleClicked();
     EXPECT_TRUE(uploads.empty());
-    m_form->OpsEnabled = true;
-    m_form->TransferActive = true;
+    m_form->SetOpsEnabled(true);
+    m_form->operation().TransferActive = true;
     emit pane().paneDoubleClicked();
     EXPECT_TRUE(uploads.empty());
-    m_form->TransferActive = false;
+    m_form->operation().TransferActive = false;
     emit pane().paneDoubleClicked();
     EXPECT_EQ(uploads, std::vector<std::string>{base() + "a.txt"});
     EXPECT_EQ(m_form->localDirectory(), base()) << "a file is not entered";
@@ -267,7 +268,7 @@ TEST_F(LocalPaneTest, BrowseListsTheChosenFolder)
     makeFile("picked/one", 1);
     list(base());
     m_dialogs->answerText(QString::fromStdString(base() + "picked"));
-    m_form->acLocalBrowse->trigger();
+    actionOf(*m_form, "acLocalBrowse")->trigger();
     ASSERT_EQ(m_dialogs->questions.size(), 1u);
     EXPECT_EQ(m_dialogs->questions[0].caption, QStringLiteral("Select New Local Folder"));
     EXPECT_EQ(m_dialogs->questions[0].proposed.toStdString(), base());
@@ -275,7 +276,7 @@ TEST_F(LocalPaneTest, BrowseListsTheChosenFolder)
     EXPECT_EQ(names(), std::vector<std::string>{"one"});
 
     m_dialogs->answerCancel();
-    m_form->acLocalBrowse->trigger();
+    actionOf(*m_form, "acLocalBrowse")->trigger();
     EXPECT_EQ(m_form->localDirectory(), base() + "picked/") << "Cancel changes nothing";
 }
 
@@ -283,14 +284,14 @@ TEST_F(LocalPaneTest, MakeDirectoryCreatesAndListsOrSaysWhyNot)
 {
     list(base());
     m_dialogs->answerText(QStringLiteral("fresh"));
-    m_form->acLocalMakeDir->trigger();
+    actionOf(*m_form, "acLocalMakeDir")->trigger();
     EXPECT_TRUE(fs::is_directory(base() + "fresh"));
     EXPECT_EQ(names(), std::vector<std::string>{"fresh"});
     ASSERT_FALSE(m_dialogs->questions.empty());
     EXPECT_EQ(m_dialogs->questions[0].caption, QStringLiteral("Specify name of new local directory"));
 
     m_dialogs->answerText(QStringLiteral("missing/child"));
-    m_form->acLocalMakeDir->trigger();
+    actionOf(*m_form, "acLocalMakeDir")->trigger();
     ASSERT_EQ(m_dialogs->boxes.size(), 1u);
     EXPECT_EQ(m_dialogs->boxes[0].text.toStdString(), "Unable to create " + base() + "missing/child/");
 }
@@ -306,7 +307,7 @@ TEST_F(LocalPaneTest, DeletingAFileAndANonEmptyDirectoryAsksOnceAndReportsTheDir
     select({"a.txt"});
     pane().selectRow(pane().findRow("full"));
     m_dialogs->answerBox(MsgButton::Yes);
-    m_form->acLocalDelete->trigger();
+    actionOf(*m_form, "acLocalDelete")->trigger();
     ASSERT_EQ(m_dialogs->boxes.size(), 2u);
     EXPECT_EQ(m_dialogs->boxes[0].text, QStringLiteral("Delete all selected items?"));
     EXPECT_EQ(m_dialogs->boxes[0].icon, MsgIcon::Confirmation);
@@ -326,13 +327,13 @@ TEST_F(LocalPaneTest, DeletingOneRowNamesItAndCancelKeepsEverything)
     list(base());
     select({"a.txt"});
     m_dialogs->answerBox(MsgButton::Cancel);
-    m_form->acLocalDelete->trigger();
+    actionOf(*m_form, "acLocalDelete")->trigger();
     EXPECT_EQ(m_dialogs->lastBoxText(), QStringLiteral("Delete file a.txt?"));
     EXPECT_TRUE(fs::exists(base() + "a.txt"));
 
     select({"empty"});
     m_dialogs->answerBox(MsgButton::Yes);
-    m_form->acLocalDelete->trigger();
+    actionOf(*m_form, "acLocalDelete")->trigger();
     EXPECT_EQ(m_dialogs->boxes.back().text, QStringLiteral("Delete directory empty?"));
     EXPECT_FALSE(fs::exists(base() + "empty"));
     EXPECT_EQ(names(), std::vector<std::string>{"a.txt"});
@@ -345,7 +346,7 @@ TEST_F(LocalPaneTest, RenameCommandRefusesANameInUseAndKeepsBothFiles)
     list(base());
     select({"a.txt"});
     m_dialogs->answerText(QStringLiteral("b.txt"));
-    m_form->acLocalRename->trigger();
+    actionOf(*m_form, "acLocalRename")->trigger();
     ASSERT_EQ(m_dialogs->questions.size(), 1u);
     EXPECT_EQ(m_dialogs->questions[0].caption, QStringLiteral("Rename Local File"));
     EXPECT_EQ(m_dialogs->questions[0].prompt, QStringLiteral("Enter new file name:"));
@@ -356,7 +357,7 @@ TEST_F(LocalPaneTest, RenameCommandRefusesANameInUseAndKeepsBothFiles)
 
     select({"a.txt"});
     m_dialogs->answerText(QStringLiteral("c.txt"));
-    m_form->acLocalRename->trigger();
+    actionOf(*m_form, "acLocalRename")->trigger();
     EXPECT_TRUE(fs::exists(base() + "c.txt"));
     EXPECT_GE(pane().findRow("c.txt"), 0);
 }
@@ -388,6 +389,21 @@ TEST_F(LocalPaneTest, RenameInPlaceKeepingTheExtensionAsksNothing)
     EXPECT_TRUE(m_dialogs->boxes.empty());
     EXPECT_TRUE(fs::exists(base() + "b.txt"));
     EXPECT_EQ(pane().row(0).name, "b.txt");
+}
+
+TEST_F(LocalPaneTest, DestroyingTheWindowDuringARenameInPlaceRenamesNothing)
+{
+    makeFile("a.txt", 1);
+    list(base());
+    m_form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
+    pane().editName(0);
+    QLineEdit* editor = pane().viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("b.txt"));
+    m_form.reset();
+    EXPECT_TRUE(fs::exists(base() + "a.txt"));
+    EXPECT_FALSE(fs::exists(base() + "b.txt"));
 }
 
 TEST_F(LocalPaneTest, RenamingADirectoryInPlaceIsUndoneWithABeep)
@@ -425,17 +441,17 @@ TEST_F(LocalPaneTest, NameThatIsNotUtf8IsListedRenamedAndDeleted)
     // Confirming the shown name unchanged must not turn the bytes into replacement characters.
     select({raw});
     m_dialogs->answerText(QString::fromUtf8("caf\uFFFD.txt"));
-    m_form->acLocalRename->trigger();
+    actionOf(*m_form, "acLocalRename")->trigger();
     EXPECT_TRUE(fs::exists(base() + raw));
 
     select({"other\xff"});
     m_dialogs->answerText(QStringLiteral("other.txt"));
-    m_form->acLocalRename->trigger();
+    actionOf(*m_form, "acLocalRename")->trigger();
     EXPECT_TRUE(fs::exists(base() + "other.txt"));
 
     select({raw});
     m_dialogs->answerBox(MsgButton::Yes);
-    m_form->acLocalDelete->trigger();
+    actionOf(*m_form, "acLocalDelete")->trigger();
     EXPECT_FALSE(fs::exists(base() + raw));
     EXPECT_EQ(names(), std::vector<std::string>{"other.txt"});
 }
@@ -451,7 +467,7 @@ TEST_F(LocalPaneTest, RenamingPartOfANameThatIsNotUtf8KeepsTheOtherBytes)
 
     select({"caf\xe9.txt"});
     m_dialogs->answerText(shown + QStringLiteral(".doc"));
-    m_form->acLocalRename->trigger();
+    actionOf(*m_form, "acLocalRename")->trigger();
     EXPECT_TRUE(fs::exists(base() + "caf\xe9.doc"));
 
     m_dialogs->answerBox(MsgButton::Yes);   // the changed extension
@@ -468,10 +484,10 @@ TEST_F(LocalPaneTest, DirectoryNamedWithBytesThatAreNotUtf8CanBeEnteredAndLeft)
     makeFile(raw + "/inside", 1);
     list(base());
     select({raw});
-    m_form->acLocalChgDir->trigger();
+    actionOf(*m_form, "acLocalChgDir")->trigger();
     EXPECT_EQ(m_form->localDirectory(), base() + raw + "/");
     EXPECT_EQ(names(), std::vector<std::string>{"inside"});
-    m_form->acLocalUp->trigger();
+    actionOf(*m_form, "acLocalUp")->trigger();
     EXPECT_EQ(m_form->localDirectory(), base());
 }
 

@@ -41,28 +41,28 @@ QStringList captions(const QMenu* menu)
 TEST_F(MainWindowLayout, ToolbarsHoldTheirItemsInOrder)
 {
     TFTPForm& form = start();
-    EXPECT_EQ(namedItems(form.ToolBar1),
+    EXPECT_EQ(namedItems(partOf<QToolBar>(form, "ToolBar1")),
               (QStringList{"tbCreateSite", "tbDeleteSite", "btEditSite", "tbSite", "tbConnect",
                            "tbUpload", "tbDownload", "tbSaveAs", "tbAbort", "UsePassive",
                            "TraceCheckBox", "tbReset", "tbQuitClose"}));
-    EXPECT_EQ(namedItems(form.tbLocal),
+    EXPECT_EQ(namedItems(partOf<QToolBar>(form, "tbLocal")),
               (QStringList{"tblUp", "tblNew", "tblRefresh", "tblDelete", "tblBrowse"}));
-    EXPECT_EQ(namedItems(form.ToolBar2),
+    EXPECT_EQ(namedItems(partOf<QToolBar>(form, "ToolBar2")),
               (QStringList{"tbrUp", "tbrMakeDir", "tbrRefreshDir", "tbrDelete"}));
-    EXPECT_GE(form.tbSite->width(), 145);
-    EXPECT_LT(form.tbSite->fontMetrics().horizontalAdvance(form.tbSite->itemText(0)),
-              form.tbSite->width())
+    EXPECT_GE(partOf<QComboBox>(form, "tbSite")->width(), 145);
+    EXPECT_LT(partOf<QComboBox>(form, "tbSite")->fontMetrics().horizontalAdvance(partOf<QComboBox>(form, "tbSite")->itemText(0)),
+              partOf<QComboBox>(form, "tbSite")->width())
         << "the start-up item is shown whole";
-    EXPECT_TRUE(form.tbQuitClose->font().bold());
-    EXPECT_EQ(form.tbQuitClose->text(), "Quit / Close");
-    EXPECT_EQ(form.UsePassive->layoutDirection(), Qt::RightToLeft) << "text left of the box";
-    EXPECT_TRUE(form.TraceCheckBox->isChecked());
+    EXPECT_TRUE(partOf<QPushButton>(form, "tbQuitClose")->font().bold());
+    EXPECT_EQ(partOf<QPushButton>(form, "tbQuitClose")->text(), "Quit / Close");
+    EXPECT_EQ(partOf<QCheckBox>(form, "UsePassive")->layoutDirection(), Qt::RightToLeft) << "text left of the box";
+    EXPECT_TRUE(partOf<QCheckBox>(form, "TraceCheckBox")->isChecked());
 }
 
 TEST_F(MainWindowLayout, EveryToolbarButtonShowsAPicture)
 {
     TFTPForm& form = start();
-    for (const QToolBar* bar : {form.ToolBar1, form.tbLocal, form.ToolBar2}) {
+    for (const QToolBar* bar : {partOf<QToolBar>(form, "ToolBar1"), partOf<QToolBar>(form, "tbLocal"), partOf<QToolBar>(form, "ToolBar2")}) {
         for (const QToolButton* button : bar->findChildren<QToolButton*>()) {
             if (button->objectName().isEmpty())
                 continue;  // the toolbar's own extension button
@@ -99,7 +99,7 @@ double greyingDifference(const QIcon& icon)
 TEST_F(MainWindowLayout, EveryToolbarPictureLooksDifferentWhenItsCommandIsOff)
 {
     TFTPForm& form = start();
-    for (const QToolBar* bar : {form.ToolBar1, form.tbLocal, form.ToolBar2}) {
+    for (const QToolBar* bar : {partOf<QToolBar>(form, "ToolBar1"), partOf<QToolBar>(form, "tbLocal"), partOf<QToolBar>(form, "ToolBar2")}) {
         for (const QToolButton* button : bar->findChildren<QToolButton*>()) {
             if (button->objectName().isEmpty())
                 continue;
@@ -111,29 +111,29 @@ TEST_F(MainWindowLayout, EveryToolbarPictureLooksDifferentWhenItsCommandIsOff)
 TEST_F(MainWindowLayout, MainMenuCaptionsAndQuitShortCut)
 {
     TFTPForm& form = start();
-    EXPECT_EQ(captions(form.mFile),
+    EXPECT_EQ(captions(partOf<QMenu>(form, "mFile")),
               (QStringList{"Export all sites", "Export current site", "Import site(s)", "-",
                            "Quit / Close"}));
-    EXPECT_EQ(captions(form.mEdit),
+    EXPECT_EQ(captions(partOf<QMenu>(form, "mEdit")),
               (QStringList{"Create new site", "Edit current site", "Delete site"}));
-    EXPECT_EQ(captions(form.mAction),
+    EXPECT_EQ(captions(partOf<QMenu>(form, "mAction")),
               (QStringList{"Connect to site", "Upload file(s)", "Download", "Download and save as",
                            "-", "Reset all"}));
-    EXPECT_EQ(captions(form.mHelp), (QStringList{"&Contents", "Help &Index", "&Topic Search",
+    EXPECT_EQ(captions(partOf<QMenu>(form, "mHelp")), (QStringList{"&Contents", "Help &Index", "&Topic Search",
                                                  "&Help on Help", "-", "About.."}));
-    EXPECT_EQ(form.Exit1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
-    EXPECT_EQ(form.acQuit->toolTip(),
+    EXPECT_EQ(actionOf(form, "Exit1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    EXPECT_EQ(actionOf(form, "acQuit")->toolTip(),
               "Disconnect (if necessary) and Close Tarn.\nWARNING - no confirmation requested.");
 }
 
 TEST_F(MainWindowLayout, PaneMenusHoldTheirItemsInOrder)
 {
     TFTPForm& form = start();
-    EXPECT_EQ(captions(form.PopupMenuLocal),
+    EXPECT_EQ(captions(partOf<QMenu>(form, "PopupMenuLocal")),
               (QStringList{"Upload", "-", "Refresh directory view", "Change to selected directory",
                            "Directory - up one level", "Create new local directory", "Rename File",
                            "-", "Delete"}));
-    EXPECT_EQ(captions(form.PopupMenuRemote),
+    EXPECT_EQ(captions(partOf<QMenu>(form, "PopupMenuRemote")),
               (QStringList{"Download file", "Download and save as", "-", "Refresh directory view",
                            "Change to selected directory", "Directory - up one level",
                            "Create new remote directory", "Rename File", "-", "Delete"}));
@@ -143,8 +143,8 @@ TEST_F(MainWindowLayout, MenuItemsTriggerTheirActions)
 {
     storeSites({"one"});
     TFTPForm& form = start();
-    form.mCreateSite->trigger();
-    form.mEditSite->trigger();
+    actionOf(form, "mCreateSite")->trigger();
+    actionOf(form, "mEditSite")->trigger();
     EXPECT_EQ(editorModes, (std::vector<char>{'N', 'E'}));
 }
 

@@ -23,7 +23,7 @@ protected:
 
     void connectSession()
     {
-        TIdFTP& session = *window->IdFTP1;
+        TIdFTP& session = window->session();
         session.Host = "127.0.0.1";
         session.Port = server.port();
         session.SetUsername(FtpServerProcess::kUser);
@@ -39,22 +39,22 @@ protected:
 TEST_F(MainWindowSession, TheWindowOwnsAConfiguredSessionWithTheTraceAttached)
 {
     TFTPForm& form = *window;
-    EXPECT_EQ(form.IdFTP1->RecvBufferSize, 8192);
-    EXPECT_EQ(form.IdFTP1->SendBufferSize, 4096);
-    EXPECT_EQ(form.IdFTP1->MaxLineAction, TIdMaxLineAction::maException);
-    EXPECT_EQ(form.IdFTP1->Intercept(), static_cast<TIdConnectionIntercept*>(form.IdLogEvent1.get()));
-    EXPECT_EQ(ActiveAntiFreeze, form.IdAntiFreeze1.get());
-    EXPECT_FALSE(form.IdAntiFreeze1->OnlyWhenIdle);
-    EXPECT_EQ(form.IdAntiFreeze1->IdleTimeOut, 50);
+    EXPECT_EQ(form.session().RecvBufferSize, 8192);
+    EXPECT_EQ(form.session().SendBufferSize, 4096);
+    EXPECT_EQ(form.session().MaxLineAction, TIdMaxLineAction::maException);
+    EXPECT_EQ(form.session().Intercept(), static_cast<TIdConnectionIntercept*>(&form.traceLog()));
+    EXPECT_EQ(ActiveAntiFreeze, &form.pump());
+    EXPECT_FALSE(form.pump().OnlyWhenIdle);
+    EXPECT_EQ(form.pump().IdleTimeOut, 50);
 }
 
 TEST_F(MainWindowSession, PickingASiteSetsThePassiveFlagOfTheSession)
 {
     TFTPForm& form = *window;
-    form.UsePassive->setChecked(true);
-    EXPECT_TRUE(form.IdFTP1->Passive);
-    form.UsePassive->setChecked(false);
-    EXPECT_FALSE(form.IdFTP1->Passive);
+    partOf<QCheckBox>(form, "UsePassive")->setChecked(true);
+    EXPECT_TRUE(form.session().Passive);
+    partOf<QCheckBox>(form, "UsePassive")->setChecked(false);
+    EXPECT_FALSE(form.session().Passive);
 }
 
 TEST_F(MainWindowSession, ClosingWhileConnectedAndCancellingKeepsEverything)
@@ -68,7 +68,7 @@ TEST_F(MainWindowSession, ClosingWhileConnectedAndCancellingKeepsEverything)
     EXPECT_EQ(script->boxes[0].icon, MsgIcon::Confirmation);
     EXPECT_EQ(script->boxes[0].buttons, (std::vector<MsgButton>{MsgButton::Yes, MsgButton::Cancel}));
     EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(window->IdFTP1->IsConnected());
+    EXPECT_TRUE(window->session().IsConnected());
     EXPECT_TRUE(storedSettings().empty());
 }
 
@@ -78,25 +78,25 @@ TEST_F(MainWindowSession, ClosingWhileConnectedAndAgreeingDisconnectsAndWritesSe
     script->answerBox(MsgButton::Yes);
     EXPECT_TRUE(window->close());
     EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(window->IdFTP1->IsConnected());
+    EXPECT_FALSE(window->session().IsConnected());
     EXPECT_EQ(storedSettings().size(), 18u);
 }
 
 TEST_F(MainWindowSession, QuitWhileConnectedAsksNothing)
 {
     connectSession();
-    window->acQuit->trigger();
+    actionOf(*window, "acQuit")->trigger();
     EXPECT_TRUE(script->boxes.empty());
     EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(window->IdFTP1->IsConnected());
+    EXPECT_FALSE(window->session().IsConnected());
     EXPECT_EQ(storedSettings().size(), 18u);
 }
 
 TEST_F(MainWindowSession, ResetWhileConnectedDisconnectsAndStaysOpen)
 {
     connectSession();
-    window->acReset->trigger();
-    EXPECT_FALSE(window->IdFTP1->IsConnected());
+    actionOf(*window, "acReset")->trigger();
+    EXPECT_FALSE(window->session().IsConnected());
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(script->boxTexts(),
               QStringList{"Program has been reset to beginning - reconnect if necessary"});

@@ -3,7 +3,8 @@
 
 #include <QDir>
 
-#include "app/PaneSort.h"
+#include "model/PaneSort.h"
+#include "model/SettingsRecord.h"
 #include "net/IdException.h"
 #include "sites/SiteForm.h"
 
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QScreen>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
@@ -70,13 +72,13 @@ protected:
     static void expectSiteBoxShowsTheSites(const TFTPForm& form)
     {
         if (SiteCount == 0) {
-            ASSERT_EQ(form.tbSite->count(), 1);
-            EXPECT_EQ(form.tbSite->itemText(0), "- no sites. Create one - ");
+            ASSERT_EQ(partOf<QComboBox>(form, "tbSite")->count(), 1);
+            EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->itemText(0), "- no sites. Create one - ");
             return;
         }
-        ASSERT_EQ(form.tbSite->count(), SiteCount);
+        ASSERT_EQ(partOf<QComboBox>(form, "tbSite")->count(), SiteCount);
         for (int i = 0; i < SiteCount; ++i)
-            EXPECT_EQ(form.tbSite->itemText(i).toStdString(), SiteList[std::size_t(i)].Name);
+            EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->itemText(i).toStdString(), SiteList[std::size_t(i)].Name);
     }
 };
 
@@ -90,7 +92,7 @@ const QStringList kUsageLines = {
     " The specified files are uploaded to the FTP site, the program stays connected",
 };
 
-TEST_F(MainWindowStart, FirstStartOpensAtTheDesignedPlaceAndAsksForASite)
+TEST_F(MainWindowStart, FirstStartOpensAtTheDefaultGeometryAndAsksForASite)
 {
     TFTPForm& form = start({"tarn", "/no/such/upload-list.txt"});
     // The real editor opens; the test reads what it proposes and cancels it.
@@ -107,7 +109,7 @@ TEST_F(MainWindowStart, FirstStartOpensAtTheDesignedPlaceAndAsksForASite)
         return editor->ShowModal(mode);
     };
     EXPECT_TRUE(exitCodes.empty()) << "the argument is not looked at without sites";
-    EXPECT_FALSE(form.UploadList.has_value());
+    EXPECT_FALSE(form.uploadRun().UploadList.has_value());
     show();
     EXPECT_EQ(form.x(), 213);
     EXPECT_EQ(form.y(), 134);
@@ -123,9 +125,9 @@ TEST_F(MainWindowStart, FirstStartOpensAtTheDesignedPlaceAndAsksForASite)
     EXPECT_EQ(proposedName, "Site-1");
     EXPECT_EQ(editorTitle, "Site Window: Create new site");
 
-    EXPECT_EQ(form.tbSite->count(), 1);
-    EXPECT_EQ(form.tbSite->itemText(0), "- no sites. Create one - ");
-    EXPECT_EQ(form.LocDir->text(), QDir::homePath() + "/") << "no site: the home folder stands in";
+    EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->count(), 1);
+    EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->itemText(0), "- no sites. Create one - ");
+    EXPECT_EQ(partOf<QLineEdit>(form, "LocDir")->text(), QDir::homePath() + "/") << "no site: the home folder stands in";
 }
 
 TEST_F(MainWindowStart, FirstSiteSavedFromTheQuestionFillsTheSiteBoxAndLocalPane)
@@ -138,18 +140,18 @@ TEST_F(MainWindowStart, FirstSiteSavedFromTheQuestionFillsTheSiteBoxAndLocalPane
     };
     form.FormActivate();
     ASSERT_EQ(editorModes, std::vector<char>{'N'});
-    EXPECT_EQ(form.tbSite->count(), 1);
-    EXPECT_EQ(form.tbSite->currentText(), "first");
-    EXPECT_EQ(form.LocDir->text().toStdString(), localFolder());
-    EXPECT_EQ(form.LVL->rowCount(), 4);
+    EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->count(), 1);
+    EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->currentText(), "first");
+    EXPECT_EQ(partOf<QLineEdit>(form, "LocDir")->text().toStdString(), localFolder());
+    EXPECT_EQ(paneOf(form, "LVL")->rowCount(), 4);
 }
 
-TEST_F(MainWindowStart, ClosingWritesTheDocumentedRecordForTheDesignedWindow)
+TEST_F(MainWindowStart, ClosingStoresTheRecordOfTheDefaultGeometry)
 {
     storeSites({"one", "two"});
     TFTPForm& form = start();
     show();
-    emit form.tbSite->activated(1);
+    emit partOf<QComboBox>(form, "tbSite")->activated(1);
     ASSERT_EQ(CurrentSite, 1);
     ASSERT_TRUE(form.close());
     const std::vector<std::uint8_t> expected = {0x01, 0x00, 0x86, 0x00, 0xD5, 0x00,
@@ -164,17 +166,17 @@ TEST_F(MainWindowStart, WindowSplittersSortAndSiteComeBackAtTheNextStart)
     TFTPForm& first = start();
     show();
     first.move(40, 60);
-    first.resize(900, 640);
+    first.resize(700, 640);
     QTest::qWait(0);
-    first.VertSplitter->setSizes({250, 650});
-    first.Splitter1->setSizes({300, 120});
-    emit first.LVL->header()->sectionClicked(0);  // Name, ascending
-    emit first.LVR->header()->sectionClicked(4);  // Permissions, ascending
-    emit first.LVR->header()->sectionClicked(4);  // again: descending
-    emit first.tbSite->activated(2);
+    partOf<QSplitter>(first, "VertSplitter")->setSizes({250, 650});
+    partOf<QSplitter>(first, "Splitter1")->setSizes({300, 120});
+    emit paneOf(first, "LVL")->header()->sectionClicked(0);  // Name, ascending
+    emit paneOf(first, "LVR")->header()->sectionClicked(4);  // Permissions, ascending
+    emit paneOf(first, "LVR")->header()->sectionClicked(4);  // again: descending
+    emit partOf<QComboBox>(first, "tbSite")->activated(2);
     const QString chosen = QString::fromStdString(SiteList[2].Name);
-    const int localWidth = first.VertSplitter->sizes().value(0);
-    const int traceHeight = first.Splitter1->sizes().value(1);
+    const int localWidth = partOf<QSplitter>(first, "VertSplitter")->sizes().value(0);
+    const int traceHeight = partOf<QSplitter>(first, "Splitter1")->sizes().value(1);
     ASSERT_TRUE(first.close());
     window.reset();
 
@@ -184,21 +186,21 @@ TEST_F(MainWindowStart, WindowSplittersSortAndSiteComeBackAtTheNextStart)
     show();
     EXPECT_EQ(second.x(), 40);
     EXPECT_EQ(second.y(), 60);
-    EXPECT_EQ(second.width(), 900);
+    EXPECT_EQ(second.width(), 700);
     EXPECT_EQ(second.height(), 640);
-    EXPECT_EQ(second.VertSplitter->sizes().value(0), localWidth);
-    EXPECT_EQ(second.Splitter1->sizes().value(1), traceHeight);
+    EXPECT_EQ(partOf<QSplitter>(second, "VertSplitter")->sizes().value(0), localWidth);
+    EXPECT_EQ(partOf<QSplitter>(second, "Splitter1")->sizes().value(1), traceHeight);
     EXPECT_EQ(SortColumn[0], 0);
     EXPECT_EQ(SortAscending[0], 1);
     EXPECT_EQ(SortColumn[1], 4);
     EXPECT_EQ(SortAscending[1], 0);
     EXPECT_EQ(CurrentSite, 2);
-    EXPECT_EQ(second.tbSite->currentText(), chosen);
-    EXPECT_EQ(second.RemDir->text(), "/pub/" + chosen);
+    EXPECT_EQ(partOf<QComboBox>(second, "tbSite")->currentText(), chosen);
+    EXPECT_EQ(partOf<QLineEdit>(second, "RemDir")->text(), "/pub/" + chosen);
     // The local pane came back sorted by name, ascending.
-    ASSERT_EQ(second.LVL->rowCount(), 4);
-    EXPECT_EQ(second.LVL->row(0).name, "alpha.txt");
-    EXPECT_EQ(second.LVL->row(3).name, "sub");
+    ASSERT_EQ(paneOf(second, "LVL")->rowCount(), 4);
+    EXPECT_EQ(paneOf(second, "LVL")->row(0).name, "alpha.txt");
+    EXPECT_EQ(paneOf(second, "LVL")->row(3).name, "sub");
 }
 
 TEST_F(MainWindowStart, AStoredSiteIndexPastTheListFallsBackToTheFirstSite)
@@ -207,7 +209,7 @@ TEST_F(MainWindowStart, AStoredSiteIndexPastTheListFallsBackToTheFirstSite)
     storeSettings({0x05, 0x00});  // site 5 of a list that has since shrunk
     TFTPForm& form = start();
     EXPECT_EQ(CurrentSite, 0);
-    EXPECT_EQ(form.tbSite->currentText(), "one");
+    EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->currentText(), "one");
     EXPECT_TRUE(script->boxes.empty());
 }
 
@@ -225,9 +227,9 @@ TEST_F(MainWindowStart, SettingsOfTheWrongTypeAreReportedAndTheSitesStillShow)
     EXPECT_EQ(script->boxes[0].text, "Invalid data type for 'TarnSettings'");
     EXPECT_EQ(script->boxes[0].icon, MsgIcon::Error);
     expectSiteBoxShowsTheSites(form);
-    EXPECT_EQ(form.tbSite->currentText(), "one");
-    EXPECT_EQ(form.width(), 840) << "the designed geometry stays";
-    EXPECT_EQ(form.LVL->rowCount(), 4);
+    EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->currentText(), "one");
+    EXPECT_EQ(form.width(), 840) << "the default geometry stays";
+    EXPECT_EQ(paneOf(form, "LVL")->rowCount(), 4);
     EXPECT_TRUE(exitCodes.empty());
 }
 
@@ -240,12 +242,25 @@ TEST_F(MainWindowStart, RandomBytesInTheSettingsFileAreKeptAsideAndReported)
     for (char& c : garbage)
         c = static_cast<char>(random());
     damageSettingsFile(garbage);
+    // An earlier start was ended after keeping the same bytes: they are not copied again.
+    const auto earlier = settingsFolder() / "Tarn.conf.damaged-20260101-000000";
+    writeWholeFile(earlier, garbage);
     TFTPForm& form = start();
     expectOneDamageMessage(0);
-    EXPECT_EQ(readWholeFile(damagedCopy()), garbage);
+    EXPECT_EQ(damagedCopy(), earlier);
     EXPECT_EQ(SiteCount, 0);
     expectSiteBoxShowsTheSites(form);
     EXPECT_FALSE(Registry().storeUnreadable()) << "the store was rewritten readable";
+}
+
+TEST_F(MainWindowStart, AWindowLargerThanTheScreenComesBackInsideIt)
+{
+    storeSites({"one"});
+    const TarnSettingsBytes saved = packSettings({.Top = 200, .Left = 300, .Height = 1000, .Width = 1600});
+    storeSettings({saved.begin(), saved.end()});
+    TFTPForm& form = start();
+    show();
+    EXPECT_TRUE(form.screen()->availableGeometry().contains(form.frameGeometry()));
 }
 
 TEST_F(MainWindowStart, ATruncatedSettingsFileKeepsTheSitesThatCanBeRead)
@@ -261,8 +276,8 @@ TEST_F(MainWindowStart, ATruncatedSettingsFileKeepsTheSitesThatCanBeRead)
     expectOneDamageMessage(2);
     EXPECT_EQ(readWholeFile(damagedCopy()), cut);
     expectSiteBoxShowsTheSites(form);
-    EXPECT_EQ(form.tbSite->itemText(1), "two");
-    EXPECT_EQ(form.tbSite->currentText(), "two") << "the settings record was readable";
+    EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->itemText(1), "two");
+    EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->currentText(), "two") << "the settings record was readable";
     EXPECT_EQ(SiteList[1].Host, "two.example.org");
 }
 
@@ -273,12 +288,12 @@ TEST_F(MainWindowStart, AnErrorInACommandIsShownAndTheWindowGoesOn)
     storeSites({"one"});
     TFTPForm& form = start();
     form.runSiteEditor = [](char) -> bool { throw EIdException("No space left on device"); };
-    EXPECT_NO_THROW(form.acCreateSite->trigger());
-    EXPECT_NO_THROW(form.tbCreateSite->click());
+    EXPECT_NO_THROW(actionOf(form, "acCreateSite")->trigger());
+    EXPECT_NO_THROW(partOf<QToolButton>(form, "tbCreateSite")->click());
     ASSERT_EQ(script->boxes.size(), 2u);
     EXPECT_EQ(script->boxes[0].text, "No space left on device");
     EXPECT_EQ(script->boxes[0].icon, MsgIcon::Error);
-    EXPECT_EQ(form.tbSite->count(), 1);
+    EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->count(), 1);
 }
 
 TEST_F(MainWindowStart, TwoArgumentsShowTheUsageAndEndWithoutWritingSettings)
@@ -295,7 +310,7 @@ TEST_F(MainWindowStart, TwoArgumentsShowTheUsageAndEndWithoutWritingSettings)
     EXPECT_EQ(script->boxes[0].buttons, std::vector<MsgButton>{MsgButton::Abort});
     EXPECT_EQ(exitCodes, std::vector<int>{0});
     EXPECT_TRUE(form.programEnded());
-    EXPECT_EQ(form.tbSite->itemText(0), "- no sites. Create one - ");
+    EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->itemText(0), "- no sites. Create one - ");
     window.reset();
     EXPECT_EQ(storedSettings(), before);
 }
@@ -321,10 +336,10 @@ TEST_F(MainWindowStart, AnUploadListIsReadWithItsEmptyLines)
     TFTPForm& form = start({"tarn", QString::fromStdString(localFolder()) + "list.txt"});
     EXPECT_TRUE(exitCodes.empty());
     EXPECT_TRUE(script->boxes.empty());
-    ASSERT_TRUE(form.UploadList.has_value());
-    EXPECT_EQ(*form.UploadList,
+    ASSERT_TRUE(form.uploadRun().UploadList.has_value());
+    EXPECT_EQ(*form.uploadRun().UploadList,
               (std::vector<std::string>{"SITE=one  FILE=/tmp/a", "", "SITE=one  FILE=/tmp/b"}));
-    EXPECT_EQ(form.UploadListName, localFolder() + "list.txt");
+    EXPECT_EQ(form.uploadRun().UploadListName, localFolder() + "list.txt");
 }
 
 TEST_F(MainWindowStart, QuitClosesWithoutAQuestionAndWritesTheSettings)
@@ -332,7 +347,7 @@ TEST_F(MainWindowStart, QuitClosesWithoutAQuestionAndWritesTheSettings)
     storeSites({"one"});
     TFTPForm& form = start();
     show();
-    form.acQuit->trigger();
+    actionOf(form, "acQuit")->trigger();
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(script->boxes.empty());
     EXPECT_EQ(storedSettings().size(), 18u);
@@ -357,22 +372,22 @@ TEST_F(MainWindowStart, ResetReturnsTheCommandsToTheDisconnectedState)
     PaneRow remote;
     remote.name = "remote.txt";
     remote.typeText = "File";
-    form.LVR->setRows({remote});
+    paneOf(form, "LVR")->setRows({remote});
     form.SetFileEnabled(false);
     form.SetOpsEnabled(true);
     form.setStatusPanel(3, "Remote entries=1");
-    const int localRows = form.LVL->rowCount();
-    form.acReset->trigger();
-    EXPECT_EQ(form.LVR->rowCount(), 0);
-    EXPECT_EQ(form.LVL->rowCount(), localRows);
-    EXPECT_FALSE(form.OpsEnabled);
-    EXPECT_FALSE(form.acRemoteRefresh->isEnabled());
-    EXPECT_TRUE(form.acCreateSite->isEnabled());
-    EXPECT_TRUE(form.tbSite->isEnabled());
-    EXPECT_TRUE(form.acConnect->isEnabled());
-    EXPECT_EQ(form.acConnect->text(), "Connect");
-    EXPECT_EQ(form.acConnect->toolTip(), "Connect to site");
-    EXPECT_EQ(form.mConnect->text(), "Connect");
+    const int localRows = paneOf(form, "LVL")->rowCount();
+    actionOf(form, "acReset")->trigger();
+    EXPECT_EQ(paneOf(form, "LVR")->rowCount(), 0);
+    EXPECT_EQ(paneOf(form, "LVL")->rowCount(), localRows);
+    EXPECT_FALSE(form.opsEnabled());
+    EXPECT_FALSE(actionOf(form, "acRemoteRefresh")->isEnabled());
+    EXPECT_TRUE(actionOf(form, "acCreateSite")->isEnabled());
+    EXPECT_TRUE(partOf<QComboBox>(form, "tbSite")->isEnabled());
+    EXPECT_TRUE(actionOf(form, "acConnect")->isEnabled());
+    EXPECT_EQ(actionOf(form, "acConnect")->text(), "Connect");
+    EXPECT_EQ(actionOf(form, "acConnect")->toolTip(), "Connect to site");
+    EXPECT_EQ(actionOf(form, "mConnect")->text(), "Connect");
     EXPECT_TRUE(form.statusPanel(3).isEmpty());
     EXPECT_EQ(script->beeps, 1);
     EXPECT_EQ(script->boxTexts(),

@@ -2,8 +2,8 @@
 // recorded program exit, a local folder with a few entries, and the window itself.
 #pragma once
 
-#include "app/FTPUnit.h"
-#include "app/PaneView.h"
+#include "WindowParts.h"
+#include "app/window/FTPUnit.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "sites/SiteUnit.h"

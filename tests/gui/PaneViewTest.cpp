@@ -1,7 +1,7 @@
 // The file pane widget on its own, driven with the mouse and keyboard: columns, selection,
 // the signals the window hooks, the column-click sort and in-place editing.
-#include "app/PaneSort.h"
-#include "app/PaneView.h"
+#include "app/panes/PaneView.h"
+#include "model/PaneSort.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,6 +1,8 @@
 // The real message boxes: the icon and buttons each call names, the button pressed as the
-// answer, and the text shown as written, whatever names it quotes.
+// answer, and the text shown as written, whatever names it quotes; and the boxes of a headless
+// run as lines on a stream.
 #include "platform/Dialogs.h"
+#include "platform/StandardErrorDialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <sstream>
 
 namespace {
 
@@ -149,6 +152,25 @@ TEST(QtDialogsInput, TheBoxIsWideEnoughForItsTitleAndALongName)
     QString value;
     EXPECT_FALSE(QtDialogs().inputQuery(title, QStringLiteral("Name"), value));
     EXPECT_GT(width, needed);
+}
+
+TEST(StandardErrorDialogs, EachBoxIsOneLineAnsweredAsClosedAndQuestionsAreCancelled)
+{
+    std::ostringstream out;
+    StandardErrorDialogs dialogs(out);
+    EXPECT_EQ(dialogs.messageBox("Invalid input line: \"x\"\rSite name not defined\r\nCannot upload.",
+                                 MsgIcon::Error, {MsgButton::Abort}),
+              MsgButton::Abort);
+    EXPECT_EQ(dialogs.messageBox("Disconnect and close?", MsgIcon::Confirmation,
+                                 {MsgButton::Yes, MsgButton::Cancel}),
+              MsgButton::Cancel);
+    QString value = "kept";
+    EXPECT_FALSE(dialogs.inputQuery("Rename", "New name", value));
+    EXPECT_EQ(value, "kept");
+    QString file = "proposed";
+    EXPECT_FALSE(dialogs.saveFileName("Save as", "All files (*)", file));
+    EXPECT_EQ(out.str().substr(0, out.str().find("Rename")),
+              "Invalid input line: \"x\" Site name not defined Cannot upload.\nDisconnect and close?\n");
 }
 
 } // namespace

@@ -15,8 +15,7 @@ protected:
             .pasv().acceptData().reply("LIST", "150 listing\r\n").sendData(listing).closeData()
             .send("226 Done\r\n");
         connectToScript(m_scripted);
-        ASSERT_TRUE(m_scripted.waitDone());
-        EXPECT_EQ(m_scripted.failure(), "");
+        ASSERT_TRUE(m_scripted.played());
     }
     ScriptedFtpServer m_scripted;
 };

@@ -23,13 +23,13 @@ TEST_F(RemotePane, EnterGoUpAndRefresh)
 {
     connectToRealServer();
     selectRemote({"full"});
-    emit window->LVR->paneDoubleClicked();
-    EXPECT_EQ(window->RemDir->text(), "/full");
+    emit paneOf(*window, "LVR")->paneDoubleClicked();
+    EXPECT_EQ(partOf<QLineEdit>(*window, "RemDir")->text(), "/full");
     EXPECT_EQ(remoteNames(), std::vector<std::string>{"inner"});
-    window->acRemoteUp->trigger();
-    EXPECT_EQ(window->RemDir->text(), "/");
+    actionOf(*window, "acRemoteUp")->trigger();
+    EXPECT_EQ(partOf<QLineEdit>(*window, "RemDir")->text(), "/");
     writeWholeFile(serverRoot.path() / "new.txt", "n");
-    window->acRemoteRefresh->trigger();
+    actionOf(*window, "acRemoteRefresh")->trigger();
     EXPECT_EQ(window->statusPanel(3), "Remote entries=6");
 }
 
@@ -38,11 +38,11 @@ TEST_F(RemotePane, ARefusedChangeOfDirectoryKeepsTheConnectionAndTheCommands)
     connectToRealServer();
     std::filesystem::remove(serverRoot.path() / "empty");
     selectRemote({"empty"});
-    emit window->LVR->paneDoubleClicked();
+    emit paneOf(*window, "LVR")->paneDoubleClicked();
     EXPECT_EQ(script->boxTexts(), QStringList{"Remote Directory invalid. Correct Site definition?"});
-    EXPECT_TRUE(window->IdFTP1->IsConnected());
-    EXPECT_EQ(window->RemDir->text(), "/");
-    EXPECT_TRUE(window->acRemoteRefresh->isEnabled()) << "the server stayed where it was";
+    EXPECT_TRUE(window->session().IsConnected());
+    EXPECT_EQ(partOf<QLineEdit>(*window, "RemDir")->text(), "/");
+    EXPECT_TRUE(actionOf(*window, "acRemoteRefresh")->isEnabled()) << "the server stayed where it was";
     EXPECT_EQ(failureLog(), "");
 }
 
@@ -50,15 +50,15 @@ TEST_F(RemotePane, MakeDirectoryAndARefusedOneThatKeepsTheConnection)
 {
     connectToRealServer();
     script->answerText("made");
-    window->acRemoteMakeDir->trigger();
+    actionOf(*window, "acRemoteMakeDir")->trigger();
     EXPECT_TRUE(std::filesystem::is_directory(serverRoot.path() / "made"));
-    EXPECT_GE(window->LVR->findRow("made"), 0);
+    EXPECT_GE(paneOf(*window, "LVR")->findRow("made"), 0);
     script->answerText("made");
-    window->acRemoteMakeDir->trigger();
+    actionOf(*window, "acRemoteMakeDir")->trigger();
     ASSERT_EQ(script->boxes.size(), 1u);
     EXPECT_EQ(script->boxes[0].icon, MsgIcon::Error);
-    EXPECT_TRUE(window->IdFTP1->IsConnected());
-    EXPECT_TRUE(window->acRemoteMakeDir->isEnabled());
+    EXPECT_TRUE(window->session().IsConnected());
+    EXPECT_TRUE(actionOf(*window, "acRemoteMakeDir")->isEnabled());
     EXPECT_EQ(failureLog(), "");
 }
 
@@ -68,15 +68,15 @@ TEST_F(RemotePane, DeletingOneFileAndThenThreeAsksOnceEachAndListsOnce)
     connectToRealServer();
     selectRemote({"four.txt"});
     script->answerBox(MsgButton::Yes);
-    window->acRemoteDelete->trigger();
+    actionOf(*window, "acRemoteDelete")->trigger();
     EXPECT_EQ(script->lastBoxText(), "Delete file four.txt?");
-    EXPECT_EQ(window->LVR->findRow("four.txt"), -1);
+    EXPECT_EQ(paneOf(*window, "LVR")->findRow("four.txt"), -1);
 
     const int listingsBefore = traceCount("->> LIST");
     script->clear();
     selectRemote({"one.txt", "two.txt", "three.txt"});
     script->answerBox(MsgButton::Yes);
-    window->acRemoteDelete->trigger();
+    actionOf(*window, "acRemoteDelete")->trigger();
     EXPECT_EQ(script->boxTexts(), QStringList{"Delete all selected items?"});
     EXPECT_EQ(traceCount("->> LIST") - listingsBefore, 1);
     EXPECT_EQ(sortedRemoteNames(), (std::vector<std::string>{"empty", "full"}));
@@ -87,7 +87,7 @@ TEST_F(RemotePane, CancellingADeleteKeepsEverything)
     connectToRealServer();
     selectRemote({"one.txt"});
     script->answerBox(MsgButton::Cancel);
-    window->acRemoteDelete->trigger();
+    actionOf(*window, "acRemoteDelete")->trigger();
     EXPECT_TRUE(std::filesystem::exists(serverRoot.path() / "one.txt"));
     EXPECT_EQ(traceCount("->> DELE one.txt"), 0);
 }
@@ -97,12 +97,12 @@ TEST_F(RemotePane, ANonEmptyDirectoryRefusedWithoutItsNameDisconnects)
     connectToRealServer();
     selectRemote({"full"});
     script->answerBox(MsgButton::Yes);
-    window->acRemoteDelete->trigger();
+    actionOf(*window, "acRemoteDelete")->trigger();
     ASSERT_EQ(script->boxes.size(), 2u);
     EXPECT_EQ(script->boxes[0].text, "Delete directory full?");
     EXPECT_TRUE(script->boxes[1].text.endsWith("\rDisconnecting.   (Code=DelRD1)"));
     EXPECT_NE(failureLog().find("*DelRD1*"), std::string::npos);
-    EXPECT_FALSE(window->IdFTP1->IsConnected());
+    EXPECT_FALSE(window->session().IsConnected());
 }
 
 TEST_F(RemotePane, ANonEmptyDirectoryNamedInTheReplyKeepsTheConnection)
@@ -120,14 +120,13 @@ TEST_F(RemotePane, ANonEmptyDirectoryNamedInTheReplyKeepsTheConnection)
     connectToScript(scripted);
     selectRemote({"old"});
     script->answerBox(MsgButton::Yes);
-    window->acRemoteDelete->trigger();
-    ASSERT_TRUE(scripted.waitDone());
-    EXPECT_EQ(scripted.failure(), "");
+    actionOf(*window, "acRemoteDelete")->trigger();
+    ASSERT_TRUE(scripted.played());
     ASSERT_EQ(script->boxes.size(), 2u);
     EXPECT_EQ(script->boxes[1].text, "Cannot delete old  Delete contents first.");
     EXPECT_EQ(script->boxes[1].buttons, std::vector<MsgButton>{MsgButton::Abort});
     EXPECT_EQ(script->beeps, 1);
-    EXPECT_TRUE(window->IdFTP1->IsConnected());
+    EXPECT_TRUE(window->session().IsConnected());
     EXPECT_EQ(remoteNames(), std::vector<std::string>{"old"});
     EXPECT_EQ(failureLog(), "");
 }
@@ -136,30 +135,30 @@ TEST_F(RemotePane, RenameByCommandAndInPlace)
 {
     connectToRealServer();
     selectRemote({"one.txt"});
-    window->PopupMenuRemotePopup();   // the command is offered on the pane's menu
+    emit partOf<QMenu>(*window, "PopupMenuRemote")->aboutToShow();   // the command is offered on the pane's menu
     script->answerText("uno.txt");
-    window->acRemoteRename->trigger();
+    actionOf(*window, "acRemoteRename")->trigger();
     ASSERT_EQ(script->questions.size(), 1u);
     EXPECT_EQ(script->questions.back().caption, "Rename Remote File");
     EXPECT_EQ(script->questions.back().proposed, "one.txt");
     EXPECT_TRUE(std::filesystem::exists(serverRoot.path() / "uno.txt"));
-    EXPECT_GE(window->LVR->findRow("uno.txt"), 0);
+    EXPECT_GE(paneOf(*window, "LVR")->findRow("uno.txt"), 0);
 
     script->answerBox(MsgButton::Cancel);
-    emit window->LVR->nameEdited(window->LVR->findRow("two.txt"), "two.dat");
+    emit paneOf(*window, "LVR")->nameEdited(paneOf(*window, "LVR")->findRow("two.txt"), "two.dat");
     EXPECT_EQ(script->lastBoxText(), "File extension has been changed from .txt to .dat\nAre you sure?");
     EXPECT_TRUE(std::filesystem::exists(serverRoot.path() / "two.txt"));
 
     const int listings = traceCount("->> LIST");
-    emit window->LVR->nameEdited(window->LVR->findRow("two.txt"), "deux.txt");
+    emit paneOf(*window, "LVR")->nameEdited(paneOf(*window, "LVR")->findRow("two.txt"), "deux.txt");
     EXPECT_TRUE(std::filesystem::exists(serverRoot.path() / "deux.txt"));
-    EXPECT_GE(window->LVR->findRow("deux.txt"), 0) << "the row keeps its new name";
+    EXPECT_GE(paneOf(*window, "LVR")->findRow("deux.txt"), 0) << "the row keeps its new name";
     EXPECT_EQ(traceCount("->> LIST"), listings) << "no listing after a rename in place";
 
-    emit window->LVR->nameEdited(window->LVR->findRow("empty"), "vide");
+    emit paneOf(*window, "LVR")->nameEdited(paneOf(*window, "LVR")->findRow("empty"), "vide");
     EXPECT_EQ(script->beeps, 1);
     EXPECT_TRUE(std::filesystem::exists(serverRoot.path() / "empty"));
-    EXPECT_GE(window->LVR->findRow("empty"), 0);
+    EXPECT_GE(paneOf(*window, "LVR")->findRow("empty"), 0);
 }
 
 TEST_F(RemotePane, ARefusedRenameIsReportedAndDisconnects)
@@ -167,12 +166,40 @@ TEST_F(RemotePane, ARefusedRenameIsReportedAndDisconnects)
     connectToRealServer();
     std::filesystem::remove(serverRoot.path() / "one.txt");
     selectRemote({"one.txt"});
-    window->PopupMenuRemotePopup();
+    emit partOf<QMenu>(*window, "PopupMenuRemote")->aboutToShow();
     script->answerText("uno.txt");
-    window->acRemoteRename->trigger();
+    actionOf(*window, "acRemoteRename")->trigger();
     EXPECT_TRUE(script->lastBoxText().endsWith("Disconnecting.   (Code=RenRFile)"));
-    EXPECT_FALSE(window->IdFTP1->IsConnected());
-    EXPECT_EQ(window->LVR->rowCount(), 0);
+    EXPECT_FALSE(window->session().IsConnected());
+    EXPECT_EQ(paneOf(*window, "LVR")->rowCount(), 0);
+}
+
+TEST_F(RemotePane, ALinkIsEnteredWhenTheServerAllowsAndDownloadedOtherwise)
+{
+    std::filesystem::create_directory_symlink("full", serverRoot.path() / "tofull");
+    std::filesystem::create_symlink("one.txt", serverRoot.path() / "toone");
+    connectToRealServer();
+    selectRemote({"toone"});
+    EXPECT_TRUE(actionOf(*window, "acDownload")->isEnabled()) << "a link downloads like a file";
+    emit paneOf(*window, "LVR")->paneDoubleClicked();
+    EXPECT_EQ(localFile("toone"), "1");
+    EXPECT_TRUE(script->boxes.empty() && window->session().IsConnected()) << "a refused CWD is no failure";
+    selectRemote({"tofull"});
+    emit paneOf(*window, "LVR")->paneDoubleClicked();
+    EXPECT_EQ(remoteNames(), std::vector<std::string>{"inner"});
+}
+
+TEST_F(RemotePane, RenamingOntoAListedNameIsRefusedBeforeAnythingIsSent)
+{
+    connectToRealServer();
+    selectRemote({"one.txt"});
+    emit partOf<QMenu>(*window, "PopupMenuRemote")->aboutToShow();
+    script->answerText("two.txt");
+    actionOf(*window, "acRemoteRename")->trigger();
+    emit paneOf(*window, "LVR")->nameEdited(paneOf(*window, "LVR")->findRow("one.txt"), "two.txt");
+    EXPECT_EQ(script->boxTexts(), QStringList(2, "Unable to rename to two.txt. Is name already in use?"));
+    EXPECT_FALSE(traceHas("RNFR")) << "every command sent is in the trace";
+    EXPECT_EQ(serverFile("two.txt"), "22");
 }
 
 } // namespace

@@ -22,12 +22,12 @@ TEST_F(SiteBox, StartUpListsTheSitesAndShowsTheCurrentOne)
 {
     storeSites({"alpha", "beta"});
     TFTPForm& form = start();
-    EXPECT_EQ(items(form.tbSite), (QStringList{"alpha", "beta"}));
-    EXPECT_EQ(form.tbSite->currentIndex(), 0);
-    EXPECT_FALSE(form.UsePassive->isChecked());
-    EXPECT_EQ(form.RemDir->text(), "/pub/alpha");
-    EXPECT_EQ(form.LocDir->text().toStdString(), localFolder());
-    EXPECT_EQ(form.LVL->rowCount(), 4);
+    EXPECT_EQ(items(partOf<QComboBox>(form, "tbSite")), (QStringList{"alpha", "beta"}));
+    EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->currentIndex(), 0);
+    EXPECT_FALSE(partOf<QCheckBox>(form, "UsePassive")->isChecked());
+    EXPECT_EQ(partOf<QLineEdit>(form, "RemDir")->text(), "/pub/alpha");
+    EXPECT_EQ(partOf<QLineEdit>(form, "LocDir")->text().toStdString(), localFolder());
+    EXPECT_EQ(paneOf(form, "LVL")->rowCount(), 4);
     EXPECT_EQ(form.statusPanel(2), "Local entries=4");
 }
 
@@ -37,22 +37,22 @@ TEST_F(SiteBox, PickingASiteTakesItsPassiveFlagAndDirectories)
     TFTPForm& form = start();
     std::filesystem::create_directory(localDir.path() / "sub" / "inner");
     SiteList[1].LDir = localFolder() + "sub/";
-    form.tbSite->setCurrentIndex(1);
-    emit form.tbSite->activated(1);
+    partOf<QComboBox>(form, "tbSite")->setCurrentIndex(1);
+    emit partOf<QComboBox>(form, "tbSite")->activated(1);
     EXPECT_EQ(CurrentSite, 1);
-    EXPECT_TRUE(form.UsePassive->isChecked());
-    EXPECT_EQ(form.RemDir->text(), "/pub/beta");
-    EXPECT_EQ(form.LocDir->text().toStdString(), localFolder() + "sub/");
-    ASSERT_EQ(form.LVL->rowCount(), 1);
-    EXPECT_EQ(form.LVL->row(0).name, "inner");
+    EXPECT_TRUE(partOf<QCheckBox>(form, "UsePassive")->isChecked());
+    EXPECT_EQ(partOf<QLineEdit>(form, "RemDir")->text(), "/pub/beta");
+    EXPECT_EQ(partOf<QLineEdit>(form, "LocDir")->text().toStdString(), localFolder() + "sub/");
+    ASSERT_EQ(paneOf(form, "LVL")->rowCount(), 1);
+    EXPECT_EQ(paneOf(form, "LVL")->row(0).name, "inner");
 }
 
 TEST_F(SiteBox, PickingTheStartItemWithoutSitesChangesNothing)
 {
     TFTPForm& form = start();
-    emit form.tbSite->activated(0);
+    emit partOf<QComboBox>(form, "tbSite")->activated(0);
     EXPECT_EQ(CurrentSite, 0);
-    EXPECT_EQ(form.LVL->rowCount(), 0);
+    EXPECT_EQ(paneOf(form, "LVL")->rowCount(), 0);
     EXPECT_TRUE(script->boxes.empty());
 }
 
@@ -69,18 +69,18 @@ TEST_P(SiteBoxDelete, DeletingMakesTheSiteBeforeCurrent)
 {
     storeSites({"one", "three", "two"});  // the store's own order
     TFTPForm& form = start();
-    emit form.tbSite->activated(GetParam().current);
+    emit partOf<QComboBox>(form, "tbSite")->activated(GetParam().current);
     script->answerBox(MsgButton::Ok);
-    form.acDeleteSite->trigger();
+    actionOf(form, "acDeleteSite")->trigger();
     ASSERT_EQ(script->boxes.size(), 1u);
     const QString name = QStringList{"one", "three", "two"}[GetParam().current];
     EXPECT_EQ(script->boxes[0].text, "Delete Current site: " + name + "?\nContinue?");
     EXPECT_EQ(script->boxes[0].icon, MsgIcon::Warning);
     EXPECT_EQ(script->boxes[0].buttons, (std::vector<MsgButton>{MsgButton::Ok, MsgButton::Abort}));
-    EXPECT_EQ(items(form.tbSite), GetParam().left);
+    EXPECT_EQ(items(partOf<QComboBox>(form, "tbSite")), GetParam().left);
     EXPECT_EQ(CurrentSite, GetParam().currentAfter);
-    EXPECT_EQ(form.tbSite->currentIndex(), GetParam().currentAfter);
-    EXPECT_EQ(form.RemDir->text(), "/pub/" + GetParam().left[GetParam().currentAfter]);
+    EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->currentIndex(), GetParam().currentAfter);
+    EXPECT_EQ(partOf<QLineEdit>(form, "RemDir")->text(), "/pub/" + GetParam().left[GetParam().currentAfter]);
     LoadSiteList();
     EXPECT_EQ(SiteCount, 2);
 }
@@ -97,8 +97,8 @@ TEST_F(SiteBox, AbortKeepsTheSite)
     storeSites({"one", "two"});
     TFTPForm& form = start();
     script->answerBox(MsgButton::Abort);
-    form.acDeleteSite->trigger();
-    EXPECT_EQ(items(form.tbSite), (QStringList{"one", "two"}));
+    actionOf(form, "acDeleteSite")->trigger();
+    EXPECT_EQ(items(partOf<QComboBox>(form, "tbSite")), (QStringList{"one", "two"}));
     LoadSiteList();
     EXPECT_EQ(SiteCount, 2);
 }
@@ -107,14 +107,14 @@ TEST_F(SiteBox, DeletingTheOnlySiteEmptiesTheBoxAndDirectories)
 {
     storeSites({"only"});
     TFTPForm& form = start();
-    form.acDeleteSite->trigger();  // the script answers OK, the first button
-    EXPECT_EQ(form.tbSite->count(), 0);
-    EXPECT_EQ(form.LocDir->text(), QDir::homePath() + "/") << "the home folder stands in";
-    EXPECT_TRUE(form.RemDir->text().isEmpty());
+    actionOf(form, "acDeleteSite")->trigger();  // the script answers OK, the first button
+    EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->count(), 0);
+    EXPECT_EQ(partOf<QLineEdit>(form, "LocDir")->text(), QDir::homePath() + "/") << "the home folder stands in";
+    EXPECT_TRUE(partOf<QLineEdit>(form, "RemDir")->text().isEmpty());
     EXPECT_EQ(SiteCount, 0);
     EXPECT_EQ(CurrentSite, 0);
 
-    form.acDeleteSite->trigger();  // nothing left to delete: no question
+    actionOf(form, "acDeleteSite")->trigger();  // nothing left to delete: no question
     EXPECT_EQ(script->boxes.size(), 1u);
 }
 
@@ -122,27 +122,27 @@ TEST_F(SiteBox, EditingSavedRefillsTheBoxWithTheEditedSite)
 {
     storeSites({"one", "two"});
     TFTPForm& form = start();
-    emit form.tbSite->activated(1);
+    emit partOf<QComboBox>(form, "tbSite")->activated(1);
     form.runSiteEditor = [&](char mode) {
         editorModes.push_back(mode);
         SiteList[1].RDir = "/changed";
         SaveSiteList();
         return true;
     };
-    form.acEditSite->trigger();
+    actionOf(form, "acEditSite")->trigger();
     EXPECT_EQ(editorModes, std::vector<char>{'E'});
-    EXPECT_EQ(form.tbSite->currentIndex(), 1);
-    EXPECT_EQ(form.RemDir->text(), "/changed");
+    EXPECT_EQ(partOf<QComboBox>(form, "tbSite")->currentIndex(), 1);
+    EXPECT_EQ(partOf<QLineEdit>(form, "RemDir")->text(), "/changed");
 }
 
 TEST_F(SiteBox, ACancelledEditorLeavesTheBoxAlone)
 {
     storeSites({"one"});
     TFTPForm& form = start();
-    form.RemDir->setText("kept");
-    form.acCreateSite->trigger();
+    partOf<QLineEdit>(form, "RemDir")->setText("kept");
+    actionOf(form, "acCreateSite")->trigger();
     EXPECT_EQ(editorModes, std::vector<char>{'N'});
-    EXPECT_EQ(form.RemDir->text(), "kept");
+    EXPECT_EQ(partOf<QLineEdit>(form, "RemDir")->text(), "kept");
 }
 
 } // namespace

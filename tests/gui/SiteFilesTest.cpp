@@ -31,7 +31,7 @@ protected:
     void importFrom(const QString& path)
     {
         script->answerText(path);
-        window->acImportSite->trigger();
+        actionOf(*window, "acImportSite")->trigger();
     }
 
     static std::vector<TSiteRecord> storedSites()
@@ -47,7 +47,7 @@ TEST_F(SiteFiles, ExportAllThenImportGivesTheSameSitesAllCountedAsNew)
     const std::vector<TSiteRecord> before = SiteList;
     start();
     script->answerText(filePath("all"));
-    window->acExportAllSites->trigger();
+    actionOf(*window, "acExportAllSites")->trigger();
 
     ASSERT_EQ(script->questions.size(), 1u);
     EXPECT_EQ(script->questions[0].caption, "Save all sites.  Specify file name.");
@@ -61,8 +61,8 @@ TEST_F(SiteFiles, ExportAllThenImportGivesTheSameSitesAllCountedAsNew)
     EXPECT_NE(written.find("LDir=" + localFolder() + "\r\n\r\nName=beta"), std::string::npos);
     EXPECT_TRUE(written.ends_with("\r\n"));
 
-    window->tbSite->setCurrentIndex(2);
-    window->tbSiteChange(2);
+    partOf<QComboBox>(*window, "tbSite")->setCurrentIndex(2);
+    emit partOf<QComboBox>(*window, "tbSite")->activated(2);
     importFrom(filePath("all.fst"));
     EXPECT_EQ(script->questions.back().caption, "Select Site file to import");
     EXPECT_EQ(script->questions.back().proposed, " Tarn-All_sites");
@@ -71,16 +71,16 @@ TEST_F(SiteFiles, ExportAllThenImportGivesTheSameSitesAllCountedAsNew)
     EXPECT_EQ(script->beeps, 2);
     EXPECT_EQ(storedSites(), before);
     EXPECT_EQ(CurrentSite, 0);
-    EXPECT_EQ(window->tbSite->currentText(), "alpha");
+    EXPECT_EQ(partOf<QComboBox>(*window, "tbSite")->currentText(), "alpha");
 }
 
 TEST_F(SiteFiles, ExportCurrentSiteWritesOnlyThatSite)
 {
     storeSites({"alpha", "beta"});
     start();
-    window->tbSiteChange(1);
+    emit partOf<QComboBox>(*window, "tbSite")->activated(1);
     script->answerText(filePath("one.fst"));
-    window->acExportSite->trigger();
+    actionOf(*window, "acExportSite")->trigger();
     EXPECT_EQ(script->questions[0].caption, "Save current site. Specify file name.");
     EXPECT_EQ(script->questions[0].proposed, "beta");
     EXPECT_EQ(script->lastBoxText(), "Site saved as " + filePath("one.fst"));
@@ -114,7 +114,7 @@ TEST_F(SiteFiles, PasswordAndNonUtf8NameSurviveAFreshStore)
     SaveSiteList();
     start();
     script->answerText(filePath("latin1.fst"));
-    window->acExportAllSites->trigger();
+    actionOf(*window, "acExportAllSites")->trigger();
     const std::string name = SiteList[0].Name;
 
     window.reset();

@@ -70,6 +70,7 @@ protected:
         return result;
     }
 
+public:
     // The sites as a fresh load from the registry finds them (the list in memory is kept).
     static std::vector<TSiteRecord> storedSites()
     {
@@ -82,6 +83,7 @@ protected:
         return stored;
     }
 
+protected:
     QString localPath() const { return QString::fromStdString(localDir.path().string()); }
 
     ScriptedDialogs* script = nullptr;

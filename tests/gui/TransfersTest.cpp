@@ -3,10 +3,10 @@
 // the guards: names that would leave the local folder, one operation at a time, a refused
 // download that must not touch the local file.
 #include "ConnectedWindowSupport.h"
+#include "app/window/AboutUnit.h"
 
 #include "protocol/FtpScript.h"
 
-#include <QProgressBar>
 #include <QTimer>
 
 #include <chrono>
@@ -19,7 +19,7 @@ protected:
     // (each data connection works on its own copy of the handler, so the mark is shared).
     void atWork(std::int64_t bytes, std::function<void()> action)
     {
-        TIdFTP& session = *window->IdFTP1;
+        TIdFTP& session = window->session();
         auto windowWork = session.OnWork;
         auto done = std::make_shared<bool>(false);
         session.OnWork = [windowWork, bytes, action, done](TIdComponent* sender, TWorkMode mode,
@@ -43,7 +43,7 @@ protected:
 TEST_F(Transfers, UploadOfTwoFilesAndADirectoryListsOnce)
 {
     connectToRealServer();
-    window->ListLocalDirectory();
+    actionOf(*window, "acLocalRefresh")->trigger();
     selectLocal({"alpha.txt", "sub", "beta.txt"});
     const int listings = traceCount("->> LIST");
     window->acUploadExecute();   // a mixed selection made without a click leaves Upload as it was
@@ -53,7 +53,7 @@ TEST_F(Transfers, UploadOfTwoFilesAndADirectoryListsOnce)
     EXPECT_EQ(traceCount("->> STOR alpha.txt") + traceCount("->> STOR beta.txt"), 2);
     EXPECT_EQ(traceCount("->> LIST") - listings, 1);
     EXPECT_EQ(sortedRemoteNames(), (std::vector<std::string>{"alpha.txt", "beta.txt"}));
-    EXPECT_FALSE(window->acAbortTransfer->isEnabled());
+    EXPECT_FALSE(actionOf(*window, "acAbortTransfer")->isEnabled());
     EXPECT_TRUE(script->boxes.empty());
 }
 
@@ -64,14 +64,14 @@ TEST_F(Transfers, DownloadsOfNewAndExistingFilesAskOnceAndOverwrite)
     writeWholeFile(serverRoot.path() / "gamma.txt", "server gamma");
     connectToRealServer();
     selectRemote({"gamma.txt"});
-    window->acDownload->trigger();
+    actionOf(*window, "acDownload")->trigger();
     EXPECT_EQ(localFile("gamma.txt"), "server gamma");
     EXPECT_TRUE(script->boxes.empty()) << "a new file needs no question";
-    EXPECT_GE(window->LVL->findRow("gamma.txt"), 0) << "the local pane is listed";
+    EXPECT_GE(paneOf(*window, "LVL")->findRow("gamma.txt"), 0) << "the local pane is listed";
 
     selectRemote({"alpha.txt", "beta.txt", "gamma.txt"});
     script->answerBox(MsgButton::Yes);
-    window->acDownload->trigger();
+    actionOf(*window, "acDownload")->trigger();
     EXPECT_EQ(script->boxTexts(), QStringList{"At least one selected file already exists. Continue?"});
     EXPECT_EQ(localFile("alpha.txt"), "server alpha");
     EXPECT_EQ(localFile("beta.txt"), "server beta");
@@ -100,7 +100,7 @@ TEST_F(Transfers, TheResumeQuestionAnsweredYesNoAndCancel)
 
     writeWholeFile(localDir.path() / "data.bin", whole.substr(0, 100000));
     script->answerBox(MsgButton::Yes);
-    emit window->LVR->paneDoubleClicked();
+    emit paneOf(*window, "LVR")->paneDoubleClicked();
     EXPECT_EQ(script->lastBoxText(), "Local File exists. Resume download? (No downloads entire file)");
     EXPECT_EQ(script->boxes.back().buttons,
               (std::vector<MsgButton>{MsgButton::Yes, MsgButton::No, MsgButton::Cancel}));
@@ -109,18 +109,18 @@ TEST_F(Transfers, TheResumeQuestionAnsweredYesNoAndCancel)
 
     writeWholeFile(localDir.path() / "data.bin", "stale and longer than nothing");
     script->answerBox(MsgButton::No);
-    emit window->LVR->paneDoubleClicked();
+    emit paneOf(*window, "LVR")->paneDoubleClicked();
     EXPECT_TRUE(localFile("data.bin") == whole) << "No downloads the whole file";
 
     writeWholeFile(localDir.path() / "data.bin", "mine");
     std::filesystem::remove(localDir.path() / "alpha.txt");
     const int retrievals = traceCount("->> RETR data.bin");
     script->answerBox(MsgButton::Cancel);
-    emit window->LVR->paneDoubleClicked();
+    emit paneOf(*window, "LVR")->paneDoubleClicked();
     EXPECT_EQ(localFile("data.bin"), "mine");
     EXPECT_EQ(traceCount("->> RETR data.bin"), retrievals);
-    EXPECT_EQ(window->LVL->findRow("alpha.txt"), -1) << "Cancel still lists the local pane";
-    EXPECT_TRUE(window->acRemoteRefresh->isEnabled());
+    EXPECT_EQ(paneOf(*window, "LVL")->findRow("alpha.txt"), -1) << "Cancel still lists the local pane";
+    EXPECT_TRUE(actionOf(*window, "acRemoteRefresh")->isEnabled());
 }
 
 TEST_F(Transfers, SaveAsWritesTheChosenFile)
@@ -130,7 +130,7 @@ TEST_F(Transfers, SaveAsWritesTheChosenFile)
     selectRemote({"report.txt"});
     const std::string chosen = (localDir.path() / "renamed.txt").string();
     script->answerText(QString::fromStdString(chosen));
-    window->acDownloadSaveAs->trigger();
+    actionOf(*window, "acDownloadSaveAs")->trigger();
     EXPECT_EQ(script->questions.back().proposed, QString::fromStdString(localFolder() + "report.txt"));
     EXPECT_EQ(readWholeFile(chosen), "the report");
     EXPECT_FALSE(std::filesystem::exists(localDir.path() / "report.txt"));
@@ -144,25 +144,25 @@ TEST_F(Transfers, AbortInTheMiddleThenResumeCompletesByteExact)
     selectRemote({"big.bin"});
     bool abortWasOn = false;
     atWork(4 << 20, [&] {
-        abortWasOn = window->acAbortTransfer->isEnabled();
-        window->acAbortTransfer->trigger();
+        abortWasOn = actionOf(*window, "acAbortTransfer")->isEnabled();
+        actionOf(*window, "acAbortTransfer")->trigger();
     });
-    emit window->LVR->paneDoubleClicked();
+    emit paneOf(*window, "LVR")->paneDoubleClicked();
     EXPECT_TRUE(abortWasOn);
     EXPECT_EQ(traceCount("->> ABOR"), 1);
     EXPECT_TRUE(window->statusPanel(1).endsWith("Transfer aborted")) << window->statusPanel(1).toStdString();
     const auto partial = static_cast<std::int64_t>(std::filesystem::file_size(localDir.path() / "big.bin"));
     EXPECT_GT(partial, 0);
     EXPECT_LT(partial, size);
-    ASSERT_TRUE(window->IdFTP1->IsConnected());
-    EXPECT_TRUE(window->acRemoteRefresh->isEnabled());
-    EXPECT_FALSE(window->acAbortTransfer->isEnabled());
+    ASSERT_TRUE(window->session().IsConnected());
+    EXPECT_TRUE(actionOf(*window, "acRemoteRefresh")->isEnabled());
+    EXPECT_FALSE(actionOf(*window, "acAbortTransfer")->isEnabled());
 
-    window->acRemoteRefresh->trigger();   // the session is in step: the next command works
-    ASSERT_TRUE(window->IdFTP1->IsConnected());
+    actionOf(*window, "acRemoteRefresh")->trigger();   // the session is in step: the next command works
+    ASSERT_TRUE(window->session().IsConnected());
     selectRemote({"big.bin"});
     script->answerBox(MsgButton::Yes);
-    emit window->LVR->paneDoubleClicked();
+    emit paneOf(*window, "LVR")->paneDoubleClicked();
     const std::string local = readWholeFile(localDir.path() / "big.bin");
     const std::string remote = readWholeFile(serverRoot.path() / "big.bin");
     std::size_t firstDifference = 0;
@@ -175,15 +175,15 @@ TEST_F(Transfers, AnAbortedUploadKeepsTheSessionAndGoesOn)
 {
     writePatternFile(localDir.path() / "big.up", 64 << 20);
     connectToRealServer();
-    window->ListLocalDirectory();
+    actionOf(*window, "acLocalRefresh")->trigger();
     selectLocal({"big.up", "alpha.txt"});
-    atWork(4 << 20, [&] { window->acAbortTransfer->trigger(); });
+    atWork(4 << 20, [&] { actionOf(*window, "acAbortTransfer")->trigger(); });
     window->acUploadExecute();
     EXPECT_TRUE(script->boxes.empty()) << script->boxTexts().join('|').toStdString();
-    EXPECT_TRUE(window->IdFTP1->IsConnected());
+    EXPECT_TRUE(window->session().IsConnected());
     EXPECT_EQ(failureLog(), "");
     EXPECT_EQ(serverFile("alpha.txt"), std::string(10, 'x')) << "the run went on with the next file";
-    EXPECT_TRUE(window->acRemoteRefresh->isEnabled());
+    EXPECT_TRUE(actionOf(*window, "acRemoteRefresh")->isEnabled());
 }
 
 TEST_F(Transfers, AbortEndsADownloadWhoseDataHasStalled)
@@ -199,13 +199,12 @@ TEST_F(Transfers, AbortEndsADownloadWhoseDataHasStalled)
         .reply("NOOP", "200 ok\r\n");
     connectToScript(scripted);
     selectRemote({"slow.bin"});
-    QTimer::singleShot(300, window.get(), [&] { window->acAbortTransfer->trigger(); });
+    QTimer::singleShot(300, window.get(), [&] { actionOf(*window, "acAbortTransfer")->trigger(); });
     const auto start = std::chrono::steady_clock::now();
-    window->acDownload->trigger();
+    actionOf(*window, "acDownload")->trigger();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "Abort acted at once";
-    ASSERT_TRUE(scripted.waitDone());
-    EXPECT_EQ(scripted.failure(), "");
-    EXPECT_TRUE(window->IdFTP1->IsConnected());
+    ASSERT_TRUE(scripted.played());
+    EXPECT_TRUE(window->session().IsConnected());
     EXPECT_EQ(localFile("slow.bin"), "first bytes") << "the partial file is kept for a resume";
     EXPECT_TRUE(script->boxes.empty()) << script->boxTexts().join('|').toStdString();
 }
@@ -216,7 +215,14 @@ TEST_F(Transfers, ALocalWriteFailureIsReportedWithItsCause)
     connectToRealServer();
     selectRemote({"data.txt"});
     script->answerText("/dev/full");
-    window->acDownloadSaveAs->trigger();
+    QString panelWhenDataEnded;
+    const TWorkEndEvent workEnd = window->session().OnWorkEnd;
+    window->session().OnWorkEnd = [&](TIdComponent* sender, TWorkMode mode) {
+        workEnd(sender, mode);
+        panelWhenDataEnded = window->statusPanel(1);
+    };
+    actionOf(*window, "acDownloadSaveAs")->trigger();
+    EXPECT_NE(panelWhenDataEnded, "Transfer complete.");
     ASSERT_EQ(script->boxes.size(), 1u);
     EXPECT_TRUE(script->boxes[0].text.startsWith("Cannot write to file \"/dev/full\". No space left on device"))
         << script->boxes[0].text.toStdString();
@@ -224,8 +230,8 @@ TEST_F(Transfers, ALocalWriteFailureIsReportedWithItsCause)
     EXPECT_NE(failureLog().find("*DLoad*"), std::string::npos);
     EXPECT_TRUE(window->statusPanel(1).startsWith("Transfer failed: Cannot write to file"))
         << window->statusPanel(1).toStdString();
-    EXPECT_FALSE(window->acRemoteRefresh->isEnabled());
-    EXPECT_EQ(window->acConnect->text(), "Connect");
+    EXPECT_FALSE(actionOf(*window, "acRemoteRefresh")->isEnabled());
+    EXPECT_EQ(actionOf(*window, "acConnect")->text(), "Connect");
 }
 
 TEST_F(Transfers, ProgressFollowsTheWorkEventsAndEndsComplete)
@@ -237,15 +243,15 @@ TEST_F(Transfers, ProgressFollowsTheWorkEventsAndEndsComplete)
     int maximum = 0;
     QString panel;
     atWork(size / 2, [&] {
-        maximum = window->ProgressBar1->maximum();
+        maximum = partOf<QProgressBar>(*window, "ProgressBar1")->maximum();
         panel = window->statusPanel(1);
     });
-    window->acDownload->trigger();
+    actionOf(*window, "acDownload")->trigger();
     EXPECT_EQ(maximum, size) << "the size asked with SIZE is the bar's maximum";
     EXPECT_TRUE(panel.startsWith("Download speed ")) << panel.toStdString();
-    EXPECT_EQ(window->ProgressBar1->value(), 0);
-    EXPECT_EQ(window->ExpectedSize, 0);
-    EXPECT_FALSE(window->TransferActive);
+    EXPECT_EQ(partOf<QProgressBar>(*window, "ProgressBar1")->value(), 0);
+    EXPECT_EQ(window->operation().ExpectedSize, 0);
+    EXPECT_FALSE(window->operation().TransferActive);
 }
 
 TEST_F(Transfers, ARefusedDownloadLeavesTheLocalFileAlone)
@@ -256,7 +262,7 @@ TEST_F(Transfers, ARefusedDownloadLeavesTheLocalFileAlone)
     writeWholeFile(localDir.path() / "gone.txt", "my own copy");
     selectRemote({"gone.txt"});
     script->answerBox(MsgButton::Yes);
-    window->acDownload->trigger();
+    actionOf(*window, "acDownload")->trigger();
     EXPECT_EQ(localFile("gone.txt"), "my own copy");
     EXPECT_TRUE(script->lastBoxText().endsWith("Disconnecting.   (Code=DLoad)"));
     EXPECT_NE(window->statusPanel(1), "Transfer complete.");
@@ -276,14 +282,14 @@ TEST_F(Transfers, ServerNamesThatWouldLeaveTheLocalFolderAreNeverWritten)
     for (const std::string name : {"../evil", ".."}) {
         script->clear();
         selectRemote({name});
-        emit window->LVR->paneDoubleClicked();
-        window->acDownload->trigger();
+        emit paneOf(*window, "LVR")->paneDoubleClicked();
+        actionOf(*window, "acDownload")->trigger();
         ASSERT_EQ(script->boxes.size(), 2u) << name;
         EXPECT_TRUE(script->boxes[0].text.contains(QString::fromStdString(name)));
     }
     EXPECT_FALSE(std::filesystem::exists(localDir.path().parent_path() / "evil"));
-    EXPECT_TRUE(window->IdFTP1->IsConnected());
-    EXPECT_TRUE(window->acRemoteRefresh->isEnabled());
+    EXPECT_TRUE(window->session().IsConnected());
+    EXPECT_TRUE(actionOf(*window, "acRemoteRefresh")->isEnabled());
 }
 
 TEST_F(Transfers, ASecondOperationFromThePumpIsRefusedWithABeep)
@@ -291,17 +297,23 @@ TEST_F(Transfers, ASecondOperationFromThePumpIsRefusedWithABeep)
     writePatternFile(serverRoot.path() / "busy.bin", 8 << 20);
     writeWholeFile(serverRoot.path() / "other.txt", "o");
     connectToRealServer();
-    window->ListLocalDirectory();
+    actionOf(*window, "acLocalRefresh")->trigger();
     selectRemote({"busy.bin"});
     atWork(1 << 20, [&] {
         selectRemote({"other.txt"});
-        emit window->LVR->paneDoubleClicked();
-        emit window->LVR->nameEdited(window->LVR->findRow("other.txt"), "renamed.txt");
+        emit paneOf(*window, "LVR")->paneDoubleClicked();
+        emit paneOf(*window, "LVR")->nameEdited(paneOf(*window, "LVR")->findRow("other.txt"), "renamed.txt");
         selectLocal({"alpha.txt"});
-        emit window->LVL->paneDoubleClicked();
+        emit paneOf(*window, "LVL")->paneDoubleClicked();
+        // Each would open a modal box inside the transfer's wait, and no byte would move.
+        for (QAction* boxCommand : {actionOf(*window, "acLocalMakeDir"), actionOf(*window, "acLocalDelete"), actionOf(*window, "acLocalRename"),
+                                    actionOf(*window, "acLocalBrowse"), actionOf(*window, "mHelpAbout")})
+            boxCommand->trigger();
+        emit paneOf(*window, "LVL")->nameEdited(paneOf(*window, "LVL")->findRow("alpha.txt"), "renamed.txt");
     });
-    window->acDownload->trigger();
-    EXPECT_EQ(script->beeps, 3);
+    actionOf(*window, "acDownload")->trigger();
+    EXPECT_EQ(script->beeps, 9);
+    EXPECT_TRUE(script->questions.empty() && script->boxes.empty() && !window->findChild<TAboutForm*>());
     EXPECT_EQ(traceCount("->> RETR other.txt"), 0);
     EXPECT_EQ(traceCount("->> STOR alpha.txt"), 0);
     EXPECT_TRUE(std::filesystem::exists(serverRoot.path() / "other.txt"));
@@ -318,10 +330,10 @@ TEST_F(Transfers, StoppingTheSessionDuringADownloadEndsItQuietly)
         std::function<void(TFTPForm&, ScriptedDialogs&)> stop;
         QStringList boxes;
     } stops[] = {
-        {"disconnect", [](TFTPForm& form, ScriptedDialogs&) { form.acConnect->trigger(); }, {}},
-        {"reset", [](TFTPForm& form, ScriptedDialogs&) { form.acReset->trigger(); },
+        {"disconnect", [](TFTPForm& form, ScriptedDialogs&) { actionOf(form, "acConnect")->trigger(); }, {}},
+        {"reset", [](TFTPForm& form, ScriptedDialogs&) { actionOf(form, "acReset")->trigger(); },
          {"Program has been reset to beginning - reconnect if necessary"}},
-        {"quit", [](TFTPForm& form, ScriptedDialogs&) { form.acQuit->trigger(); }, {}},
+        {"quit", [](TFTPForm& form, ScriptedDialogs&) { actionOf(form, "acQuit")->trigger(); }, {}},
         {"close", [](TFTPForm& form, ScriptedDialogs& dialogs) {
              dialogs.answerBox(MsgButton::Yes);
              form.close();
@@ -336,16 +348,16 @@ TEST_F(Transfers, StoppingTheSessionDuringADownloadEndsItQuietly)
         script->clear();
         selectRemote({"long.bin"});
         atWork(2 << 20, [&] { stop.stop(*window, *script); });
-        window->acDownload->trigger();
-        EXPECT_FALSE(window->IdFTP1->IsConnected());
-        EXPECT_EQ(window->IdFTP1->DataLink(), nullptr);
+        actionOf(*window, "acDownload")->trigger();
+        EXPECT_FALSE(window->session().IsConnected());
+        EXPECT_EQ(window->session().DataLink(), nullptr);
         EXPECT_EQ(script->boxTexts(), stop.boxes);
         EXPECT_EQ(failureLog(), "");
         const std::string partial = localFile("long.bin");
         EXPECT_LT(partial.size(), 16u << 20) << "the download stopped";
         EXPECT_TRUE(serverFile("long.bin").compare(0, partial.size(), partial) == 0);
-        EXPECT_FALSE(window->TransferActive);
-        EXPECT_FALSE(window->acAbortTransfer->isEnabled());
+        EXPECT_FALSE(window->operation().TransferActive);
+        EXPECT_FALSE(actionOf(*window, "acAbortTransfer")->isEnabled());
     }
 }
 

@@ -3,7 +3,7 @@
 // ways a run stops, each ending with the window back to its usual ways.
 #include "ConnectedWindowSupport.h"
 
-#include "app/PaneSort.h"
+#include "model/PaneSort.h"
 #include "support/LoopbackPorts.h"
 
 #include <QComboBox>
@@ -43,9 +43,9 @@ protected:
         writeWholeFile(listFile(), text);
         start({QStringLiteral("tarn"), QString::fromStdString(listFile())});
         window->TempFolderPath = logDir.path().string() + "/";
-        window->IdFTP1->ReadTimeout = 10000;
+        window->session().ReadTimeout = 10000;
         show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->UploadList.has_value(); }, 30000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->uploadRun().UploadList.has_value(); }, 30000));
     }
 
     std::string listFile() const { return (listDir.path() / "uploads.txt").string(); }
@@ -60,8 +60,8 @@ protected:
 
     void expectRunEndedAsUsual()
     {
-        EXPECT_FALSE(window->AutoUploadActive);
-        EXPECT_FALSE(window->UploadList.has_value());
+        EXPECT_FALSE(window->uploadRun().AutoUploadActive);
+        EXPECT_FALSE(window->uploadRun().UploadList.has_value());
     }
 
     TempDir serverRootB{"tarn-upload-server-b"};
@@ -100,10 +100,10 @@ TEST_F(UploadRunTest, ThreeLinesForTwoSitesShareOneConnectionPerSiteAndStayConne
     EXPECT_TRUE(run.mid(run.indexOf(green[1]), second - run.indexOf(green[1]))
                     .filter(QRegularExpression("^Connecting ")).isEmpty());
 
-    EXPECT_TRUE(window->IdFTP1->IsConnected());
+    EXPECT_TRUE(window->session().IsConnected());
     EXPECT_EQ(CurrentSite, 1);
-    EXPECT_EQ(window->tbSite->currentIndex(), 1);
-    EXPECT_EQ(window->RemDir->text(), "/in");
+    EXPECT_EQ(partOf<QComboBox>(*window, "tbSite")->currentIndex(), 1);
+    EXPECT_EQ(partOf<QLineEdit>(*window, "RemDir")->text(), "/in");
     EXPECT_EQ(remoteNames(), std::vector<std::string>{"three.bin"});
     // The run sorts both panes by date, newest first, whatever the settings said.
     EXPECT_EQ(SortColumn[0], 2);
@@ -128,7 +128,7 @@ TEST_F(UploadRunTest, AnUnknownSiteOnTheSecondLineStopsTheRunBeforeAnythingMoves
     EXPECT_EQ(script->boxes[0].buttons, std::vector<MsgButton>{MsgButton::Abort});
     EXPECT_EQ(script->beeps, 1);
     EXPECT_FALSE(std::filesystem::exists(serverRoot.path() / "one.bin"));
-    EXPECT_FALSE(window->IdFTP1->IsConnected());
+    EXPECT_FALSE(window->session().IsConnected());
     EXPECT_TRUE(runTrace().isEmpty());
     expectRunEndedAsUsual();
 }
@@ -152,9 +152,9 @@ TEST_F(UploadRunTest, AnUnreachableSiteAbandonsTheRunAndLaterConnectionsListAndT
     expectRunEndedAsUsual();
 
     // Back to usual: connecting to B lists its directory and traces the commands.
-    window->tbSiteChange(1);
-    window->acConnect->trigger();
-    ASSERT_TRUE(window->IdFTP1->IsConnected());
+    emit partOf<QComboBox>(*window, "tbSite")->activated(1);
+    actionOf(*window, "acConnect")->trigger();
+    ASSERT_TRUE(window->session().IsConnected());
     EXPECT_EQ(remoteNames(), std::vector<std::string>{"one.bin"});
     EXPECT_TRUE(traceHas("^->> LIST"));
 }
@@ -186,7 +186,7 @@ TEST_F(UploadRunTest, AnEmptyListEndsAtOnceWithoutListingOrSuccessLine)
     runList({});
 
     EXPECT_TRUE(script->boxes.empty()) << script->lastBoxText().toStdString();
-    EXPECT_FALSE(window->IdFTP1->IsConnected());
+    EXPECT_FALSE(window->session().IsConnected());
     EXPECT_TRUE(failureLog().empty());
     EXPECT_FALSE(trace().contains("FILE(S) UPLOADED SUCCESSFULLY"));
     EXPECT_FALSE(trace().contains("Auto-Upload starting."));

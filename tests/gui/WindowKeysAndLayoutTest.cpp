@@ -3,9 +3,9 @@
 // restart.
 #include "ConnectedWindowSupport.h"
 
-#include "app/BoundMenuItem.h"
-#include "app/PaneSort.h"
-#include "app/TarnApplication.h"
+#include "app/window/BoundMenuItem.h"
+#include "app/window/TarnApplication.h"
+#include "model/PaneSort.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -30,20 +30,23 @@ void press(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = {})
     QTest::keyClick(widget, key, modifiers);
 }
 
-TEST_F(WindowLayout, StatusPanelsShowASixDigitEntryCountWhole)
+TEST_F(WindowLayout, StatusPanelsShowTheirLongestTextsWhole)
 {
     TFTPForm& form = start();
     show();
-    const QString texts[] = {QStringLiteral("Local entries=100000"),
+    EXPECT_EQ(form.width(), 840) << "the wider panels still fit the default window";
+    form.resize(1280, 582);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return partOf<QStatusBar>(form, "StatusBar1")->width() >= 1200; }, 2000));
+    const QString texts[] = {QStringLiteral("Download speed 123456.78 KB/s; Time remaining 12:34:56"),
+                             QStringLiteral("Local entries=100000"),
                              QStringLiteral("Remote entries=100000")};
-    for (int panel = 2; panel <= 3; ++panel) {
-        const QString& text = texts[panel - 2];
+    for (int panel = 1; panel <= 3; ++panel) {
+        const QString& text = texts[panel - 1];
         form.setStatusPanel(panel, text);
-        const QLabel* label = form.StatusPanels[panel];
+        const QLabel* label = partOf<QLabel>(form, ("StatusPanel" + std::to_string(panel)).c_str());
         EXPECT_LE(label->fontMetrics().horizontalAdvance(text), label->contentsRect().width())
             << text.toStdString();
     }
-    EXPECT_EQ(form.width(), 840) << "the wider panels still fit the designed window";
 
     // The window at its narrowest keeps the entry counts in sight.
     const int narrowest = form.minimumSizeHint().width();
@@ -51,9 +54,9 @@ TEST_F(WindowLayout, StatusPanelsShowASixDigitEntryCountWhole)
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.width() == narrowest; }, 2000));
     EXPECT_LT(narrowest, 700);
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return form.StatusPanels[3]->geometry().right() < form.StatusBar1->width(); }, 2000));
-    EXPECT_LE(form.StatusPanels[2]->fontMetrics().horizontalAdvance(texts[0]),
-              form.StatusPanels[2]->contentsRect().width());
+        [&] { return partOf<QLabel>(form, ("StatusPanel" + std::to_string(3)).c_str())->geometry().right() < partOf<QStatusBar>(form, "StatusBar1")->width(); }, 2000));
+    EXPECT_LE(partOf<QLabel>(form, ("StatusPanel" + std::to_string(2)).c_str())->fontMetrics().horizontalAdvance(texts[1]),
+              partOf<QLabel>(form, ("StatusPanel" + std::to_string(2)).c_str())->contentsRect().width());
 }
 
 TEST_F(WindowLayout, TheSiteBoxFitsATwentyCharacterName)
@@ -62,11 +65,11 @@ TEST_F(WindowLayout, TheSiteBoxFitsATwentyCharacterName)
     TFTPForm& form = start();
     show();
     QStyleOptionComboBox option;
-    option.initFrom(form.tbSite);
+    option.initFrom(partOf<QComboBox>(form, "tbSite"));
     option.editable = false;
-    const QRect field = form.tbSite->style()->subControlRect(
-        QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, form.tbSite);
-    EXPECT_LE(form.tbSite->fontMetrics().horizontalAdvance(form.tbSite->currentText()),
+    const QRect field = partOf<QComboBox>(form, "tbSite")->style()->subControlRect(
+        QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, partOf<QComboBox>(form, "tbSite"));
+    EXPECT_LE(partOf<QComboBox>(form, "tbSite")->fontMetrics().horizontalAdvance(partOf<QComboBox>(form, "tbSite")->currentText()),
               field.width());
 }
 
@@ -75,22 +78,22 @@ TEST_F(WindowLayout, DirectoryBoxesAndBothPanesShareTheWidthAndTheTraceGivesWayF
     storeSites({"one"});
     TFTPForm& form = start();
     show();
-    const int localBox = form.LocDir->width();
-    const int local = form.LVL->width();
-    const int remote = form.LVR->width();
+    const int localBox = partOf<QLineEdit>(form, "LocDir")->width();
+    const int local = paneOf(form, "LVL")->width();
+    const int remote = paneOf(form, "LVR")->width();
     form.resize(1280, 800);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.LVR->width() > remote; }, 2000));
-    EXPECT_GT(form.LocDir->width(), std::max(localBox, 200));
-    EXPECT_GT(form.RemDir->width(), 200);
-    EXPECT_GT(form.LVL->width(), local + 100) << "both panes take part of the new width";
-    EXPECT_GT(form.LVR->width(), remote + 100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return paneOf(form, "LVR")->width() > remote; }, 2000));
+    EXPECT_GT(partOf<QLineEdit>(form, "LocDir")->width(), std::max(localBox, 200));
+    EXPECT_GT(partOf<QLineEdit>(form, "RemDir")->width(), 200);
+    EXPECT_GT(paneOf(form, "LVL")->width(), local + 100) << "both panes take part of the new width";
+    EXPECT_GT(paneOf(form, "LVR")->width(), remote + 100);
 
-    const int panes = form.VertSplitter->height();
-    const int trace = form.RTFLog->height();
+    const int panes = partOf<QSplitter>(form, "VertSplitter")->height();
+    const int trace = partOf<QPlainTextEdit>(form, "RTFLog")->height();
     form.resize(1280, 700);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.RTFLog->height() < trace; }, 2000));
-    EXPECT_EQ(form.VertSplitter->height(), panes) << "the file lists keep their height";
-    EXPECT_EQ(form.RTFLog->height(), trace - 100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return partOf<QPlainTextEdit>(form, "RTFLog")->height() < trace; }, 2000));
+    EXPECT_EQ(partOf<QSplitter>(form, "VertSplitter")->height(), panes) << "the file lists keep their height";
+    EXPECT_EQ(partOf<QPlainTextEdit>(form, "RTFLog")->height(), trace - 100);
 }
 
 TEST_F(WindowLayout, ColumnWidthsComeBackAtTheNextStartAndNoSiteAppears)
@@ -98,11 +101,11 @@ TEST_F(WindowLayout, ColumnWidthsComeBackAtTheNextStartAndNoSiteAppears)
     storeSites({"one", "two"});
     TFTPForm& first = start();
     show();
-    first.LVL->setColumnWidth(kNameColumn, 260);
-    first.LVR->setColumnWidth(kPermissionsColumn, 99);
-    emit first.LVR->header()->sectionClicked(kNameColumn);
-    const std::vector<int> local = first.LVL->columnWidths();
-    const std::vector<int> remote = first.LVR->columnWidths();
+    paneOf(first, "LVL")->setColumnWidth(kNameColumn, 260);
+    paneOf(first, "LVR")->setColumnWidth(kPermissionsColumn, 99);
+    emit paneOf(first, "LVR")->header()->sectionClicked(kNameColumn);
+    const std::vector<int> local = paneOf(first, "LVL")->columnWidths();
+    const std::vector<int> remote = paneOf(first, "LVR")->columnWidths();
     ASSERT_TRUE(first.close());
     window.reset();
 
@@ -110,11 +113,11 @@ TEST_F(WindowLayout, ColumnWidthsComeBackAtTheNextStartAndNoSiteAppears)
     SiteCount = 0;
     TFTPForm& second = start();
     show();
-    EXPECT_EQ(second.LVL->columnWidths(), local);
-    EXPECT_EQ(second.LVR->columnWidths(), remote);
-    EXPECT_EQ(second.LVR->header()->sortIndicatorSection(), kNameColumn);
+    EXPECT_EQ(paneOf(second, "LVL")->columnWidths(), local);
+    EXPECT_EQ(paneOf(second, "LVR")->columnWidths(), remote);
+    EXPECT_EQ(paneOf(second, "LVR")->header()->sortIndicatorSection(), kNameColumn);
     EXPECT_EQ(SiteCount, 2) << "the layout values are not read as sites";
-    EXPECT_EQ(second.tbSite->count(), 2);
+    EXPECT_EQ(partOf<QComboBox>(second, "tbSite")->count(), 2);
 }
 
 // Writing the settings flushes them to disk, which on a busy disk takes long: closing a window
@@ -124,6 +127,7 @@ TEST_F(WindowLayout, ClosingAnUnchangedWindowWritesNothing)
     storeSites({"one"});
     start();
     show();
+    window->setGeometry(100, 100, 600, 500);   // inside the test screen, so it comes back as it was
     ASSERT_TRUE(window->close());
     window.reset();
     const std::filesystem::path store = Registry().storeFileName().toStdString();
@@ -139,21 +143,21 @@ TEST_F(WindowLayout, ClosingAnUnchangedWindowWritesNothing)
 TEST_F(WindowLayout, MenusHaveAccessKeysAndThePaneMenusShowTheKeys)
 {
     TFTPForm& form = start();
-    EXPECT_EQ(form.mFile->title(), "&File");
-    EXPECT_EQ(form.mEdit->title(), "&Edit");
-    EXPECT_EQ(form.mAction->title(), "&Action");
-    EXPECT_EQ(form.mHelp->title(), "&Help");
+    EXPECT_EQ(partOf<QMenu>(form, "mFile")->title(), "&File");
+    EXPECT_EQ(partOf<QMenu>(form, "mEdit")->title(), "&Edit");
+    EXPECT_EQ(partOf<QMenu>(form, "mAction")->title(), "&Action");
+    EXPECT_EQ(partOf<QMenu>(form, "mHelp")->title(), "&Help");
     const std::pair<QAction*, QKeySequence> shown[] = {
-        {form.pulDelete, QKeySequence(QKeySequence::Delete)}, {form.purDelete, QKeySequence(QKeySequence::Delete)},
-        {form.pulRefresh, QKeySequence(Qt::Key_F5)},          {form.purRefreshDir, QKeySequence(Qt::Key_F5)},
-        {form.pulUp, QKeySequence(Qt::Key_Backspace)},        {form.purUp, QKeySequence(Qt::Key_Backspace)},
-        {form.pulLocalRename, QKeySequence(Qt::Key_F2)},      {form.purRename, QKeySequence(Qt::Key_F2)},
-        {form.purDownload, QKeySequence(Qt::Key_Return)},
+        {actionOf(form, "pulDelete"), QKeySequence(QKeySequence::Delete)}, {actionOf(form, "purDelete"), QKeySequence(QKeySequence::Delete)},
+        {actionOf(form, "pulRefresh"), QKeySequence(Qt::Key_F5)},          {actionOf(form, "purRefreshDir"), QKeySequence(Qt::Key_F5)},
+        {actionOf(form, "pulUp"), QKeySequence(Qt::Key_Backspace)},        {actionOf(form, "purUp"), QKeySequence(Qt::Key_Backspace)},
+        {actionOf(form, "pulLocalRename"), QKeySequence(Qt::Key_F2)},      {actionOf(form, "purRename"), QKeySequence(Qt::Key_F2)},
+        {actionOf(form, "purDownload"), QKeySequence(Qt::Key_Return)},
     };
     for (const auto& [item, key] : shown)
         EXPECT_EQ(item->shortcut(), key) << item->objectName().toStdString();
-    form.acLocalDelete->setText(QStringLiteral("Delete file"));
-    EXPECT_EQ(form.pulDelete->shortcut(), QKeySequence(QKeySequence::Delete))
+    actionOf(form, "acLocalDelete")->setText(QStringLiteral("Delete file"));
+    EXPECT_EQ(actionOf(form, "pulDelete")->shortcut(), QKeySequence(QKeySequence::Delete))
         << "a change of the action keeps the key shown";
 }
 
@@ -163,21 +167,21 @@ TEST_F(WindowLayout, TabGoesThroughSiteBoxDirectoryBoxesPanesAndTrace)
     TFTPForm& form = start();
     show();
     QApplication::setActiveWindow(&form);
-    form.tbSite->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.tbSite->hasFocus(); }, 2000));
+    partOf<QComboBox>(form, "tbSite")->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return partOf<QComboBox>(form, "tbSite")->hasFocus(); }, 2000));
     std::vector<QWidget*> reached;
     for (int step = 0; step < 5; ++step) {
         press(QApplication::focusWidget(), Qt::Key_Tab);
         reached.push_back(QApplication::focusWidget());
     }
-    EXPECT_EQ(reached, (std::vector<QWidget*>{form.LocDir, form.RemDir, form.LVL, form.LVR,
-                                              form.RTFLog}));
+    EXPECT_EQ(reached, (std::vector<QWidget*>{partOf<QLineEdit>(form, "LocDir"), partOf<QLineEdit>(form, "RemDir"), paneOf(form, "LVL"), paneOf(form, "LVR"),
+                                              partOf<QPlainTextEdit>(form, "RTFLog")}));
 }
 
 TEST_F(WindowKeys, LocalPaneKeysDoWhatTheirCommandsDo)
 {
     startWithSite("127.0.0.1:1");
-    PaneView* pane = window->LVL;
+    PaneView* pane = paneOf(*window, "LVL");
     pane->setFocus();
     selectLocal({"sub"});
     press(pane, Qt::Key_Return);
@@ -195,7 +199,7 @@ TEST_F(WindowKeys, LocalPaneKeysDoWhatTheirCommandsDo)
     script->answerBox(MsgButton::Cancel);
     press(pane, Qt::Key_Delete);
     script->answerBox(MsgButton::Cancel);
-    window->acLocalDelete->trigger();
+    actionOf(*window, "acLocalDelete")->trigger();
     ASSERT_EQ(script->boxes.size(), 2u);
     EXPECT_EQ(script->boxes[0].text, script->boxes[1].text) << "the button's question";
     EXPECT_EQ(script->boxes[0].text, "Delete all selected items?");
@@ -210,13 +214,13 @@ TEST_F(WindowKeys, RemotePaneKeysDoWhatTheirCommandsDo)
     writeWholeFile(serverRoot.path() / "file_g.txt", "payload");
     std::filesystem::create_directories(serverRoot.path() / "dir_y" / "inner");
     connectToRealServer();
-    PaneView* pane = window->LVR;
+    PaneView* pane = paneOf(*window, "LVR");
     pane->setFocus();
     selectRemote({"dir_y"});
     press(pane, Qt::Key_Return);
-    EXPECT_EQ(window->RemDir->text(), "/dir_y") << "Enter opens the directory";
+    EXPECT_EQ(partOf<QLineEdit>(*window, "RemDir")->text(), "/dir_y") << "Enter opens the directory";
     press(pane, Qt::Key_Backspace);
-    EXPECT_EQ(window->RemDir->text(), "/") << "Backspace goes up";
+    EXPECT_EQ(partOf<QLineEdit>(*window, "RemDir")->text(), "/") << "Backspace goes up";
     writeWholeFile(serverRoot.path() / "later.txt", "l");
     press(pane, Qt::Key_F5);
     EXPECT_GE(pane->findRow("later.txt"), 0) << "F5 refreshes";
@@ -233,7 +237,7 @@ TEST_F(WindowKeys, RemotePaneKeysDoWhatTheirCommandsDo)
     script->answerBox(MsgButton::Cancel);
     press(pane, Qt::Key_Delete);
     script->answerBox(MsgButton::Cancel);
-    window->acRemoteDelete->trigger();
+    actionOf(*window, "acRemoteDelete")->trigger();
     ASSERT_EQ(script->boxes.size(), before + 2);
     EXPECT_EQ(script->boxes[before].text, script->boxes[before + 1].text) << "the button's question";
     EXPECT_TRUE(std::filesystem::exists(serverRoot.path() / "later.txt"));
@@ -261,7 +265,7 @@ int meanSaturation(const QIcon& icon)
 TEST_F(WindowLayout, EnabledDeletePicturesAreInColour)
 {
     TFTPForm& form = start();
-    for (const QToolButton* button : {form.tbDeleteSite, form.tblDelete, form.tbrDelete})
+    for (const QToolButton* button : {partOf<QToolButton>(form, "tbDeleteSite"), partOf<QToolButton>(form, "tblDelete"), partOf<QToolButton>(form, "tbrDelete")})
         EXPECT_GT(meanSaturation(button->icon()), 60) << button->objectName().toStdString();
 }
 

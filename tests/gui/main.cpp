@@ -1,5 +1,6 @@
 // Entry of the window tests: an offscreen application whose settings and home live in
 // temporary folders, so no test reads or writes the user's own files.
+#include "platform/PasswordStore.h"
 #include "support/FtpServerProcess.h"
 
 #include <QApplication>
@@ -18,6 +19,9 @@ int main(int argc, char* argv[])
     // Without a site the local pane lists the home folder: a small one of the tests' own.
     TempDir home("tarn-gui-home");
     setenv("HOME", home.path().c_str(), 1);
+    // Passwords stay in the settings file unless a test installs a keyring of its own: no test
+    // reaches the user's desktop keyring.
+    installPasswordStore(std::make_unique<SettingsFilePasswordStore>());
     QApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,7 +1,7 @@
 // The session over IPv6 against the real server listening on ::1, in passive (EPSV) and
 // active (EPRT) mode: login, listing, byte-exact download and upload; the Host forms that
 // lead there ("::1", "[::1]:port", a name that resolves to ::1 only).
-#include "app/SiteAddress.h"
+#include "model/SiteAddress.h"
 #include "ftp/IdFTP.h"
 #include "net/IdIOHandlerSocket.h"
 #include "support/FtpServerProcess.h"

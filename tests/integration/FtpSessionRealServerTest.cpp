@@ -35,10 +35,7 @@ protected:
     void SetUp() override
     {
         m_server = std::make_unique<FtpServerProcess>(m_root.path());
-        m_ftp.Host = "127.0.0.1";
-        m_ftp.Port = m_server->port();
-        m_ftp.SetUsername(FtpServerProcess::kUser);
-        m_ftp.SetPassword(FtpServerProcess::kPassword);
+        aimAtServer(m_ftp, *m_server);
         m_ftp.Passive = GetParam();
         m_ftp.ReadTimeout = 10000;
         m_ftp.OnStatus = [this](TIdComponent*, TIdStatus, const std::string& text) {

@@ -1,12 +1,15 @@
 // The tarn program itself, started as a user or a cron job starts it: --help and --version,
 // an upload list run with the window (offscreen) and headless with --batch and no display,
 // its exit statuses, and the settings store left as it was.
+#include "platform/PasswordStore.h"
 #include "platform/Registry.h"
 #include "sites/SiteUnit.h"
 #include "support/FtpServerProcess.h"
 #include "support/LoopbackPorts.h"
 
 #include <gtest/gtest.h>
+
+#include <regex>
 
 #include <algorithm>
 #include <chrono>
@@ -15,10 +18,13 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <netinet/in.h>
 #include <poll.h>
+#include <regex>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <sstream>
 #include <tuple>
@@ -35,7 +41,7 @@ namespace fs = std::filesystem;
 // first use, so the folder is chosen before any test runs and the tests empty it in turn.
 class SettingsHome : public testing::Environment {
 public:
-    void SetUp() override { setenv("XDG_CONFIG_HOME", m_folder.path().c_str(), 1); }
+    void SetUp() override { setenv("XDG_CONFIG_HOME", m_folder.path().c_str(), 1); installPasswordStore(std::make_unique<SettingsFilePasswordStore>()); }
     static fs::path settingsFile() { return fs::path(std::getenv("XDG_CONFIG_HOME")) / "Kalmor" / "Tarn.conf"; }
 
 private:
@@ -123,6 +129,14 @@ public:
         m_finished.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         m_pid = -1;
         return false;
+    }
+
+    // Whether the program has a handler of its own for `signal` (the SigCgt mask in /proc).
+    bool catchesSignal(int signal) const
+    {
+        const std::string status = readWholeFile("/proc/" + std::to_string(m_pid) + "/status");
+        const std::size_t mask = status.find("SigCgt:");
+        return mask != std::string::npos && (std::stoull(status.substr(mask + 7), nullptr, 16) >> (signal - 1)) & 1;
     }
 
     Finished terminate()
@@ -255,16 +269,32 @@ protected:
                && readWholeFile(rootB.path() / "in" / "three.bin") == readWholeFile(local("three.bin"));
     }
 
-    // A headless run: no display of any kind in the program's environment, and no platform
-    // unless one is named (as a desktop session may leave one set for a cron job).
+    // A headless run: no display of any kind in the program's environment, no session bus, and
+    // no platform unless one is named (as a desktop session may leave one set for a cron job).
     Finished runBatch(const std::string& list, const std::string& platform = {})
     {
-        std::vector<std::string> added = {"TMPDIR=" + tempDir.path().string()};
+        std::vector<std::string> added = {"TMPDIR=" + tempDir.path().string(), "XDG_RUNTIME_DIR=" + tempDir.path().string()};
         if (!platform.empty())
             added.push_back("QT_QPA_PLATFORM=" + platform);
-        TarnProcess tarn({"--batch", list},
-                         environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "TMPDIR"}, added));
+        TarnProcess tarn({"--batch", list}, environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "TMPDIR",
+                                                                "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR"}, added));
         return tarn.finish();
+    }
+
+    // The window, offscreen, with its failure log in the test's temporary folder.
+    TarnProcess startWindow(const std::vector<std::string>& arguments)
+    {
+        return TarnProcess(arguments, environmentWithout({"QT_QPA_PLATFORM", "TMPDIR"},
+                                                      {"QT_QPA_PLATFORM=offscreen", "TMPDIR=" + tempDir.path().string()}));
+    }
+
+    // Reads the running program's output until `done` holds; answers whether it did in time.
+    static bool runUntil(TarnProcess& tarn, const std::function<bool()>& done)
+    {
+        const auto end = std::chrono::steady_clock::now() + 60s;
+        while (!done() && tarn.running() && std::chrono::steady_clock::now() < end)
+            tarn.readOutputs(20ms);
+        return done();
     }
 
     std::string failureLog()
@@ -280,7 +310,7 @@ protected:
     TempDir tempDir{"tarn-program-temp"};
 };
 
-TEST_F(TarnProgramTest, HelpAndVersionAnswerWithoutADisplay)
+TEST_F(TarnProgramTest, TheCommandLineIsAnsweredWithoutADisplay)
 {
     const auto environment = environmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
     const Finished help = TarnProcess({"--help"}, environment).finish();
@@ -294,6 +324,14 @@ TEST_F(TarnProgramTest, HelpAndVersionAnswerWithoutADisplay)
     const Finished usage = TarnProcess({"--batch"}, environment).finish();
     EXPECT_EQ(usage.status, 1);
     EXPECT_NE(usage.err.find("--batch takes exactly one argument"), std::string::npos) << usage.err;
+    const Finished unknown = TarnProcess({"--frobnicate"}, environment).finish();
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("Unknown option --frobnicate.\nUsage: tarn"), std::string::npos) << unknown.err;
+    const Finished window = TarnProcess({}, environment).finish();
+    EXPECT_EQ(window.status, 1) << "no abort inside the toolkit";
+    EXPECT_EQ(lines(window.err).size(), 1u) << window.err;
+    // The desktop entry starts the window only: "Open with Tarn" on a file is no upload run.
+    EXPECT_NE(readWholeFile(TARN_TEST_DATA_DIR "/../../data/com.kalmor.Tarn.desktop").find("\nExec=tarn\n"), std::string::npos);
 }
 
 TEST_F(TarnProgramTest, BatchUploadsAGoodListWithNoDisplayAndLeavesTheSettingsAlone)
@@ -319,6 +357,9 @@ TEST_F(TarnProgramTest, BatchUploadsAGoodListWithNoDisplayAndLeavesTheSettingsAl
     EXPECT_TRUE(has("Upload 3.  Site=B  File=" + local("three.bin")));
     EXPECT_TRUE(has("FILE(S) UPLOADED SUCCESSFULLY"));
     EXPECT_EQ(run.out.find("->> "), std::string::npos);
+    const std::regex time("\\d\\d:\\d\\d:\\d\\d");
+    for (const std::string& line : out)
+        EXPECT_EQ(std::distance(std::sregex_iterator(line.begin(), line.end(), time), std::sregex_iterator()), 1) << line;
     EXPECT_EQ(readWholeFile(SettingsHome::settingsFile()), settingsBefore);
 }
 
@@ -328,12 +369,17 @@ TEST_F(TarnProgramTest, BatchFailuresEndWithTheirStatusAndOneLineOnStandardError
     storeSites(host(serverA), "127.0.0.1:" + std::to_string(closedLoopbackPort()));
     fs::create_directory(rootA.path() / "two.bin");   // the server refuses to store over a folder
     const std::string settingsBefore = readWholeFile(SettingsHome::settingsFile());
+    const fs::path log = tempDir.path() / "FTP-log.txt";
+    const fs::path victim = listDir.path() / "victim.txt";
+    writeWholeFile(victim, "mine");
+    const std::string unreachable = "SITE=B FILE=" + local("one.bin") + "\n";
     struct Case {
         const char* what;
         std::string list;
         int status;
         std::string message;
         const char* logged;
+        std::function<void()> plantLog = nullptr;   // the log refused, the failure told as ever
     };
     const std::vector<Case> cases = {
         {"unknown site", "SITE=A FILE=" + local("one.bin") + "\nSITE=Z FILE=" + local("one.bin") + "\n", 1,
@@ -343,10 +389,17 @@ TEST_F(TarnProgramTest, BatchFailuresEndWithTheirStatusAndOneLineOnStandardError
          "Connection failed.  Check you are connected to the Internet", "*CF*"},
         {"refused upload", "SITE=A FILE=" + local("two.bin") + "\n", 3,
          "Upload of SITE=A FILE=" + local("two.bin") + " failed", "*R-Up*"},
+        {"NUL byte", "SITE=A FILE=" + local("one.bin") + "\nSITE=A FILE=" + local("three.bin") + std::string("\0\n", 2), 1,
+         "Line 2 holds a NUL byte", nullptr},
+        {"over-long line", "SITE=A FILE=" + local("one.bin") + std::string(100000, 'x') + "\n", 1, "File does not exist", nullptr},
+        {"log a link", unreachable, 2, "Connection failed.  Check", nullptr, [&] { fs::create_symlink(victim, log); }},
+        {"log a FIFO", unreachable, 2, "Connection failed.  Check", nullptr, [&] { mkfifo(log.c_str(), 0600); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        fs::remove(tempDir.path() / "FTP-log.txt");
+        fs::remove(log);
+        if (c.plantLog)
+            c.plantLog();
         const std::string list = c.list.empty() ? (listDir.path() / "absent.txt").string() : writeList(c.list);
         // A desktop's platform named with no display behind it changes nothing.
         const Finished run = runBatch(list, "xcb");
@@ -355,12 +408,40 @@ TEST_F(TarnProgramTest, BatchFailuresEndWithTheirStatusAndOneLineOnStandardError
         if (c.status == 1) {
             EXPECT_EQ(lines(run.err).size(), 1u) << run.err;
         }
+        EXPECT_LT(run.err.size(), 1500u) << "no line is echoed whole";
+        if (c.plantLog) {
+            EXPECT_NE(run.err.find("Cannot write the failure log"), std::string::npos) << run.err;
+        }
         if (c.logged) {
             EXPECT_NE(failureLog().find(c.logged), std::string::npos) << failureLog();
         }
         EXPECT_FALSE(fs::exists(rootA.path() / "one.bin"));
         EXPECT_EQ(readWholeFile(SettingsHome::settingsFile()), settingsBefore);
     }
+    EXPECT_EQ(readWholeFile(victim), "mine") << "nothing written through the link";
+}
+
+TEST_F(TarnProgramTest, BatchWithoutASessionBusUploadsOnlyWithPasswordsKeptInTheSettingsFile)
+{
+    FtpServerProcess serverA(rootA.path());
+    FtpServerProcess serverB(rootB.path());
+    storeSites(host(serverA), host(serverB));
+    SiteList[0].Pass.clear();
+    SiteList[0].PassEntry = "Tarn: A (tarn@" + host(serverA) + ")";
+    SiteList[1].KeepPass = true;
+    SaveSiteList();
+
+    const Finished keyringOnly = runBatch(writeList("SITE=A FILE=" + local("one.bin") + "\n"));
+    EXPECT_EQ(keyringOnly.status, 2);
+    EXPECT_EQ(lines(keyringOnly.err), std::vector<std::string>{
+        "Site A: its password is in the desktop keyring, which this run cannot reach (no session bus). To keep a "
+        "password for unattended runs, tick \"Keep the password in the settings file for unattended runs\" in the "
+        "site editor."});
+    EXPECT_FALSE(fs::exists(rootA.path() / "one.bin"));
+
+    const Finished kept = runBatch(writeList("SITE=B FILE=" + local("three.bin") + "\n"));
+    EXPECT_EQ(kept.status, 0) << kept.err;
+    EXPECT_EQ(readWholeFile(rootB.path() / "in" / "three.bin"), readWholeFile(local("three.bin")));
 }
 
 TEST_F(TarnProgramTest, AListOnTheCommandLineRunsInTheWindowAndStaysOpen)
@@ -368,13 +449,9 @@ TEST_F(TarnProgramTest, AListOnTheCommandLineRunsInTheWindowAndStaysOpen)
     FtpServerProcess serverA(rootA.path());
     FtpServerProcess serverB(rootB.path());
     storeSites(host(serverA), host(serverB));
-    TarnProcess tarn({goodList()}, environmentWithout({"QT_QPA_PLATFORM", "TMPDIR"},
-                                                     {"QT_QPA_PLATFORM=offscreen", "TMPDIR=" + tempDir.path().string()}));
+    TarnProcess tarn = startWindow({goodList()});
     // Any box would stop the run before the last file, and the program stays open after it.
-    const auto end = std::chrono::steady_clock::now() + 60s;
-    while (!allArrived() && tarn.running() && std::chrono::steady_clock::now() < end)
-        tarn.readOutputs(20ms);
-    EXPECT_TRUE(allArrived());
+    EXPECT_TRUE(runUntil(tarn, [&] { return allArrived(); }));
     ASSERT_TRUE(tarn.running());
     EXPECT_TRUE(failureLog().empty()) << failureLog();
     // SIGTERM quits as the Quit command does; a box still open would keep the program running.
@@ -388,4 +465,31 @@ TEST_F(TarnProgramTest, AListOnTheCommandLineRunsInTheWindowAndStaysOpen)
     EXPECT_EQ(record[0], 1) << "the window closed with the last site of the list selected";
 }
 
+// SIGTERM ends the program whatever box is open: here the first start's, opened once the handler is.
+TEST_F(TarnProgramTest, SigtermEndsTheProgramWhileABoxIsOpen)
+{
+    TarnProcess tarn = startWindow({});
+    ASSERT_TRUE(runUntil(tarn, [&] { return tarn.catchesSignal(SIGTERM); }));
+    const Finished quit = tarn.terminate();
+    EXPECT_EQ(quit.status, 0) << quit.err;
+}
+
 } // namespace
+
+TEST_F(TarnProgramTest, BatchNeverAsksAboutAnUntrustedCertificate)
+{
+    FtpServerProcess serverA(rootA.path(), "127.0.0.1",
+                             {"--tls", "explicit", "--tls-cert", (tempDir.path() / "cert.pem").string()});
+    storeSites(host(serverA), host(serverA));
+    SiteList[0].Encryption = TSiteEncryption::RequireExplicit;
+    SaveSiteList();
+
+    const Finished run = runBatch(writeList("SITE=A FILE=" + local("one.bin") + "\n"));
+
+    EXPECT_EQ(run.status, 2) << run.err;
+    ASSERT_EQ(lines(run.err).size(), 1u) << run.err;
+    EXPECT_TRUE(std::regex_search(run.err, std::regex("SHA-256 fingerprint ([0-9A-F]{2}:){31}[0-9A-F]{2}\\. "
+                                                      "To trust it, connect to the site once from the window")))
+        << run.err;
+    EXPECT_FALSE(fs::exists(rootA.path() / "one.bin"));
+}

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "net/IdComponent.h"
+#include "support/LoopbackPorts.h"
 
 // A raw socket closed on destruction.
 class RawSocket {
@@ -90,13 +91,17 @@ private:
     int m_fd;
 };
 
-// A loopback port that was free a moment ago (nothing listens on it).
+// A loopback port nothing listens on: bound without listening and held for the life of the
+// test process, so that no server of a test running beside it can be handed the port.
 inline int unusedLoopbackPort()
 {
+    static std::vector<RawSocket> held;
     RawSocket probe;
     if (!probe.bindLoopback(0))
         throw std::runtime_error("no free port");
-    return probe.localPort();
+    const int port = probe.localPort();
+    held.push_back(std::move(probe));
+    return port;
 }
 
 // A listening raw socket on a loopback port the system chose.

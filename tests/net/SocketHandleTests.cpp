@@ -158,7 +158,7 @@ TEST_F(SocketHandleTest, ASignalDuringTheWaitDoesNotEndIt)
         waitBlocked();
         ::send(peer.fd(), "x", 1, MSG_NOSIGNAL);
     });
-    const bool ready = SocketStack->waitReadable(waiting.fd(), 5000);
+    const bool ready = SocketStack->pollReadable(waiting.fd(), 5000);
     interrupter.join();
     ::sigaction(SIGUSR1, &previous, nullptr);
     EXPECT_EQ(interruptions, 1);

@@ -46,9 +46,10 @@ ScriptedFtpServer& download(ScriptedFtpServer& server, const std::string& bytes)
         .sendData(bytes).closeData().send("226 Transfer complete\r\n");
 }
 
-TEST(FtpExtendedPassive, RefusedPasvFallsBackToEpsvForTheRestOfTheSession)
+class FtpExtendedPassive : public ScriptedServerTest {};
+
+TEST_F(FtpExtendedPassive, RefusedPasvFallsBackToEpsvForTheRestOfTheSession)
 {
-    ScriptedFtpServer server;
     addLogin(server).reply("PASV", "500 PASV not allowed through this firewall\r\n").epsv();
     download(server, "first").epsv();
     download(server, "second");
@@ -64,11 +65,10 @@ TEST(FtpExtendedPassive, RefusedPasvFallsBackToEpsvForTheRestOfTheSession)
     EXPECT_EQ(first.DataString(), "first");
     EXPECT_EQ(second.DataString(), "second");
     ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
     EXPECT_EQ(afterLogin(server), (Lines{"PASV", "EPSV", "RETR a.txt", "EPSV", "RETR a.txt"}));
 }
 
-TEST(FtpExtendedPassive, TransientPasvRefusalIsReportedNotWorkedAround)
+TEST_F(FtpExtendedPassive, TransientPasvRefusalIsReportedNotWorkedAround)
 {
     ScriptedFtpServer server;
     addLogin(server).reply("PASV", "425 Cannot open passive connection\r\n").reply("NOOP", "200 ok\r\n");
@@ -88,7 +88,7 @@ TEST(FtpExtendedPassive, TransientPasvRefusalIsReportedNotWorkedAround)
     EXPECT_EQ(afterLogin(server), (Lines{"PASV", "NOOP"}));
 }
 
-TEST(FtpExtendedPassive, FallBackIsForgottenByTheNextSession)
+TEST_F(FtpExtendedPassive, FallBackIsForgottenByTheNextSession)
 {
     ScriptedFtpServer server;
     addLogin(server).reply("PASV", "502 PASV not implemented\r\n").epsv();
@@ -121,9 +121,10 @@ ScriptedFtpServer& loginWithFeatures(ScriptedFtpServer& server, const std::strin
         .reply("FEAT", featReply);
 }
 
-TEST(FtpFeatures, Utf8OfferedIsSwitchedOn)
+class FtpFeatures : public ScriptedServerTest {};
+
+TEST_F(FtpFeatures, Utf8OfferedIsSwitchedOn)
 {
-    ScriptedFtpServer server;
     loginWithFeatures(server, "211-Features:\r\n MDTM\r\n CCC\r\n UTF8\r\n REST STREAM\r\n211 End\r\n")
         .reply("OPTS UTF8 ON", "200 Always in UTF8 mode.\r\n")
         .reply("NOOP", "200 ok\r\n");
@@ -136,13 +137,10 @@ TEST(FtpFeatures, Utf8OfferedIsSwitchedOn)
     EXPECT_TRUE(ftp->HasFeature("REST"));
     EXPECT_FALSE(ftp->HasFeature("MLST"));
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
-    ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
 }
 
-TEST(FtpFeatures, WithoutUtf8NothingMoreIsSent)
+TEST_F(FtpFeatures, WithoutUtf8NothingMoreIsSent)
 {
-    ScriptedFtpServer server;
     loginWithFeatures(server, "211-Extensions supported:\r\n SIZE\r\n MDTM\r\n211 END\r\n")
         .reply("NOOP", "200 ok\r\n");
     server.start();
@@ -151,11 +149,10 @@ TEST(FtpFeatures, WithoutUtf8NothingMoreIsSent)
     EXPECT_EQ(ftp->Features(), (Lines{"SIZE", "MDTM"}));
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
     ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
     EXPECT_EQ(afterLogin(server), Lines{"NOOP"});
 }
 
-TEST(FtpFeatures, RefusedFeatLeavesTheSessionAsBefore)
+TEST_F(FtpFeatures, RefusedFeatLeavesTheSessionAsBefore)
 {
     for (const std::string refusal : {"500 FEAT not understood\r\n", "502 Not implemented\r\n"}) {
         SCOPED_TRACE(refusal);
@@ -172,7 +169,7 @@ TEST(FtpFeatures, RefusedFeatLeavesTheSessionAsBefore)
     }
 }
 
-TEST(FtpFeatures, SingleLineAnswerNamesNoFeature)
+TEST_F(FtpFeatures, SingleLineAnswerNamesNoFeature)
 {
     ScriptedFtpServer server;
     loginWithFeatures(server, "211 No features\r\n");

@@ -10,9 +10,10 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(FtpOpenSession, MultiLineGreetingIsOneReplyReadBeforeUser)
+class FtpOpenSession : public ScriptedServerTest {};
+
+TEST_F(FtpOpenSession, MultiLineGreetingIsOneReplyReadBeforeUser)
 {
-    ScriptedFtpServer server;
     server.send("220-Welcome\r\n220-second\r\n220 ready\r\n")
         .reply("USER tarn", "230 No password needed\r\n")
         .reply("TYPE I", "200 ok\r\n")
@@ -29,12 +30,11 @@ TEST(FtpOpenSession, MultiLineGreetingIsOneReplyReadBeforeUser)
     EXPECT_EQ(ftp->LoginReply().NumericCode(), 230);
     EXPECT_TRUE(log.contains("Connection established"));
     ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
     // USER answered 230: the login is complete without PASS.
     EXPECT_EQ(server.transcript(), (Lines{"USER tarn", "TYPE I", "SYST", "FEAT"}));
 }
 
-TEST(FtpOpenSession, Greeting120FailsAndLeavesTheSessionClosed)
+TEST_F(FtpOpenSession, Greeting120FailsAndLeavesTheSessionClosed)
 {
     ScriptedFtpServer server;
     server.send("120 Service ready in 5 minutes\r\n");
@@ -51,7 +51,7 @@ TEST(FtpOpenSession, Greeting120FailsAndLeavesTheSessionClosed)
     EXPECT_TRUE(server.transcript().empty());
 }
 
-TEST(FtpOpenSession, Pass530RaisesWithTheCodeAndClosesTheConnection)
+TEST_F(FtpOpenSession, Pass530RaisesWithTheCodeAndClosesTheConnection)
 {
     ScriptedFtpServer server;
     server.send("220 ready\r\n")
@@ -114,12 +114,11 @@ struct ProxyCase {
     Lines commands;
 };
 
-class FtpProxyLogin : public testing::TestWithParam<ProxyCase> {};
+class FtpProxyLogin : public ScriptedServerTestWithParam<ProxyCase> {};
 
 TEST_P(FtpProxyLogin, SendsTheSchemesCommandsToTheProxy)
 {
     const ProxyCase& c = GetParam();
-    ScriptedFtpServer server;
     server.send("220 proxy ready\r\n");
     for (const std::string& command : c.commands)
         server.reply(command, command.rfind("USER", 0) == 0 ? "331 pw\r\n" : "230 ok\r\n");
@@ -141,7 +140,6 @@ TEST_P(FtpProxyLogin, SendsTheSchemesCommandsToTheProxy)
     EXPECT_EQ(ftp->Host, target);
     EXPECT_EQ(ftp->Port, targetPort);
     ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
     Lines expected = c.commands;
     expected.push_back("TYPE I");
     expected.push_back("SYST");
@@ -232,9 +230,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, FtpSizeAnswer,
                     SizeCase{"notANumber", "213 big\r\n", -1}),
     [](const auto& info) { return std::string(info.param.id); });
 
-TEST(FtpReplyFraming, RepliesSplitAcrossBlocksAndSeveralInOneBlock)
+class FtpReplyFraming : public ScriptedServerTest {};
+
+TEST_F(FtpReplyFraming, RepliesSplitAcrossBlocksAndSeveralInOneBlock)
 {
-    ScriptedFtpServer server;
     server.sendSplit("220 ready\r\n", {3, 10})
         .expect("USER tarn")
         .sendSplit("331 Password required\r\n", {1, 2, 22})
@@ -252,12 +251,10 @@ TEST(FtpReplyFraming, RepliesSplitAcrossBlocksAndSeveralInOneBlock)
     ftp->RenameRemote("a", "b");
     EXPECT_EQ(ftp->LastReply().NumericCode(), 250);
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
-    ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
 }
 
 // A server that never ends a multi-line reply must not make the client hold it all.
-TEST(FtpReplyFraming, MultiLineReplyWithoutEndIsRefusedOnceTooLong)
+TEST_F(FtpReplyFraming, MultiLineReplyWithoutEndIsRefusedOnceTooLong)
 {
     std::string flood = "211-Status follows\r\n";
     const std::string line = "211-" + std::string(1000, 'x') + "\r\n";
@@ -277,7 +274,7 @@ TEST(FtpReplyFraming, MultiLineReplyWithoutEndIsRefusedOnceTooLong)
     }
 }
 
-TEST(FtpReplyFraming, LineOf16384BytesIsTooLongWithCrLfButNotWithLf)
+TEST_F(FtpReplyFraming, LineOf16384BytesIsTooLongWithCrLfButNotWithLf)
 {
     const std::string line = "200 " + std::string(16380, 'x');
     ScriptedFtpServer server;
@@ -291,9 +288,10 @@ TEST(FtpReplyFraming, LineOf16384BytesIsTooLongWithCrLfButNotWithLf)
 
 // The type the session believes in must be the server's: otherwise asking for binary again
 // after a refused TYPE I would send nothing, and the next download would arrive converted.
-TEST(FtpTransferType, RefusedTypeCommandKeepsTheTypeTheServerHas)
+class FtpTransferType : public ScriptedServerTest {};
+
+TEST_F(FtpTransferType, RefusedTypeCommandKeepsTheTypeTheServerHas)
 {
-    ScriptedFtpServer server;
     addLogin(server).reply("TYPE A", "500 Not now\r\n").reply("TYPE A", "200 ok\r\n");
     server.start();
     auto ftp = makeSession(server);
@@ -303,13 +301,11 @@ TEST(FtpTransferType, RefusedTypeCommandKeepsTheTypeTheServerHas)
     ftp->SetTransferType(TIdFTPTransferType::ftASCII);
     EXPECT_EQ(ftp->TransferType(), TIdFTPTransferType::ftASCII);
     ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
     EXPECT_EQ(afterLogin(server), (Lines{"TYPE A", "TYPE A"}));
 }
 
-TEST(FtpTransferType, SetWhileDisconnectedSendsNothingAndTheNextLoginUsesIt)
+TEST_F(FtpTransferType, SetWhileDisconnectedSendsNothingAndTheNextLoginUsesIt)
 {
-    ScriptedFtpServer server;
     addLogin(server, "A").reply("TYPE I", "200 ok\r\n");
     server.start();
     auto ftp = makeSession(server);
@@ -318,7 +314,6 @@ TEST(FtpTransferType, SetWhileDisconnectedSendsNothingAndTheNextLoginUsesIt)
     ftp->SetTransferType(TIdFTPTransferType::ftBinary);
     ftp->SetTransferType(TIdFTPTransferType::ftBinary); // unchanged: nothing sent
     ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
     EXPECT_EQ(afterLogin(server), (Lines{"TYPE I"}));
 }
 
@@ -333,8 +328,7 @@ TEST(FtpResumeProbe, SendsRestOnlyOncePerSessionObject)
     EXPECT_TRUE(ftp->ProbeResume());
     EXPECT_TRUE(ftp->ProbeResume());
     ftp->CloseSession();
-    ASSERT_TRUE(first.waitDone());
-    EXPECT_EQ(first.failure(), "");
+    ASSERT_TRUE(first.played());
     EXPECT_EQ(afterLogin(first), (Lines{"REST 1", "REST 0", "QUIT"}));
 
     // The answer holds across a new connection to another server.
@@ -349,9 +343,10 @@ TEST(FtpResumeProbe, SendsRestOnlyOncePerSessionObject)
     EXPECT_EQ(afterLogin(second), (Lines{"NOOP"}));
 }
 
-TEST(FtpSingleCommands, SendTheirCommandsAndCheckTheCodes)
+class FtpSingleCommands : public ScriptedServerTest {};
+
+TEST_F(FtpSingleCommands, SendTheirCommandsAndCheckTheCodes)
 {
-    ScriptedFtpServer server;
     addLogin(server)
         .reply("CWD ..", "250 ok\r\n")
         .reply("CWD my dir", "200 ok\r\n")
@@ -374,14 +369,13 @@ TEST(FtpSingleCommands, SendTheirCommandsAndCheckTheCodes)
     EXPECT_EQ(ftp->RawCommand("SITE CHMOD 644 f"), 502);
     ftp->CloseSession();
     EXPECT_FALSE(ftp->IsConnected());
-    ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
 }
 
 // A name with CR, LF or NUL would smuggle a second command onto the connection.
-TEST(FtpArgumentInjection, IsRefusedBeforeAnythingIsSent)
+class FtpArgumentInjection : public ScriptedServerTest {};
+
+TEST_F(FtpArgumentInjection, IsRefusedBeforeAnythingIsSent)
 {
-    ScriptedFtpServer server;
     addLogin(server).reply("NOOP", "200 ok\r\n");
     server.start();
     auto ftp = makeSession(server);
@@ -400,11 +394,10 @@ TEST(FtpArgumentInjection, IsRefusedBeforeAnythingIsSent)
     EXPECT_THROW(ftp->ListDirectory(nullptr, evil), EIdException);
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
     ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
     EXPECT_EQ(afterLogin(server), (Lines{"NOOP"}));
 }
 
-TEST(FtpArgumentInjection, UserNameOrPasswordWithLineBreakIsRefusedBeforeConnecting)
+TEST_F(FtpArgumentInjection, UserNameOrPasswordWithLineBreakIsRefusedBeforeConnecting)
 {
     ScriptedFtpServer server(300);
     server.start();
@@ -420,9 +413,10 @@ TEST(FtpArgumentInjection, UserNameOrPasswordWithLineBreakIsRefusedBeforeConnect
 
 namespace {
 
-TEST(FtpAbortOutsideATransfer, ReadsTheAnswerSoTheNextCommandStaysInStep)
+class FtpAbortOutsideATransfer : public ScriptedServerTest {};
+
+TEST_F(FtpAbortOutsideATransfer, ReadsTheAnswerSoTheNextCommandStaysInStep)
 {
-    ScriptedFtpServer server;
     addLogin(server).reply("ABOR", "225 No transfer to abort\r\n").reply("NOOP", "200 ok\r\n")
         .reply("PWD", "257 \"/\"\r\n");
     server.start();
@@ -430,8 +424,6 @@ TEST(FtpAbortOutsideATransfer, ReadsTheAnswerSoTheNextCommandStaysInStep)
     ftp->OpenSession();
     ftp->SendAbort();
     EXPECT_EQ(ftp->QueryCurrentDirectory(), "/");
-    ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
 }
 
 } // namespace

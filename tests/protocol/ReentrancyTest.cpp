@@ -32,8 +32,8 @@ TEST(PumpDuringConnect, ClosingTheConnectionEndsTheConnectCleanly)
     client.Port = silent.listener.localPort();
     PumpHook pump([&] { client.CloseConnection(); });
     const auto start = Clock::now();
-    EXPECT_THROW(client.OpenConnection(5000), EIdException);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2)) << "the connect was not ended";
+    EXPECT_THROW(client.OpenConnection(60000), EIdException);
+    EXPECT_LT(Clock::now() - start, kPromptly) << "the connect was not ended";
     EXPECT_TRUE(pump.ran);
     EXPECT_FALSE(client.IsConnected());
 }
@@ -52,37 +52,38 @@ TEST(PumpDuringConnect, DroppingTheSocketEndsTheConnectWithoutClaimingSuccess)
     EXPECT_FALSE(client.IsConnected());
 }
 
-TEST(PumpDuringAccept, DroppingTheListenerEndsTheWaitCleanly)
+class PumpDuringAccept : public ScriptedServerTest {};
+
+TEST_F(PumpDuringAccept, DroppingTheListenerEndsTheWaitCleanly)
 {
     TIdSimpleServer server;
     server.BoundIP = "127.0.0.1";
     server.AcceptSlice = 1000;
-    server.AcceptTimeout = 5000;
+    server.AcceptTimeout = 60000;
     server.StartListening();
     PumpHook pump([&] { server.DropSocket(); });
     const auto start = Clock::now();
     EXPECT_THROW((void)server.AcceptOne(), EIdConnClosedGracefully);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    EXPECT_LT(Clock::now() - start, kPromptly);
     EXPECT_EQ(server.ListenSocket(), -1);
 }
 
-TEST(PumpDuringAccept, ClosingTheConnectionEndsTheWaitCleanly)
+TEST_F(PumpDuringAccept, ClosingTheConnectionEndsTheWaitCleanly)
 {
     TIdSimpleServer server;
     server.BoundIP = "127.0.0.1";
-    server.AcceptTimeout = 5000;
+    server.AcceptTimeout = 60000;
     server.StartListening();
     PumpHook pump([&] { server.CloseConnection(); });
     const auto start = Clock::now();
     EXPECT_THROW((void)server.AcceptOne(), EIdConnClosedGracefully);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    EXPECT_LT(Clock::now() - start, kPromptly);
     EXPECT_EQ(server.ListenSocket(), -1);
 }
 
 // Reset pressed while an active-mode download waits for the server's data connection.
-TEST(PumpDuringAccept, AbortAndCloseFromThePumpEndTheActiveTransfer)
+TEST_F(PumpDuringAccept, AbortAndCloseFromThePumpEndTheActiveTransfer)
 {
-    ScriptedFtpServer server;
     addLogin(server).expectPrefix("PORT 127,0,0,1,").send("200 PORT ok\r\n")
         .reply("RETR a.txt", "150 Opening data connection\r\n")
         .expect("ABOR").expect("QUIT");
@@ -99,15 +100,12 @@ TEST(PumpDuringAccept, AbortAndCloseFromThePumpEndTheActiveTransfer)
     EXPECT_THROW(ftp->DownloadToStream("a.txt", data), EIdException);
     EXPECT_EQ(ftp->DataLink(), nullptr);
     EXPECT_FALSE(ftp->IsConnected());
-    ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
 }
 
 // Abort pressed while an active-mode download still waits for the server to connect: it ends
 // like any other abort, and the server's answers are not left for the next command.
-TEST(PumpDuringAccept, AbortEndsTheDownloadAsAbortedAndInStep)
+TEST_F(PumpDuringAccept, AbortEndsTheDownloadAsAbortedAndInStep)
 {
-    ScriptedFtpServer server;
     addLogin(server).expectPrefix("PORT 127,0,0,1,").send("200 PORT ok\r\n")
         .reply("RETR a.txt", "150 Opening data connection\r\n")
         .expect("ABOR")
@@ -126,14 +124,13 @@ TEST(PumpDuringAccept, AbortEndsTheDownloadAsAbortedAndInStep)
     EXPECT_EQ(log.texts.back(), "Transfer aborted");
     EXPECT_TRUE(ftp->LastTransferAborted());
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
-    ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
 }
 
 // A command started from the pump while another waits for its reply would take that reply.
-TEST(NestedCommand, DuringAReplyWaitIsRefusedAndNothingIsSent)
+class NestedCommand : public ScriptedServerTest {};
+
+TEST_F(NestedCommand, DuringAReplyWaitIsRefusedAndNothingIsSent)
 {
-    ScriptedFtpServer server;
     addLogin(server).expect("CWD /slow").call([] {
         ::poll(nullptr, 0, 150); // the reply takes a while: the client pumps meanwhile
     }).send("250 CWD ok\r\n").reply("NOOP", "200 ok\r\n");
@@ -153,15 +150,13 @@ TEST(NestedCommand, DuringAReplyWaitIsRefusedAndNothingIsSent)
     EXPECT_FALSE(nestedFailure.empty()) << "the nested command was not refused";
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
     ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
     EXPECT_EQ(afterLogin(server), (std::vector<std::string>{"CWD /slow", "NOOP"}));
 }
 
 // The same from a work handler while the data connection is busy: the server may well end
 // the transfer before it answers the nested command, and the replies would cross.
-TEST(NestedCommand, DuringADownloadIsRefusedAndTheTransferEndsNormally)
+TEST_F(NestedCommand, DuringADownloadIsRefusedAndTheTransferEndsNormally)
 {
-    ScriptedFtpServer server;
     addLogin(server).pasv().acceptData()
         .reply("RETR a.txt", "150 Opening data connection\r\n")
         .sendGeneratedData(1 << 20).closeData()
@@ -187,15 +182,14 @@ TEST(NestedCommand, DuringADownloadIsRefusedAndTheTransferEndsNormally)
     EXPECT_NE(nestedFailure, "sent");
     EXPECT_FALSE(nestedFailure.empty());
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
-    ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
 }
 
 // The window's Abort acted on from the pump (not from a work handler) while the download
 // waits for data: the wait may just have found the next block when the socket is dropped.
-TEST(PumpDuringDownload, AbortEndsTheTransferAsAborted)
+class PumpDuringDownload : public ScriptedServerTest {};
+
+TEST_F(PumpDuringDownload, AbortEndsTheTransferAsAborted)
 {
-    ScriptedFtpServer server;
     addLogin(server).pasv().acceptData()
         .reply("RETR a.txt", "150 Opening data connection\r\n")
         .sendData("first").call([] { ::poll(nullptr, 0, 100); }).sendData("second")
@@ -223,15 +217,14 @@ TEST(PumpDuringDownload, AbortEndsTheTransferAsAborted)
     EXPECT_EQ(data.DataString().substr(0, 5), "first");
     EXPECT_EQ(log.texts.back(), "Transfer aborted");
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
-    ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
 }
 
 // A server that stops reading an upload fills the socket's buffers; the send must keep the
 // window alive (its pump running) so that the user can still abort.
-TEST(PumpDuringUpload, AStalledServerLeavesThePumpRunningAndTheAbortWorking)
+class PumpDuringUpload : public ScriptedServerTest {};
+
+TEST_F(PumpDuringUpload, AStalledServerLeavesThePumpRunningAndTheAbortWorking)
 {
-    ScriptedFtpServer server;
     addLogin(server).pasv().expect("STOR big.bin").acceptData()
         .send("150 Ok to send data\r\n")
         .expect("ABOR") // the data connection is never read
@@ -257,8 +250,6 @@ TEST(PumpDuringUpload, AStalledServerLeavesThePumpRunningAndTheAbortWorking)
     EXPECT_THROW(ftp->UploadFromStream(source, "big.bin"), EIdException);
     EXPECT_TRUE(pump.ran) << "the pump stopped while the send waited for room";
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
-    ASSERT_TRUE(server.waitDone());
-    EXPECT_EQ(server.failure(), "");
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // The test fixture's server process and small file helpers.
 #include "support/FtpServerProcess.h"
 
+#include "ftp/IdFTP.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -29,10 +31,7 @@ TempDir::~TempDir()
     fs::remove_all(m_path, ignored);
 }
 
-namespace {
-
-// Reads the "PORT n" line the server prints once it listens, waiting at most `deadline`.
-std::uint16_t readPortLine(int fd, std::chrono::milliseconds deadline)
+std::string readTaggedLine(int fd, const std::string& tag, std::chrono::milliseconds deadline)
 {
     std::string line;
     const auto end = std::chrono::steady_clock::now() + deadline;
@@ -46,18 +45,16 @@ std::uint16_t readPortLine(int fd, std::chrono::milliseconds deadline)
         const ssize_t n = read(fd, &c, 1);
         if (n <= 0)
             break;
-        if (c == '\n') {
-            if (line.rfind("PORT ", 0) == 0)
-                return static_cast<std::uint16_t>(std::stoi(line.substr(5)));
-            line.clear();
-        } else {
+        if (c != '\n') {
             line += c;
+            continue;
         }
+        if (line.rfind(tag, 0) == 0)
+            return line.substr(tag.size());
+        line.clear();
     }
-    return 0;
+    return {};
 }
-
-} // namespace
 
 FtpServerProcess::FtpServerProcess(const fs::path& root, const std::string& host,
                                    const std::vector<std::string>& options)
@@ -73,12 +70,22 @@ FtpServerProcess::FtpServerProcess(const fs::path& root, const std::string& host
     input.readEnd.reset();
     output.writeEnd.reset();
     m_input = std::move(input.writeEnd);
-    m_port = readPortLine(output.readEnd.get(), std::chrono::seconds(20));
+    const std::string port = readTaggedLine(output.readEnd.get(), "PORT ", std::chrono::seconds(20));
+    m_port = port.empty() ? 0 : static_cast<std::uint16_t>(std::stoi(port));
     if (m_port == 0)
         throw std::runtime_error("the FTP test server did not start (is python3-pyftpdlib installed?)");
 }
 
 FtpServerProcess::~FtpServerProcess() = default;
+
+void aimAtServer(TIdFTP& ftp, const FtpServerProcess& server, const std::string& host)
+{
+    ftp.Host = host;
+    ftp.Port = server.port();
+    ftp.SetUsername(FtpServerProcess::kUser);
+    ftp.SetPassword(FtpServerProcess::kPassword);
+    ftp.Passive = true;
+}
 
 void writePatternFile(const fs::path& file, std::int64_t size, unsigned seed)
 {
@@ -105,4 +112,27 @@ void writeWholeFile(const fs::path& file, const std::string& bytes)
 {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+const std::string& keyringBusAddress()
+{
+    struct Session {
+        std::unique_ptr<ChildProcess> process;
+        UniqueFd input;
+        std::string address;
+    };
+    // Never destroyed: the script's input closes only when this process ends, and so the bus.
+    static const Session& session = *[] {
+        Pipe input;
+        Pipe output;
+        auto* started = new Session{std::make_unique<ChildProcess>(std::vector<std::string>{TARN_KEYRING_SESSION_SCRIPT},
+                                                                   input.readEnd.get(), output.writeEnd.get()),
+                                    std::move(input.writeEnd), {}};
+        output.writeEnd.reset();
+        started->address = readTaggedLine(output.readEnd.get(), "BUS ", std::chrono::seconds(30));
+        if (started->address.empty())
+            throw std::runtime_error("the test keyring did not start (are gnome-keyring and libsecret-tools installed?)");
+        return started;
+    }();
+    return session.address;
 }

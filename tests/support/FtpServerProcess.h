@@ -4,6 +4,7 @@
 
 #include "support/ChildProcess.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -30,6 +31,7 @@ public:
     // Starts the server serving `root` on the loopback address (127.0.0.1 or ::1), with more
     // of the script's options (faults, limits, a transfer log) where given; throws
     // std::runtime_error when it does not come up within a few seconds.
+    // `options` go to the server script as they are ("--tls", "explicit", "--rate", ...).
     explicit FtpServerProcess(const std::filesystem::path& root, const std::string& host = "127.0.0.1",
                               const std::vector<std::string>& options = {});
     ~FtpServerProcess();
@@ -47,6 +49,19 @@ private:
     UniqueFd m_input;
     std::uint16_t m_port = 0;
 };
+
+// The bus address of GNOME Keyring's Secret Service, unlocked, on a private session bus of its
+// own, started at the first call. It stops when the test program ends: the library that talks
+// to the bus ends a program whose session bus goes away, so the bus outlives every test.
+// Throws std::runtime_error when the keyring does not answer within a few seconds.
+const std::string& keyringBusAddress();
+
+// The rest of the first line from `fd` that starts with `tag`, or empty after `deadline`.
+std::string readTaggedLine(int fd, const std::string& tag, std::chrono::milliseconds deadline);
+
+class TIdFTP;
+// Points a passive session at `server` on `host` as the server's user.
+void aimAtServer(TIdFTP& ftp, const FtpServerProcess& server, const std::string& host = "127.0.0.1");
 
 // Writes `size` bytes of a repeatable pattern (seeded) to `file`.
 void writePatternFile(const std::filesystem::path& file, std::int64_t size, unsigned seed = 1);

@@ -7,9 +7,13 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <vector>
+
 std::uint16_t closedLoopbackPort()
 {
-    // Bound for a moment and closed again: the port is free and refuses connections.
+    // Bound without listening, and held for the life of the test process: the port refuses
+    // connections, and no server of a test running beside this one can be handed it.
+    static std::vector<UniqueFd> held;
     UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -18,6 +22,7 @@ std::uint16_t closedLoopbackPort()
     if (fd.get() < 0 || ::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
         ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
         return 0;
+    held.push_back(std::move(fd));
     return ntohs(address.sin_port);
 }
 

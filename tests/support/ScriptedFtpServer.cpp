@@ -502,6 +502,16 @@ bool ScriptedFtpServer::waitDone(int timeoutMs)
     return m_doneChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_done.load(); });
 }
 
+testing::AssertionResult ScriptedFtpServer::played(int timeoutMs)
+{
+    if (!waitDone(timeoutMs))
+        return testing::AssertionFailure() << "the script did not end";
+    const std::string failed = failure();
+    if (!failed.empty())
+        return testing::AssertionFailure() << failed;
+    return testing::AssertionSuccess();
+}
+
 std::string ScriptedFtpServer::failure() const
 {
     std::lock_guard lock(m_mutex);

@@ -3,6 +3,10 @@
 // on its own thread, recording every command line it receives.
 #pragma once
 
+#include "support/LoopbackPorts.h"
+
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -81,12 +85,15 @@ public:
 
     // --- running ---
     void start();
+    bool started() const { return m_thread.joinable(); }
     std::uint16_t port() const { return m_port; }
     // Waits until the script has ended (played through or failed); false on time-out.
     bool waitDone(int timeoutMs = 5000);
     // Empty when every step of the script was played as written.
     std::string failure() const;
     bool succeeded() const { return done() && failure().empty(); }
+    // Waits for the script's end; a success only when every step was played as written.
+    testing::AssertionResult played(int timeoutMs = 5000);
     bool done() const { return m_done; }
     std::vector<std::string> transcript() const;
     std::string received() const;
@@ -128,3 +135,21 @@ private:
     std::vector<std::string> m_transcript;
     std::string m_received;
 };
+
+// A test against the scripted server `server`: once the test is over (its own checks done, its
+// session gone), the server must have played its whole script as written. A test that never
+// starts `server` has nothing to play.
+class ScriptedServerTest : public testing::Test {
+protected:
+    void TearDown() override
+    {
+        if (server.started()) {
+            EXPECT_TRUE(server.played());
+        }
+    }
+
+    ScriptedFtpServer server;
+};
+
+template <typename Param>
+class ScriptedServerTestWithParam : public ScriptedServerTest, public testing::WithParamInterface<Param> {};

@@ -96,9 +96,16 @@ const std::vector<DialectCase> kDialects = {
     {"unix-month-day-year-four-digits", U, unix("12-31-2003 23:59 mfirst.txt"), F, "mfirst.txt", 1000, "2003-12-31 23:59:00"},
     // --- day before a month name ---
     {"unix-day-first-year", U, unix("01 oct 2004 dfn.txt"), F, "dfn.txt", 1000, "2004-10-01 00:00:00"},
-    {"unix-day-first-time-year", U, unix("29 Jul 02:27 2014 dfty.txt"), F, "dfty.txt", 1000, "2014-07-29 02:27:00"},
+    {"unix-day-first-time-name-begins-with-number", U, unix("29 May 02:27 2014 Invoices"), F, "2014 Invoices", 1000, "2024-05-29 02:27:00"},
+    {"unix-day-first-full-time-year", U, unix("29 Jul 02:27:00 2014 dfty.txt"), F, "dfty.txt", 1000, "2014-07-29 02:27:00"},
+    {"unix-day-month-name-short-year", U, unix("01-jun-99 short.txt"), F, "short.txt", 1000, "1999-06-01 00:00:00"},
+    {"unix-no-date", U, unix("undated.txt"), F, "undated.txt", 1000, "1899-12-30 00:00:00"},
+    {"unix-size-unit-fraction", U, unix("Jun 01 10:00 unit.txt", "33.5k"), F, "unit.txt", 34304, "2024-06-01 10:00:00"},
+    {"unix-size-unit-bytes", U, unix("Jun 01 10:00 unit2.txt", "2KB"), F, "unit2.txt", 2048, "2024-06-01 10:00:00"},
     {"unix-day-first-time", U, unix("15 Mar 09:30 dft.txt"), F, "dft.txt", 1000, "2024-03-15 09:30:00"},
     {"unix-day-with-dot-german", U, unix("15. M\xC3\xA4r 09:30 de1.txt"), F, "de1.txt", 1000, "2024-03-15 09:30:00"},
+    {"unix-german-full-month-comma", U, unix("26. Juli, 20:10 de6.txt"), F, "de6.txt", 1000, "2023-07-26 20:10:00"},
+    {"unix-german-month-dot-comma", U, unix("30. Jan., 12:40 de7.txt"), F, "de7.txt", 1000, "2024-01-30 12:40:00"},
     // --- month names in other languages ---
     {"unix-german-mai", U, unix("Mai 12  2019 de2.txt"), F, "de2.txt", 1000, "2019-05-12 00:00:00"},
     {"unix-german-okt", U, unix("Okt 03 11:00 de3.txt"), F, "de3.txt", 1000, "2023-10-03 11:00:00"},
@@ -136,6 +143,9 @@ const std::vector<DialectCase> kDialects = {
     {"unix-chinese-year-first", U, unix("2014\xE5\xB9\xB4 3\xE6\x9C\x88 29\xE6\x97\xA5 10:00 cn3.txt"), F, "cn3.txt", 1000, "2014-03-29 10:00:00"},
     {"unix-japanese-year", U, unix(" 3\xE6\x9C\x88 29  2014 jp1.txt"), F, "jp1.txt", 1000, "2014-03-29 00:00:00"},
     {"unix-korean-time", U, unix("3\xEC\x9B\x94 29\xEC\x9D\xBC 03:26 kr1.txt"), F, "kr1.txt", 1000, "2024-03-29 03:26:00"},
+    {"unix-chinese-day-mark-time", U, unix("7\xE6\x9C\x88 26\xE6\x97\xA5 20:10 cn4.txt"), F, "cn4.txt", 1000, "2023-07-26 20:10:00"},
+    {"unix-japanese-day-mark-alone", U, unix("5\xE6\x9C\x88 26\xE6\x97\xA5 jp2.txt"), F, "jp2.txt", 1000, "2024-05-26 00:00:00"},
+    {"unix-korean-day-mark-alone", U, unix("7\xEC\x9B\x94 26\xEC\x9D\xBC kr3.txt"), F, "kr3.txt", 1000, "2023-07-26 00:00:00"},
     {"unix-korean-year-first", U, unix("2014\xEB\x85\x84 3\xEC\x9B\x94 29\xEC\x9D\xBC kr2.txt"), F, "kr2.txt", 1000, "2014-03-29 00:00:00"},
     // --- MS-DOS ---
     {"dos-four-digit-year-dir", W, "2002-09-02  18:48       <DIR>          Program Files", D, "Program Files", 0, "2002-09-02 18:48:00"},
@@ -256,10 +266,14 @@ TEST(ListingDialectsTogether, VmsListingWithFrameAndContinuedEntry)
         "A_VERY_LONG_FILE_NAME_INDEED.DATA;1",
         "                     17/18    03-APR-2022 08:15:30  [USER]  (RWED,RWED,RE,)",
         "SHORT.TXT;2           1/3      04-APR-2022 09:00:00  [USER]  (RWED,RWED,RE,)",
+        "ANOTHER_LONG_NAME_WITHOUT_INDENT.DATA;4",
+        "2/3 05-APR-2022 10:00:00  [USER]  (RWED,RWED,RE,)",
         "",
-        "Total of 2 files, 18/21 blocks.",
+        "Total of 3 files, 20/24 blocks.",
     });
-    ASSERT_EQ(items.Count(), 2);
+    ASSERT_EQ(items.Count(), 3);
+    EXPECT_EQ(items[2].EntryName, "ANOTHER_LONG_NAME_WITHOUT_INDENT.DATA");
+    EXPECT_EQ(stamp(items[2].ModTime), "2022-04-05 10:00:00");
     EXPECT_EQ(items[0].EntryName, "A_VERY_LONG_FILE_NAME_INDEED.DATA");
     EXPECT_EQ(items[0].ByteSize, 17 * 512);
     EXPECT_EQ(stamp(items[0].ModTime), "2022-04-03 08:15:30");

@@ -1,5 +1,5 @@
 // The folder chooser: what it answers for a chosen folder, Cancel, and a path that is no folder.
-#include "app/GxCommon.h"
+#include "app/panes/GxCommon.h"
 #include "platform/Dialogs.h"
 #include "support/FtpServerProcess.h"
 

@@ -1,6 +1,6 @@
 // The local file-system layer of the local pane: paths, listing, delete, rename, make dir.
-#include "app/LocalFiles.h"
-#include "app/NameText.h"
+#include "app/panes/LocalFiles.h"
+#include "platform/NameText.h"
 #include "support/FtpServerProcess.h"
 
 #include <gtest/gtest.h>
@@ -12,43 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct ParentCase {
-    const char* id;
-    const char* directory;
-    const char* parent;   // nullptr: no way up
-};
-
-class ParentDirectoryTest : public testing::TestWithParam<ParentCase> {};
-
-TEST_P(ParentDirectoryTest, GoesUpOneLevel)
-{
-    const ParentCase& c = GetParam();
-    const auto parent = parentDirectory(c.directory);
-    if (!c.parent)
-        EXPECT_FALSE(parent.has_value()) << *parent;
-    else
-        EXPECT_EQ(parent.value_or("<none>"), c.parent);
-}
-
-const ParentCase kParentCases[] = {
-    {"with_delimiter", "/data/old/", "/data/"},
-    {"without_delimiter", "/data", "/"},
-    {"one_level_with_delimiter", "/data/", "/"},
-    {"root", "/", nullptr},
-    {"empty", "", nullptr},
-    {"relative_single_name", "data", nullptr},
-};
-
-INSTANTIATE_TEST_SUITE_P(Paths, ParentDirectoryTest, testing::ValuesIn(kParentCases),
-                         [](const auto& info) { return std::string(info.param.id); });
-
-TEST(LocalPaths, DelimiterAddedOnlyWhenMissing)
-{
-    EXPECT_EQ(withDelimiter("/data"), "/data/");
-    EXPECT_EQ(withDelimiter("/data/"), "/data/");
-    EXPECT_EQ(withDelimiter(""), "/");
-}
 
 TEST(LocalPaths, ExtensionRunsFromTheLastDot)
 {

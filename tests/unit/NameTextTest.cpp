@@ -1,6 +1,6 @@
 // Names edited as text keep the bytes of the parts the user did not touch, so a name that is
 // not valid UTF-8 survives a rename that changes only some of it.
-#include "app/NameText.h"
+#include "platform/NameText.h"
 
 #include <gtest/gtest.h>
 

@@ -124,6 +124,27 @@ TEST(ReplyReading, ShellPromptFailsEveryAcceptedList)
     EXPECT_THROW(s.connection.ReadReply({220}), EIdProtocolReplyError);
 }
 
+// No usable code: the message says what came, without control bytes and not at any length.
+TEST(ReplyReading, GarbageReplyNamesWhatTheServerSent)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"OK\r\n", "\"OK\""},
+        {"999\r\n", "\"999\""},
+        {"HTTP/1.1 400 Bad\x01Request\r\n", "\"HTTP/1.1 400 Bad?Request\""},
+        {std::string(5000, 'z') + "\r\n", "zzz...\""},
+    };
+    for (const auto& [bytes, shown] : cases) {
+        ScriptedConnection s({bytes});
+        try {
+            s.connection.ReadReply({220});
+            FAIL() << bytes;
+        } catch (const EIdProtocolReplyError& e) {
+            EXPECT_NE(std::string(e.what()).find(shown), std::string::npos) << e.what();
+            EXPECT_LT(std::string(e.what()).size(), 200u);
+        }
+    }
+}
+
 TEST(ReplyReading, SingleCodeMinusOneAcceptsAnyReply)
 {
     ScriptedConnection s({"502 Not implemented\r\n"});

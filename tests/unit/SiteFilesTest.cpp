@@ -42,22 +42,6 @@ TEST(SiteFiles, WrittenSitesReadBackByteForByte)
     EXPECT_EQ(back.sites, sites);
 }
 
-TEST(SiteFiles, LinesEndAtCrLfOrCrOrLf)
-{
-    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
-        {"", {}},
-        {"a\r\nb\r\n", {"a", "b"}},
-        {"a\nb\n", {"a", "b"}},
-        {"a\rb\r", {"a", "b"}},
-        {"a\r\nb", {"a", "b"}},
-        {"a\n\rb", {"a", "", "b"}},
-        {"\r\n\r\n", {"", ""}},
-        {"a\r\r\nb\n\n", {"a", "", "b", ""}},
-    };
-    for (const auto& [text, lines] : cases)
-        EXPECT_EQ(siteFileLines(text), lines) << testing::PrintToString(text);
-}
-
 TEST(SiteFiles, EveryLineEndingImportsAlike)
 {
     const std::string crLf = block("x", "Passive") + block("y", "");
