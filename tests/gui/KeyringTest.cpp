@@ -59,7 +59,7 @@ protected:
             form.SaveButtonClick();
             return form.result() == QDialog::Accepted;
         };
-        (mode == 'N' ? window->acCreateSite : window->acEditSite)->trigger();
+        actionOf(*window, mode == 'N' ? "acCreateSite" : "acEditSite")->trigger();
     }
 
     void fillNewSite(TSiteForm& form, const QString& name)
@@ -73,9 +73,9 @@ protected:
 
     void expectConnects()
     {
-        window->acConnect->trigger();
-        EXPECT_TRUE(window->IdFTP1->IsConnected()) << script->lastBoxText().toStdString();
-        window->acConnect->trigger();
+        actionOf(*window, "acConnect")->trigger();
+        EXPECT_TRUE(window->session().IsConnected()) << script->lastBoxText().toStdString();
+        actionOf(*window, "acConnect")->trigger();
     }
 
     std::string label(const std::string& name) const { return "Tarn: " + name + " (tarn@" + host + ")"; }
@@ -105,14 +105,14 @@ TEST_F(KeyringWindow, SecretServiceHoldsThePasswordsThroughSaveRenameExportDelet
 
     const QString file = QString::fromStdString((localDir.path() / "all.fst").string());
     script->answerText(file);
-    window->acExportAllSites->trigger();
-    window->acDeleteSite->trigger();
-    window->acDeleteSite->trigger();
+    actionOf(*window, "acExportAllSites")->trigger();
+    actionOf(*window, "acDeleteSite")->trigger();
+    actionOf(*window, "acDeleteSite")->trigger();
     EXPECT_EQ(SiteCount, 0);
     EXPECT_TRUE(keyringEntries().empty());
 
     script->answerText(file);
-    window->acImportSite->trigger();
+    actionOf(*window, "acImportSite")->trigger();
     EXPECT_EQ(keyringEntries().size(), 2u);
     EXPECT_EQ(SiteStoreFixture::storedSites()[0].Pass, "");
     expectConnects();
@@ -146,10 +146,10 @@ TEST_F(KeyringWindow, AKeyringThatNeverAnswersRefusesTheConnectWithoutFreezingTh
 
     bool handled = false;
     QTimer::singleShot(10, window.get(), [&] { handled = true; });
-    window->acConnect->trigger();
+    actionOf(*window, "acConnect")->trigger();
     EXPECT_TRUE(handled) << "no event was handled while the keyring was awaited";
-    EXPECT_FALSE(window->IdFTP1->IsConnected());
-    EXPECT_TRUE(window->acConnect->isEnabled() && window->acEditSite->isEnabled());
+    EXPECT_FALSE(window->session().IsConnected());
+    EXPECT_TRUE(actionOf(*window, "acConnect")->isEnabled() && actionOf(*window, "acEditSite")->isEnabled());
     EXPECT_EQ(script->lastBoxText(), "Site srv: its password is in the desktop keyring, which this run cannot reach "
                                      "(no answer within 1 second). To keep a password for unattended runs, tick \"Keep "
                                      "the password in the settings file for unattended runs\" in the site editor.");

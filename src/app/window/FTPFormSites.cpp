@@ -21,6 +21,27 @@
 
 #include <optional>
 
+// The keyring is awaited with events handled: meanwhile the site commands and Connect are off,
+// so no second one starts on the list in use. Only the disconnected window runs site commands.
+class SiteCommandsPaused {
+public:
+    explicit SiteCommandsPaused(TFTPForm& form) : m_form(form)
+    {
+        m_form.SetFileEnabled(false);
+        m_form.acConnect->setEnabled(false);
+    }
+    ~SiteCommandsPaused()
+    {
+        m_form.SetFileEnabled(true);
+        m_form.acConnect->setEnabled(true);
+    }
+    SiteCommandsPaused(const SiteCommandsPaused&) = delete;
+    SiteCommandsPaused& operator=(const SiteCommandsPaused&) = delete;
+
+private:
+    TFTPForm& m_form;
+};
+
 namespace {
 
 const QString kSiteFileFilter = QStringLiteral("Site files (*.fst)");
@@ -51,27 +72,6 @@ bool writeSiteFile(const QString& fileName, const std::vector<TSiteRecord>& site
                       MsgButton::Abort);
     return false;
 }
-
-// The keyring is awaited with events handled: meanwhile the site commands and Connect are off,
-// so no second one starts on the list in use. Only the disconnected window runs site commands.
-class SiteCommandsPaused {
-public:
-    explicit SiteCommandsPaused(TFTPForm& form) : m_form(form)
-    {
-        m_form.SetFileEnabled(false);
-        m_form.acConnect->setEnabled(false);
-    }
-    ~SiteCommandsPaused()
-    {
-        m_form.SetFileEnabled(true);
-        m_form.acConnect->setEnabled(true);
-    }
-    SiteCommandsPaused(const SiteCommandsPaused&) = delete;
-    SiteCommandsPaused& operator=(const SiteCommandsPaused&) = delete;
-
-private:
-    TFTPForm& m_form;
-};
 
 // A site file carries every password scrambled, wherever the site keeps it.
 void exportSites(TFTPForm& form, const QString& title, const QString& proposedName,

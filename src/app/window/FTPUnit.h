@@ -53,6 +53,8 @@ struct TSiteRecord;
 
 class TFTPForm : public QMainWindow, private TransferFrame::Window, private UploadRun::Window {
     Q_OBJECT
+    // Switches the site commands and Connect off while the keyring is awaited.
+    friend class SiteCommandsPaused;
 
 public:
     // A headless window is never shown and leaves a damaged settings store as it found it.
