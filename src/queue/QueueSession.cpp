@@ -76,6 +76,11 @@ std::unique_ptr<TIdFTP> openQueueSession(const SiteLogin& site, SessionSockets& 
     ftp->SetUsername(site.user);
     ftp->SetPassword(site.password);
     ftp->Passive = site.passive;
+    ftp->TLSSettings.Mode = static_cast<TIdUseTLS>(site.tlsMode);
+    ftp->TLSSettings.OnVerifyPeer = [trusted = site.trustedFingerprint](const TIdTLSCertificateInfo& certificate,
+                                                                         const std::string&, int) {
+        return !trusted.empty() && certificate.Fingerprint == trusted;
+    };
     ftp->ReadTimeout = kWorkerReadTimeout;
     ftp->AcceptTimeout = kWorkerReadTimeout;
     // The transport reports "Connecting" once its socket exists and before it connects.

@@ -39,6 +39,8 @@ SiteLogin readSite(const QSqlQuery& query)
     site.user = text(query.value(4));
     site.passive = query.value(5).toBool();
     site.connections = query.value(6).toInt();
+    site.tlsMode = query.value(7).toInt();
+    site.trustedFingerprint = text(query.value(8));
     return site;
 }
 
@@ -95,6 +97,8 @@ void bindSite(QSqlQuery& query, std::int64_t id, const SiteLogin& site)
     query.bindValue(4, bytes(site.user));
     query.bindValue(5, site.passive);
     query.bindValue(6, site.connections);
+    query.bindValue(7, site.tlsMode);
+    query.bindValue(8, bytes(site.trustedFingerprint));
 }
 
 } // namespace
@@ -121,7 +125,7 @@ bool QueueStore::createTables()
     for (const char* statement :
          {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL",
           "CREATE TABLE IF NOT EXISTS sites (id INTEGER PRIMARY KEY, name BLOB, host BLOB, "
-          "port INTEGER, user BLOB, passive INTEGER, connections INTEGER)",
+          "port INTEGER, user BLOB, passive INTEGER, connections INTEGER, tls INTEGER, fingerprint BLOB)",
           "CREATE TABLE IF NOT EXISTS items (id INTEGER PRIMARY KEY, parent INTEGER, site INTEGER, "
           "direction INTEGER, kind INTEGER, local BLOB, remote BLOB, size INTEGER, modified INTEGER, "
           "state INTEGER, transferred INTEGER, reason BLOB, retries INTEGER, continue INTEGER)",
@@ -157,7 +161,7 @@ bool QueueStore::write(const StoreBatch& batch)
     QSqlQuery site(m_database);
     QSqlQuery item(m_database);
     QSqlQuery gone(m_database);
-    bool ok = site.prepare(QStringLiteral("INSERT OR REPLACE INTO sites VALUES (?,?,?,?,?,?,?)"))
+    bool ok = site.prepare(QStringLiteral("INSERT OR REPLACE INTO sites VALUES (?,?,?,?,?,?,?,?,?)"))
            && item.prepare(QStringLiteral("INSERT OR REPLACE INTO items VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)"))
            && gone.prepare(QStringLiteral("DELETE FROM items WHERE id = ?"));
     for (auto it = batch.sites.begin(); ok && it != batch.sites.end(); ++it) {

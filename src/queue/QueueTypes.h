@@ -17,6 +17,11 @@ struct SiteLogin {
     std::string password;
     bool passive = true;
     int connections = 2; // how many workers the site gets, 1 to 10
+    // FTP over TLS as the site asks it (the session's TLS mode, 0: plain FTP), and the
+    // certificate fingerprint the user trusted for this host and port. A worker never asks:
+    // a certificate that fails verification is accepted only when its fingerprint is this one.
+    int tlsMode = 0;
+    std::string trustedFingerprint;
 
     static constexpr int kMaxConnections = 10;
 };
