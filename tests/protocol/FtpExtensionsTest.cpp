@@ -53,9 +53,7 @@ TEST_F(FtpExtendedPassive, RefusedPasvFallsBackToEpsvForTheRestOfTheSession)
     addLogin(server).reply("PASV", "500 PASV not allowed through this firewall\r\n").epsv();
     download(server, "first").epsv();
     download(server, "second");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     EXPECT_FALSE(ftp->UsesExtendedPassive());
     TIdMemoryStream first;
     ftp->DownloadToStream("a.txt", first);
@@ -72,9 +70,7 @@ TEST_F(FtpExtendedPassive, TransientPasvRefusalIsReportedNotWorkedAround)
 {
     ScriptedFtpServer server;
     addLogin(server).reply("PASV", "425 Cannot open passive connection\r\n").reply("NOOP", "200 ok\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     TIdMemoryStream data;
     try {
         ftp->DownloadToStream("a.txt", data);
@@ -93,9 +89,7 @@ TEST_F(FtpExtendedPassive, FallBackIsForgottenByTheNextSession)
     ScriptedFtpServer server;
     addLogin(server).reply("PASV", "502 PASV not implemented\r\n").epsv();
     download(server, "x");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     TIdMemoryStream data;
     ftp->DownloadToStream("a.txt", data);
     EXPECT_TRUE(ftp->UsesExtendedPassive());
@@ -128,9 +122,7 @@ TEST_F(FtpFeatures, Utf8OfferedIsSwitchedOn)
     loginWithFeatures(server, "211-Features:\r\n MDTM\r\n CCC\r\n UTF8\r\n REST STREAM\r\n211 End\r\n")
         .reply("OPTS UTF8 ON", "200 Always in UTF8 mode.\r\n")
         .reply("NOOP", "200 ok\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     // " CCC" is shorter than a reply code and its blank: still a feature, not the end.
     EXPECT_EQ(ftp->Features(), (Lines{"MDTM", "CCC", "UTF8", "REST STREAM"}));
     EXPECT_TRUE(ftp->HasFeature("utf8"));
@@ -143,9 +135,7 @@ TEST_F(FtpFeatures, WithoutUtf8NothingMoreIsSent)
 {
     loginWithFeatures(server, "211-Extensions supported:\r\n SIZE\r\n MDTM\r\n211 END\r\n")
         .reply("NOOP", "200 ok\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     EXPECT_EQ(ftp->Features(), (Lines{"SIZE", "MDTM"}));
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
     ASSERT_TRUE(server.waitDone());
@@ -158,9 +148,7 @@ TEST_F(FtpFeatures, RefusedFeatLeavesTheSessionAsBefore)
         SCOPED_TRACE(refusal);
         ScriptedFtpServer server;
         loginWithFeatures(server, refusal).reply("NOOP", "200 ok\r\n");
-        server.start();
-        auto ftp = makeSession(server);
-        ftp->OpenSession();
+        auto ftp = openScriptedSession(server);
         EXPECT_TRUE(ftp->Features().empty());
         EXPECT_FALSE(ftp->HasFeature("UTF8"));
         EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
@@ -173,9 +161,7 @@ TEST_F(FtpFeatures, SingleLineAnswerNamesNoFeature)
 {
     ScriptedFtpServer server;
     loginWithFeatures(server, "211 No features\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     EXPECT_TRUE(ftp->Features().empty());
     ASSERT_TRUE(server.waitDone());
 }
@@ -187,9 +173,7 @@ TEST(FtpListing, NameOnlyListingParsesIntoWholeNames)
         .pasv().acceptData().reply("NLST", "150 Here comes the listing\r\n")
         .sendData(" leading\r\ntrailing \r\n-rw-r--r-- 1 a b 1 Jun 01 10:00 x\r\n")
         .closeData().send("226 Done\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     ftp->ListDirectory(nullptr, "", false);
     const TIdFTPListItems& items = ftp->ParsedListing();
     EXPECT_EQ(items.LineFormat(), TIdFTPListFormat::lfNoDetails);

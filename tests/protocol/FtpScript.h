@@ -57,6 +57,15 @@ inline std::unique_ptr<TIdFTP> makeSession(const ScriptedFtpServer& server, bool
     return ftp;
 }
 
+// Starts the script and opens a session on it: the greeting and the login are played.
+inline std::unique_ptr<TIdFTP> openScriptedSession(ScriptedFtpServer& server)
+{
+    server.start();
+    auto ftp = makeSession(server);
+    ftp->OpenSession();
+    return ftp;
+}
+
 struct StatusLog {
     std::vector<std::string> texts;
     void attach(TIdFTP& ftp)

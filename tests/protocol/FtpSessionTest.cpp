@@ -190,9 +190,7 @@ TEST_P(FtpPwdAnswer, GivesThePathBetweenTheFirstQuotes)
 {
     ScriptedFtpServer server;
     addLogin(server).reply("PWD", GetParam().reply);
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     EXPECT_EQ(ftp->QueryCurrentDirectory(), GetParam().path);
 }
 
@@ -216,9 +214,7 @@ TEST_P(FtpSizeAnswer, GivesTheSizeOrMinusOne)
 {
     ScriptedFtpServer server;
     addLogin(server).reply("SIZE file.bin", GetParam().reply).reply("NOOP", "200 ok\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     EXPECT_EQ(ftp->QueryFileSize("file.bin"), GetParam().size);
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200); // the session is still in step
 }
@@ -245,9 +241,7 @@ TEST_F(FtpReplyFraming, RepliesSplitAcrossBlocksAndSeveralInOneBlock)
         .reply("RNFR a", "350 ready\r\n250 renamed\r\n")
         .expect("RNTO b")
         .reply("NOOP", "200 ok\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     ftp->RenameRemote("a", "b");
     EXPECT_EQ(ftp->LastReply().NumericCode(), 250);
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
@@ -262,9 +256,7 @@ TEST_F(FtpReplyFraming, MultiLineReplyWithoutEndIsRefusedOnceTooLong)
         flood += line;
     ScriptedFtpServer server;
     addLogin(server).expect("STAT").send(flood);
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     try {
         ftp->RawCommand("STAT");
         FAIL() << "no exception";
@@ -279,9 +271,7 @@ TEST_F(FtpReplyFraming, LineOf16384BytesIsTooLongWithCrLfButNotWithLf)
     const std::string line = "200 " + std::string(16380, 'x');
     ScriptedFtpServer server;
     addLogin(server).expect("NOOP").send(line + "\n").expect("NOOP").send(line + "\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     EXPECT_EQ(ftp->RawCommand("NOOP"), 200);
     EXPECT_THROW(ftp->RawCommand("NOOP"), EIdReadLnMaxLineLengthExceeded);
 }
@@ -293,9 +283,7 @@ class FtpTransferType : public ScriptedServerTest {};
 TEST_F(FtpTransferType, RefusedTypeCommandKeepsTheTypeTheServerHas)
 {
     addLogin(server).reply("TYPE A", "500 Not now\r\n").reply("TYPE A", "200 ok\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     EXPECT_THROW(ftp->SetTransferType(TIdFTPTransferType::ftASCII), EIdProtocolReplyError);
     EXPECT_EQ(ftp->TransferType(), TIdFTPTransferType::ftBinary);
     ftp->SetTransferType(TIdFTPTransferType::ftASCII);
@@ -356,9 +344,7 @@ TEST_F(FtpSingleCommands, SendTheirCommandsAndCheckTheCodes)
         .reply("CWD missing", "550 No such directory.\r\n")
         .reply("SITE CHMOD 644 f", "502 no\r\n")
         .expect("QUIT");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     ftp->ChangeDirectory("..");
     ftp->ChangeDirectory("my dir");
     ftp->MakeDirectory("new");
@@ -377,9 +363,7 @@ class FtpArgumentInjection : public ScriptedServerTest {};
 TEST_F(FtpArgumentInjection, IsRefusedBeforeAnythingIsSent)
 {
     addLogin(server).reply("NOOP", "200 ok\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     const std::string evil = "x\r\nDELE important";
     EXPECT_THROW(ftp->ChangeDirectory(evil), EIdException);
     EXPECT_THROW(ftp->MakeDirectory("a\nb"), EIdException);
@@ -419,9 +403,7 @@ TEST_F(FtpAbortOutsideATransfer, ReadsTheAnswerSoTheNextCommandStaysInStep)
 {
     addLogin(server).reply("ABOR", "225 No transfer to abort\r\n").reply("NOOP", "200 ok\r\n")
         .reply("PWD", "257 \"/\"\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     ftp->SendAbort();
     EXPECT_EQ(ftp->QueryCurrentDirectory(), "/");
 }

@@ -28,9 +28,7 @@ TEST_P(FtpPassiveAnswer, DownloadConnectsToTheServersOwnAddress)
         .reply("RETR a.txt", "150 Opening data connection\r\n")
         .sendData("hello world").closeData()
         .send("226 Transfer complete\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     const TIdPassiveAddress said = ftp->RequestPassive();
     EXPECT_EQ(said.Host, c.host);
     EXPECT_GT(said.Port, 0);
@@ -51,9 +49,7 @@ TEST(FtpPassiveAnswerMalformed, RaisesTheConversionErrorBeforeAnyDataConnection)
 {
     ScriptedFtpServer server;
     addLogin(server).reply("PASV", "227 Entering Passive Mode (127,0,0,1,x,7)\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     TIdMemoryStream data;
     try {
         ftp->DownloadToStream("a.txt", data);
@@ -76,9 +72,7 @@ class FtpPassivePortOutOfRange : public ScriptedServerTestWithParam<PasvPortCase
 TEST_P(FtpPassivePortOutOfRange, IsRefusedBeforeAnyDataConnection)
 {
     addLogin(server).reply("PASV", GetParam().answer).reply("NOOP", "200 ok\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     TIdMemoryStream data;
     try {
         ftp->DownloadToStream("a.txt", data);
@@ -263,9 +257,7 @@ TEST(FtpFinalReply, Lone426WithoutAbortFailsTheTransfer)
         .sendData("part").closeData()
         .send("426 Connection closed; transfer aborted.\r\n")
         .reply("NOOP", "200 ok\r\n").reply("NOOP", "200 ok\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     TIdMemoryStream data;
     try {
         ftp->DownloadToStream("a.txt", data);
@@ -348,9 +340,7 @@ TEST_F(FtpResume, RestOffsetIsTheStreamPositionBeyond4GiB)
         .reply("RETR big.bin", "150 Opening data connection\r\n")
         .sendData(ScriptedFtpServer::generatedBytes(1000)).closeData()
         .send("226 Transfer complete\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     CountingSink sink(offset);
     ftp->DownloadToStream("big.bin", sink, true);
     EXPECT_EQ(sink.Position(), offset + 1000);
@@ -365,9 +355,7 @@ TEST_F(FtpDownloadFile, ExistingFileWithNeitherFlagRaisesAndSendsNothing)
     writeWholeFile(local, "keep me");
     ScriptedFtpServer server;
     addLogin(server).reply("NOOP", "200 ok\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     try {
         ftp->Download("here.txt", local);
         FAIL();
@@ -393,9 +381,7 @@ TEST_F(FtpDownloadFile, ResumeSendsTheLocalLengthAndAppends)
         .reply("RETR part.bin", "150 Opening data connection\r\n")
         .sendData(whole.substr(1000)).closeData()
         .send("226 Transfer complete\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     ftp->Download("part.bin", local, false, true);
     EXPECT_EQ(readWholeFile(local), whole);
 }
@@ -409,9 +395,7 @@ TEST_F(FtpUpload, EmptyNameSendsStouWithItsBlankAndAppendSendsFromThePosition)
         .receiveData().send("226 Transfer complete\r\n")
         .pasv().expect("APPE log.txt").acceptData().send("150 ok\r\n")
         .receiveData().send("226 Transfer complete\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     TIdMemoryStream first("unique contents");
     ftp->UploadFromStream(first);
     TIdMemoryStream second("0123456789");
@@ -429,9 +413,7 @@ TEST(FtpListing, EmptyDirectoryAndNameOnlyListing)
         .closeData().send("226 Done\r\n")
         .pasv().acceptData().reply("NLST sub", "150 Here comes the listing\r\n")
         .sendData("one.txt\r\ntwo words.txt\r\n").closeData().send("226 Done\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     Lines lines{"stale"};
     ftp->ListDirectory(&lines);
     EXPECT_TRUE(lines.empty());
@@ -483,9 +465,7 @@ TEST(FtpListing, ApplicationSuppliesTheCollectionAndChoosesTheFormat)
     ScriptedFtpServer server;
     addLogin(server).pasv().acceptData().reply("LIST", "150 listing\r\n")
         .sendData("name=a.txt;size=10\r\nname=b.txt;size=20\r\n").closeData().send("226 Done\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     std::string seenLine;
     ftp->OnCreateFTPList = [](TIdFTP*, std::unique_ptr<TIdFTPListItems>& list) {
         list = std::make_unique<TIdFTPListItems>();
@@ -520,9 +500,7 @@ TEST_F(FtpNestedTransfer, IsRefusedWhileTheDataConnectionIsInUse)
         .reply("RETR a.txt", "150 Opening data connection\r\n")
         .sendData("some data").closeData()
         .send("226 Transfer complete\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     bool refused = false;
     ftp->OnWork = [&](TIdComponent*, TWorkMode, std::int64_t) {
         try {

@@ -26,9 +26,7 @@ TEST_P(HostileReply, EndsWithinTheTimeOutAndClosesTheConnection)
     ScriptedFtpServer server;
     addLogin(server).expect("NOOP");
     GetParam().reply(server);
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     ftp->ReadTimeout = 500;
     int disconnects = 0;
     ftp->OnDisconnected = [&](TIdComponent*) { ++disconnects; };

@@ -134,9 +134,7 @@ TEST_F(NestedCommand, DuringAReplyWaitIsRefusedAndNothingIsSent)
     addLogin(server).expect("CWD /slow").call([] {
         ::poll(nullptr, 0, 150); // the reply takes a while: the client pumps meanwhile
     }).send("250 CWD ok\r\n").reply("NOOP", "200 ok\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     std::string nestedFailure;
     PumpHook pump([&] {
         try {
@@ -162,9 +160,7 @@ TEST_F(NestedCommand, DuringADownloadIsRefusedAndTheTransferEndsNormally)
         .sendGeneratedData(1 << 20).closeData()
         .send("226 Transfer complete\r\n")
         .reply("NOOP", "200 ok\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     std::string nestedFailure;
     ftp->OnWork = [&](TIdComponent*, TWorkMode, std::int64_t) {
         if (!nestedFailure.empty())
@@ -230,9 +226,7 @@ TEST_F(PumpDuringUpload, AStalledServerLeavesThePumpRunningAndTheAbortWorking)
         .expect("ABOR") // the data connection is never read
         .send("426 Transfer aborted\r\n226 ABOR successful\r\n")
         .reply("NOOP", "200 ok\r\n").reply("NOOP", "200 ok\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     // Due after three pumps in a row with no byte sent between them.
     int stalledPumps = 0;
     std::int64_t lastCount = -1;

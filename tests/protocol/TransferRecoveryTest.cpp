@@ -204,9 +204,7 @@ TEST_P(RefusedDownload, LeavesTheLocalFileAsItWas)
     addLogin(server);
     c.script(server);
     server.reply("NOOP", "200 ok\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     EXPECT_THROW(ftp->Download("a.bin", local, c.existing), EIdProtocolReplyError);
     if (c.existing)
         EXPECT_EQ(readWholeFile(local), "the user's own copy");
@@ -329,9 +327,7 @@ TEST_F(AbortedListing, LeavesNothingToALaterListing)
         .reply("CWD ..", "250 ok\r\n");
     for (const std::string& data : {late + parent, parent})
         server.pasv().acceptData().reply("LIST", "150 listing\r\n").sendData(data).closeData().send("226 Done\r\n");
-    server.start();
-    auto ftp = makeSession(server);
-    ftp->OpenSession();
+    auto ftp = openScriptedSession(server);
     ftp->OnWork = [&](TIdComponent*, TWorkMode, std::int64_t) { ftp->SendAbort(); };
     ftp->ListDirectory();
     EXPECT_TRUE(ftp->ListingLines().empty());
