@@ -3,6 +3,8 @@
 // and a queue quit half way that a new queue over the same store completes by resuming.
 #include "QueueFixture.h"
 
+#include "ftp/IdFTP.h"
+#include "net/IdException.h"
 #include "queue/QueueRules.h"
 
 #include <algorithm>
@@ -235,4 +237,41 @@ TEST_F(QueueTransfer, QuitHalfWayAndANewQueueOverTheStoreResumes)
     EXPECT_GT(resumed, 0);
     for (const auto& [file, count] : fromZero)
         EXPECT_EQ(count, 1) << file << " was fetched from zero more than once";
+}
+
+// A site on FTP over TLS: its workers never fall back to plain FTP, and never ask about a
+// certificate; one the user has not trusted fails the items with the reason, a trusted one moves
+// them encrypted, every data connection resuming the session as the server demands.
+TEST_F(QueueTransfer, ATlsSiteMovesEncryptedOnlyUnderATrustedCertificate)
+{
+    const fs::path plain = m_store.path() / "plain.log";
+    startServer({"--tls", "explicit", "--tls-cert", (m_store.path() / "cert.pem").string(), "--tls-require-reuse",
+                 "--plaintext-log", plain.string()});
+    for (int i = 0; i < 4; ++i)
+        writeFile(m_local.path() / "set" / std::to_string(i), 300 * 1024, i, 1600000000);
+    TIdTLSCertificateInfo certificate;
+    TIdFTP probe;
+    aimAtServer(probe, *m_server);
+    probe.TLSSettings.Mode = TIdUseTLS::utUseRequireTLS;
+    probe.TLSSettings.OnVerifyPeer = [&](const TIdTLSCertificateInfo& offered, const std::string&, int) {
+        certificate = offered;
+        return false;
+    };
+    EXPECT_THROW(probe.OpenSession(), EIdException);
+
+    SiteLogin login = site(2);
+    login.tlsMode = static_cast<int>(TIdUseTLS::utUseRequireTLS);
+    auto queue = makeQueue();
+    queue->addUpload(login, (m_local.path() / "set").string(), "/set");
+    runToEnd(*queue);
+    ASSERT_EQ(queue->totals().failed, 1);
+    EXPECT_NE(queue->item(queue->itemIds().front())->reason.find("certificate"), std::string::npos)
+        << queue->item(queue->itemIds().front())->reason;
+    EXPECT_FALSE(fs::exists(m_root.path() / "set"));
+
+    login.trustedFingerprint = certificate.Fingerprint;
+    queue->addUpload(login, (m_local.path() / "set").string(), "/set");
+    runToEnd(*queue);
+    EXPECT_EQ(treeDifferences(snapshot(m_root.path() / "set"), snapshot(m_local.path() / "set")), "");
+    EXPECT_EQ(readWholeFile(plain).find("PASS"), std::string::npos) << "the password crossed in clear";
 }
