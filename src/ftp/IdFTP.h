@@ -133,6 +133,8 @@ public:
     bool DataProtected() const { return m_dataProtected; }
     // Whether the user, not the system's store, vouched for this session's certificate.
     bool CertificateTrustedByUser() const { return m_certificateTrustedByUser; }
+    // The SHA-256 fingerprint of the certificate this session accepted; empty on plain FTP.
+    const std::string& CertificateFingerprint() const { return m_certificateFingerprint; }
     // Whether the last transfer ended as aborted ("Transfer aborted" was reported): by
     // SendAbort, or by the server's 426/450 followed by its 226 or 225.
     bool LastTransferAborted() const { return m_lastTransferAborted; }

@@ -214,6 +214,10 @@ protected:
         writePatternFile(localDir.path() / "one.bin", 200000, 1);
         writePatternFile(localDir.path() / "two.bin", 3000, 2);
         writePatternFile(localDir.path() / "three.bin", 50000, 3);
+        // A folder on a list line goes up whole, its structure kept.
+        fs::create_directories(localDir.path() / "tree" / "inner" / "empty");
+        writePatternFile(localDir.path() / "tree" / "four.bin", 70000, 4);
+        writePatternFile(localDir.path() / "tree" / "inner" / "five.bin", 5000, 5);
         fs::create_directory(rootB.path() / "in");
     }
     void TearDown() override { Registry().clearAll(); }
@@ -257,7 +261,7 @@ protected:
     std::string goodList()
     {
         return writeList("SITE=A  FILE=" + local("one.bin") + "\r\nsite=A file=  " + local("two.bin")
-                         + "\r\nSITE=B  FILE=" + local("three.bin") + "\r\n");
+                         + "\r\nSITE=B  FILE=" + local("three.bin") + "\r\nSITE=B  FILE=" + local("tree/") + "\r\n");
     }
 
     bool allArrived()
@@ -266,7 +270,10 @@ protected:
         return fs::exists(rootA.path() / "one.bin", ignored) && readWholeFile(rootA.path() / "one.bin") == readWholeFile(local("one.bin"))
                && fs::exists(rootA.path() / "two.bin", ignored) && readWholeFile(rootA.path() / "two.bin") == readWholeFile(local("two.bin"))
                && fs::exists(rootB.path() / "in" / "three.bin", ignored)
-               && readWholeFile(rootB.path() / "in" / "three.bin") == readWholeFile(local("three.bin"));
+               && readWholeFile(rootB.path() / "in" / "three.bin") == readWholeFile(local("three.bin"))
+               && fs::is_directory(rootB.path() / "in" / "tree" / "inner" / "empty", ignored)
+               && readWholeFile(rootB.path() / "in" / "tree" / "four.bin") == readWholeFile(local("tree/four.bin"))
+               && readWholeFile(rootB.path() / "in" / "tree" / "inner" / "five.bin") == readWholeFile(local("tree/inner/five.bin"));
     }
 
     // A headless run: no display of any kind in the program's environment, no session bus, and
@@ -355,6 +362,7 @@ TEST_F(TarnProgramTest, BatchUploadsAGoodListWithNoDisplayAndLeavesTheSettingsAl
     EXPECT_TRUE(has("Auto-Upload starting.")) << run.out;
     EXPECT_TRUE(has("Upload 1.  Site=A  File=" + local("one.bin")));
     EXPECT_TRUE(has("Upload 3.  Site=B  File=" + local("three.bin")));
+    EXPECT_TRUE(has("Folder uploaded: 2 file(s)"));
     EXPECT_TRUE(has("FILE(S) UPLOADED SUCCESSFULLY"));
     EXPECT_EQ(run.out.find("->> "), std::string::npos);
     const std::regex time("\\d\\d:\\d\\d:\\d\\d");

@@ -109,6 +109,31 @@ bool TransferFrame::UploadFile(const std::string& name)
     });
 }
 
+FolderUploadOutcome TransferFrame::UploadFolder(const std::string& folder, const std::string& siteName)
+{
+    if (!m_session.IsConnected())
+        return {};
+    m_window.SetOpsEnabled(false);
+    RunningOperation::Scope operation(m_operation);
+    FolderUploadOutcome outcome;
+    try {
+        const std::string remote = withDelimiter(m_session.QueryCurrentDirectory()) + lastPathComponent(folder);
+        m_operation.AbortRequested = false;
+        m_abort->setEnabled(true);
+        outcome = uploadFolder(loginOfSession(m_session, siteName), folder, remote,
+                               [this] { return m_operation.AbortRequested || m_operation.endedByUser; });
+        m_abort->setEnabled(false);
+        m_operation.AbortRequested = false;
+    } catch (const EIdException& error) {
+        reportTransferFailure(error, QStringLiteral("R-Up"));
+        return {};
+    }
+    m_window.setStatusPanel(kMessagePanel, outcome.succeeded ? QStringLiteral("Transfer complete.")
+                                                             : QStringLiteral("Transfer failed."));
+    m_window.SetOpsEnabled(m_session.IsConnected());
+    return outcome;
+}
+
 bool TransferFrame::DownloadFile(const std::string& remoteName, const std::string& localPath, int mode)
 {
     if (!m_session.IsConnected())

@@ -3,6 +3,7 @@
 // progress bar, speed and time remaining fed by the session's work events.
 #pragma once
 
+#include "app/window/FolderUpload.h"
 #include "app/window/RunningOperation.h"
 #include "model/PaneRow.h"
 #include "model/TransferProgress.h"
@@ -44,6 +45,9 @@ public:
 
     // Uploads a local file (a bare name is taken from the local directory); answers success.
     bool UploadFile(const std::string& name);
+    // Uploads a whole local folder into the session's current remote directory, on connections
+    // of its own to the same site; Abort stops it.
+    FolderUploadOutcome UploadFolder(const std::string& folder, const std::string& siteName);
     // Mode 1 overwrites an existing local file; any other mode asks whether to resume.
     bool DownloadFile(const std::string& remoteName, const std::string& localPath, int mode);
     // The local directory + the remote name, or none after an error box when the server's name

@@ -4,6 +4,7 @@
 
 #include "app/window/TransferFrame.h"
 #include "model/PaneSort.h"
+#include "model/PathText.h"
 #include "platform/Dialogs.h"
 #include "platform/NameText.h"
 #include "sites/SiteUnit.h"
@@ -29,10 +30,25 @@ private:
     UploadRun& m_run;
 };
 
-bool isLocalFile(const std::string& path)
+bool isLocalFolder(const std::string& path)
 {
     std::error_code ignored;
-    return std::filesystem::is_regular_file(path, ignored);
+    return std::filesystem::is_directory(path, ignored);
+}
+
+// A line names a file, or a folder that goes up whole.
+bool isLocalFileOrFolder(const std::string& path)
+{
+    std::error_code ignored;
+    return std::filesystem::is_regular_file(path, ignored) || isLocalFolder(path);
+}
+
+// The folder without a closing delimiter, so that its last part names it on the server.
+std::string folderWithoutDelimiter(std::string folder)
+{
+    while (folder.size() > 1 && folder.back() == kPathDelimiter)
+        folder.pop_back();
+    return folder;
 }
 
 } // namespace
@@ -46,7 +62,7 @@ bool UploadRun::ParseUploadLine(const std::string& line, std::string& fileName, 
     std::vector<std::string> siteNames;
     for (const TSiteRecord& site : SiteList)
         siteNames.push_back(site.Name);
-    const UploadLine parsed = splitUploadLine(line, siteNames, isLocalFile);
+    const UploadLine parsed = splitUploadLine(line, siteNames, isLocalFileOrFolder);
     fileName = parsed.fileName;
     siteIndex = parsed.siteIndex;
     if (parsed.fault == UploadLineFault::None)
@@ -120,11 +136,23 @@ UploadRunResult UploadRun::uploadListLine(const std::string& line, int n)
     }
     m_window.traceRunLine(QStringLiteral("Upload %1.  Site=").arg(n) + siteName
                           + QStringLiteral("  File=") + nameText(fileName));
-    if (!m_transfers.UploadFile(fileName)) {
+    if (!uploadFileOrFolder(fileName, SiteList[static_cast<std::size_t>(siteIndex)].Name)) {
         dialogs().beep();
         dialogs().messageBox(QStringLiteral("Upload of ") + nameText(quotedListLine(line)) + QStringLiteral(" failed"),
                              MsgIcon::Error, {MsgButton::Abort});
         return UploadRunResult::UploadFailed;
     }
     return UploadRunResult::Completed;
+}
+
+bool UploadRun::uploadFileOrFolder(const std::string& path, const std::string& siteName)
+{
+    if (!isLocalFolder(path))
+        return m_transfers.UploadFile(path);
+    const FolderUploadOutcome outcome = m_transfers.UploadFolder(folderWithoutDelimiter(path), siteName);
+    if (!outcome.failure.empty())
+        m_window.traceRunLine(QStringLiteral("Folder upload failed: ") + nameText(outcome.failure));
+    else if (outcome.succeeded)
+        m_window.traceRunLine(QStringLiteral("Folder uploaded: %1 file(s)").arg(outcome.files));
+    return outcome.succeeded;
 }

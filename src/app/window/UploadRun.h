@@ -47,6 +47,8 @@ public:
 
 private:
     UploadRunResult uploadListLine(const std::string& line, int n);
+    // A file on the window's session, or a whole folder on connections of the queue's engine.
+    bool uploadFileOrFolder(const std::string& path, const std::string& siteName);
 
     Window& m_window;
     TransferFrame& m_transfers;

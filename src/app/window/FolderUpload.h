@@ -1,0 +1,27 @@
+// A whole local folder uploaded by the transfer queue's engine on connections of its own, for
+// a line of an upload list that names a folder. The caller waits with the window's events
+// handled, as it does for the transfers of its own session.
+#pragma once
+
+#include "queue/QueueTypes.h"
+
+#include <functional>
+#include <string>
+
+class TIdFTP;
+
+// The login of the window's connected session, for workers of the same site: the same address,
+// user, password, mode and encryption, and the certificate the session accepted.
+[[nodiscard]] SiteLogin loginOfSession(const TIdFTP& session, const std::string& siteName);
+
+struct FolderUploadOutcome {
+    bool succeeded = false;
+    int files = 0;           // files that went up
+    std::string failure;     // the first failed item's remote path and reason
+};
+
+// Uploads `localFolder` as `remoteFolder`, overwriting what exists there, and waits for the end
+// or for `stopRequested` (asked as it waits) to answer true.
+[[nodiscard]] FolderUploadOutcome uploadFolder(const SiteLogin& login, const std::string& localFolder,
+                                               const std::string& remoteFolder,
+                                               const std::function<bool()>& stopRequested);
