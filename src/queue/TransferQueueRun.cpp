@@ -230,6 +230,9 @@ void TransferQueue::applyOutcome(QueueItem& item, SiteRun& run, WorkerReport& re
             break;
         }
         item.awaitingAnswer = true;
+        // The question shows the existing target.
+        if (outcome.target.exists)
+            item.target = outcome.target;
         askNextQuestion();
         break;
     case JobStatus::Refused:
