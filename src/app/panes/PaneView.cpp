@@ -132,6 +132,7 @@ void PaneView::setDropHandler(DropHandler handler)
 {
     m_dropHandler = std::move(handler);
     setAcceptDrops(static_cast<bool>(m_dropHandler));
+    viewport()->setAcceptDrops(static_cast<bool>(m_dropHandler));
 }
 
 void PaneView::startDrag(Qt::DropActions)

@@ -1,7 +1,6 @@
 // The queue pane's table, totals and commands, and the exists question.
 #include "app/window/QueuePane.h"
 
-#include "app/panes/LocalFiles.h"
 #include "app/window/QueueTableModel.h"
 #include "model/PaneText.h"
 #include "model/TransferProgress.h"
@@ -204,8 +203,7 @@ void QueuePane::showTotals()
     const QueueTotals totals = m_queue.totals();
     const double speed = totals.bytesPerSecond / 1024.0;
     const std::string decimalPoint = QLocale::system().decimalPoint().toStdString();
-    QString text = QStringLiteral("Left: %1 file(s), %2").arg(totals.filesLeft).arg(
-        QString::fromStdString(sizeText(totals.bytesLeft, sizeGroupSeparator())).trimmed());
+    QString text = QStringLiteral("Left: %1 file(s), %2").arg(totals.filesLeft).arg(QLocale().formattedDataSize(totals.bytesLeft));
     if (m_queue.isRunning())
         text += QStringLiteral("   Speed ") + QString::fromStdString(
                     speedText(speed, remainingSeconds(totals.bytesLeft, 0, speed), decimalPoint));
