@@ -173,7 +173,7 @@ void QueuePane::layOut()
 void QueuePane::sizeColumns()
 {
     const int digit = m_table->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    const int widths[QueueTableModel::ColumnCount] = {9, 34, 34, 11, 10, 13, 9, 30};
+    const int widths[QueueTableModel::ColumnCount] = {9, 28, 28, 11, 10, 13, 9, 24};
     for (int column = 0; column < QueueTableModel::ColumnCount; ++column)
         m_table->setColumnWidth(column, widths[column] * digit);
     m_table->horizontalHeader()->setStretchLastSection(true);
@@ -205,9 +205,9 @@ void QueuePane::showTotals()
     const std::string decimalPoint = QLocale::system().decimalPoint().toStdString();
     QString text = QStringLiteral("Left: %1 file(s), %2").arg(totals.filesLeft).arg(QLocale().formattedDataSize(totals.bytesLeft));
     if (m_queue.isRunning())
-        text += QStringLiteral("   Speed ") + QString::fromStdString(
+        text += QStringLiteral("    Speed ") + QString::fromStdString(
                     speedText(speed, remainingSeconds(totals.bytesLeft, 0, speed), decimalPoint));
-    text += QStringLiteral("   Done %1, failed %2, skipped %3").arg(totals.done).arg(totals.failed).arg(totals.skipped);
+    text += QStringLiteral("    Done %1, failed %2, skipped %3").arg(totals.done).arg(totals.failed).arg(totals.skipped);
     m_totals->setText(text);
 }
 

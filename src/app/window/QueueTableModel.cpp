@@ -82,7 +82,7 @@ QString QueueTableModel::text(const QueueItem& item, int column) const
                                               : QString::fromStdString(sizeText(item.source.size, sizeGroupSeparator()));
     case Progress: return folder ? QString() : QStringLiteral("%1 %").arg(percentOf(item));
     case Speed:
-        return item.state != QueueItemState::Running
+        return item.state != QueueItemState::Running || item.bytesPerSecond <= 0
                    ? QString()
                    : QString::fromStdString(kilobytesText(item.bytesPerSecond / 1024.0,
                                                           QLocale::system().decimalPoint().toStdString()));
