@@ -5,6 +5,7 @@
 #include "app/panes/PaneView.h"
 #include "app/window/QueuePane.h"
 #include "app/window/QueueSites.h"
+#include "app/window/UseHTMLHelp.h"
 #include "model/PathText.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorReport.h"
@@ -47,6 +48,7 @@ void TFTPForm::createQueue()
     m_queue->setPasswordLookup(storedSitePasswords());
     m_queuePane = new QueuePane(*m_queue, LogTabs);
     LogTabs->addTab(m_queuePane, QStringLiteral("Queue"));
+    m_queuePane->setProperty(kHelpContextProperty, 180);
     connect(acLocalQueue, &QAction::triggered, this, reportingErrors([this] { acLocalQueueExecute(); }));
     connect(acRemoteQueue, &QAction::triggered, this, reportingErrors([this] { acRemoteQueueExecute(); }));
     LVL->setDropHandler([this](const QMimeData& data, bool perform) { return dropOnLocalPane(data, perform); });
