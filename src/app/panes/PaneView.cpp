@@ -137,6 +137,8 @@ void PaneView::setDropHandler(DropHandler handler)
 
 void PaneView::startDrag(Qt::DropActions)
 {
+    // The drag takes the release: the press must not select its row alone afterwards.
+    m_pressInsideSelection = false;
     if (selectedCount() == 0)
         return;
     auto* drag = new QDrag(this);
