@@ -2,6 +2,8 @@
 // that every window routine can be driven by a script in tests.
 #pragma once
 
+#include "queue/QueueTypes.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -33,24 +35,16 @@ enum class CertificateAnswer { TrustAlways, TrustThisTime, Cancel };
 QString certificateText(const CertificateQuestion& question);
 
 // A file the transfer queue would write exists already at its target: what to do with it
-// (and, with applyToAll, with every other one of the run). The numbers are the queue's own.
-enum class ExistsChoice {
-    Overwrite = 1,
-    OverwriteIfNewer = 2,
-    OverwriteIfSizeDiffers = 3,
-    Resume = 4,
-    Skip = 5,
-    Rename = 6
-};
+// (and, with applyToAll, with every other one of the run), as one of the queue's rules.
 struct ExistsQuestion {
     QString target;      // the existing file, as the user knows it
     QString source;      // the file that would replace it
     QString sourceFacts; // "12,345 bytes, 2026/12/09 11:30", as far as known
     QString targetFacts;
-    ExistsChoice offered = ExistsChoice::Overwrite; // chosen when the box opens
+    ExistsRule offered = ExistsRule::Overwrite; // chosen when the box opens
 };
 struct ExistsAnswer {
-    ExistsChoice choice = ExistsChoice::Skip;
+    ExistsRule choice = ExistsRule::Skip;
     bool applyToAll = false;
 };
 

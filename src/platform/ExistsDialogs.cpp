@@ -14,18 +14,18 @@
 namespace {
 
 struct ChoiceInfo {
-    ExistsChoice choice;
+    ExistsRule choice;
     const char* name;
     const char* caption;
 };
 
 constexpr ChoiceInfo kChoices[] = {
-    {ExistsChoice::Overwrite, "ExistsOverwrite", "&Overwrite"},
-    {ExistsChoice::OverwriteIfNewer, "ExistsOverwriteIfNewer", "Overwrite if the source is &newer"},
-    {ExistsChoice::OverwriteIfSizeDiffers, "ExistsOverwriteIfSizeDiffers", "Overwrite if the &size differs"},
-    {ExistsChoice::Resume, "ExistsResume", "&Resume (continue a partial file)"},
-    {ExistsChoice::Skip, "ExistsSkip", "S&kip"},
-    {ExistsChoice::Rename, "ExistsRename", "Re&name the new file"},
+    {ExistsRule::Overwrite, "ExistsOverwrite", "&Overwrite"},
+    {ExistsRule::OverwriteIfNewer, "ExistsOverwriteIfNewer", "Overwrite if the source is &newer"},
+    {ExistsRule::OverwriteIfSizeDiffers, "ExistsOverwriteIfSizeDiffers", "Overwrite if the &size differs"},
+    {ExistsRule::Resume, "ExistsResume", "&Resume (continue a partial file)"},
+    {ExistsRule::Skip, "ExistsSkip", "S&kip"},
+    {ExistsRule::Rename, "ExistsRename", "Re&name the new file"},
 };
 
 QString questionText(const ExistsQuestion& question)
@@ -63,8 +63,8 @@ ExistsAnswer QtDialogs::askExists(const ExistsQuestion& question)
     QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
     layout->addWidget(buttons);
     if (box.exec() != QDialog::Accepted)
-        return {ExistsChoice::Skip, false};
-    return {static_cast<ExistsChoice>(group.checkedId()), applyToAll->isChecked()};
+        return {ExistsRule::Skip, false};
+    return {static_cast<ExistsRule>(group.checkedId()), applyToAll->isChecked()};
 }
 
 ExistsAnswer ScriptedDialogs::askExists(const ExistsQuestion& question)

@@ -115,21 +115,21 @@ TEST_F(QueueWindow, ExistingTargetsAreAskedAboutOncePerRunAndTheChoiceIsOfferedN
     }
     const auto before = contents(serverRoot.path() / "many");
     connectToRealServer();
-    script->existsAnswers = {{ExistsChoice::Skip, true}};
+    script->existsAnswers = {{ExistsRule::Skip, true}};
     selectLocal({"many"});
     actionOf(*window, "acLocalQueue")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return column(QueueTableModel::State).count("Skipped") == 6; }, 60000));
     EXPECT_EQ(contents(serverRoot.path() / "many"), before);
     ASSERT_EQ(script->existsQuestions.size(), 1u);
-    EXPECT_EQ(script->existsQuestions[0].offered, ExistsChoice::Overwrite) << "the first time";
+    EXPECT_EQ(script->existsQuestions[0].offered, ExistsRule::Overwrite) << "the first time";
 
     actionOf(*window, "acQueueClear")->trigger();
-    script->existsAnswers = {{ExistsChoice::Overwrite, true}};
+    script->existsAnswers = {{ExistsRule::Overwrite, true}};
     actionOf(*window, "acLocalQueue")->trigger();
     waitUntilAllDone();
     EXPECT_EQ(contents(serverRoot.path() / "many"), contents(localDir.path() / "many"));
     ASSERT_EQ(script->existsQuestions.size(), 2u);
-    EXPECT_EQ(script->existsQuestions[1].offered, ExistsChoice::Skip);
+    EXPECT_EQ(script->existsQuestions[1].offered, ExistsRule::Skip);
 }
 
 TEST_F(QueueWindow, AWindowClosedMidRunLeavesTheRestForTheNextStart)

@@ -28,21 +28,21 @@ namespace {
 // The rule chosen for all files of a run last time, offered first in the next question.
 constexpr const char* kExistsRuleValue = "QueueExistsRule";
 
-ExistsChoice rememberedChoice()
+ExistsRule rememberedChoice()
 {
     Registry registry;
     if (!registry.openKey(Registry::kProgramKey, false) || !registry.valueExists(kExistsRuleValue))
-        return ExistsChoice::Overwrite;
+        return ExistsRule::Overwrite;
     try {
         const std::int32_t value = registry.readInteger(kExistsRuleValue);
-        if (value >= static_cast<int>(ExistsChoice::Overwrite) && value <= static_cast<int>(ExistsChoice::Rename))
-            return static_cast<ExistsChoice>(value);
+        if (value >= static_cast<int>(ExistsRule::Overwrite) && value <= static_cast<int>(ExistsRule::Rename))
+            return static_cast<ExistsRule>(value);
     } catch (const ERegistryException&) {
     }
-    return ExistsChoice::Overwrite;
+    return ExistsRule::Overwrite;
 }
 
-void rememberChoice(ExistsChoice choice)
+void rememberChoice(ExistsRule choice)
 {
     Registry registry;
     if (!registry.openKey(Registry::kProgramKey, true))
@@ -219,5 +219,5 @@ void QueuePane::askExists(std::int64_t id)
     const ExistsAnswer answer = dialogs().askExists(questionFor(*item));
     if (answer.applyToAll)
         rememberChoice(answer.choice);
-    m_queue.answerExistsQuestion(static_cast<ExistsRule>(answer.choice), answer.applyToAll);
+    m_queue.answerExistsQuestion(answer.choice, answer.applyToAll);
 }
