@@ -17,6 +17,8 @@
 #include <QTabWidget>
 #include <QUrl>
 
+#include <functional>
+
 namespace {
 
 std::string remoteChild(const std::string& directory, const std::string& name)
@@ -32,6 +34,17 @@ std::vector<std::string> droppedLocalPaths(const QMimeData& data)
         if (url.isLocalFile())
             paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
     return paths;
+}
+
+void relistKeepingSelection(PaneView& pane, const std::function<void()>& relist)
+{
+    std::vector<std::string> selected;
+    for (const PaneRow& row : pane.selectedRows())
+        selected.push_back(row.name);
+    relist();
+    for (const std::string& name : selected)
+        if (const int index = pane.findRow(name); index >= 0)
+            pane.selectRow(index);
 }
 
 } // namespace
@@ -51,6 +64,9 @@ void TFTPForm::createQueue()
     m_queuePane->setProperty(kHelpContextProperty, 180);
     connect(acLocalQueue, &QAction::triggered, this, reportingErrors([this] { acLocalQueueExecute(); }));
     connect(acRemoteQueue, &QAction::triggered, this, reportingErrors([this] { acRemoteQueueExecute(); }));
+    // Queued: the listing pumps events, which must not run inside the queue's own signal.
+    connect(m_queue.get(), &TransferQueue::runFinished, this,
+            reportingErrors([this] { showQueueResults(); }), Qt::QueuedConnection);
     LVL->setDropHandler([this](const QMimeData& data, bool perform) { return dropOnLocalPane(data, perform); });
     LVR->setDropHandler([this](const QMimeData& data, bool perform) { return dropOnRemotePane(data, perform); });
 }
@@ -62,6 +78,22 @@ void TFTPForm::endQueue()
     delete m_queuePane;
     m_queuePane = nullptr;
     m_queue.reset();
+}
+
+// The panes show what the queue brought, unless the window's session is busy; the rows the
+// user had selected stay selected.
+void TFTPForm::showQueueResults()
+{
+    if (m_operation.running())
+        return;
+    relistKeepingSelection(*LVL, [this] { ListLocalDirectory(); });
+    if (OpsEnabled && sessionConnected())
+        relistKeepingSelection(*LVR, [this] { ListRemoteDirectory(); });
+    // The commands follow the selection again, as after a click.
+    if (LVL->selectedCount() > 0)
+        followSelection(SelectionView::LocalClick);
+    else if (LVR->selectedCount() > 0 && OpsEnabled)
+        followSelection(SelectionView::RemoteClick);
 }
 
 // The connected site's login; nothing (after telling why) when its password cannot be read.
@@ -82,7 +114,13 @@ std::optional<SiteLogin> TFTPForm::queueLogin()
     return login;
 }
 
-// Items the user adds start moving at once.
+// Items the user adds start moving at once, and the queue's tab comes to the front.
+void TFTPForm::startQueue()
+{
+    m_queue->start();
+    LogTabs->setCurrentWidget(m_queuePane);
+}
+
 void TFTPForm::queueUploads(const std::vector<std::string>& localPaths)
 {
     const std::optional<SiteLogin> login = localPaths.empty() ? std::nullopt : queueLogin();
@@ -91,7 +129,7 @@ void TFTPForm::queueUploads(const std::vector<std::string>& localPaths)
     const std::string directory = remoteDirectory();
     for (const std::string& path : localPaths)
         m_queue->addUpload(*login, path, remoteChild(directory, lastPathComponent(path)));
-    m_queue->start();
+    startQueue();
 }
 
 void TFTPForm::queueDownloads(const std::vector<PaneRow>& rows)
@@ -109,7 +147,7 @@ void TFTPForm::queueDownloads(const std::vector<PaneRow>& rows)
         m_queue->addDownload(*login, remoteChild(remote, row.name), local + row.name,
                              folder ? QueueItemKind::Folder : QueueItemKind::File, facts);
     }
-    m_queue->start();
+    startQueue();
 }
 
 void TFTPForm::acLocalQueueExecute()

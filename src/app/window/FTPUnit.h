@@ -278,6 +278,8 @@ private:
     // The transfer queue (FTPFormQueue.cpp; its pane is QueuePane).
     void createQueue();
     void endQueue();
+    void showQueueResults();
+    void startQueue();
     std::optional<SiteLogin> queueLogin();
     void queueUploads(const std::vector<std::string>& localPaths);
     void queueDownloads(const std::vector<PaneRow>& rows);

@@ -103,6 +103,7 @@ QueuePane::QueuePane(TransferQueue& queue, QWidget* parent) : QWidget(parent), m
     createCommands();
     layOut();
     connect(&queue, &TransferQueue::totalsChanged, this, &QueuePane::showTotals);
+    connect(&queue, &TransferQueue::totalsChanged, this, &QueuePane::followQueue);
     connect(&queue, &TransferQueue::runningChanged, this, &QueuePane::followQueue);
     connect(&queue, &TransferQueue::existsQuestion, this, reportingErrors([this](std::int64_t item) { askExists(item); }));
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &QueuePane::followQueue);
@@ -190,12 +191,13 @@ void QueuePane::removeSelected()
 void QueuePane::followQueue()
 {
     const bool running = m_queue.isRunning();
-    const bool any = m_model->rowCount() > 0;
-    m_start->setEnabled(!running && any);
+    const QueueTotals totals = m_queue.totals();
+    const int finished = totals.done + totals.failed + totals.skipped;
+    m_start->setEnabled(!running && m_model->rowCount() > finished);
     m_stop->setEnabled(running);
     m_remove->setEnabled(m_table->selectionModel()->hasSelection());
-    m_retry->setEnabled(any);
-    m_clear->setEnabled(any);
+    m_retry->setEnabled(totals.failed > 0);
+    m_clear->setEnabled(totals.done + totals.skipped > 0);
 }
 
 void QueuePane::showTotals()

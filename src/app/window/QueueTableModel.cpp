@@ -80,7 +80,8 @@ QString QueueTableModel::text(const QueueItem& item, int column) const
     case Size:
         return folder || item.source.size < 0 ? QString()
                                               : QString::fromStdString(sizeText(item.source.size, sizeGroupSeparator()));
-    case Progress: return folder ? QString() : QStringLiteral("%1 %").arg(percentOf(item));
+    case Progress:
+        return folder || item.state == QueueItemState::Skipped ? QString() : QStringLiteral("%1 %").arg(percentOf(item));
     case Speed:
         return item.state != QueueItemState::Running || item.bytesPerSecond <= 0
                    ? QString()
@@ -104,7 +105,7 @@ QVariant QueueTableModel::data(const QModelIndex& index, int role) const
     if (role == Qt::TextAlignmentRole && (index.column() == Size || index.column() == Speed))
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     if (role == Qt::UserRole && index.column() == Progress)
-        return item->kind == QueueItemKind::File ? percentOf(*item) : -1;
+        return item->kind == QueueItemKind::File && item->state != QueueItemState::Skipped ? percentOf(*item) : -1;
     return {};
 }
 
