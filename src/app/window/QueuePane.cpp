@@ -113,6 +113,14 @@ QueuePane::QueuePane(TransferQueue& queue, QWidget* parent) : QWidget(parent), m
     showTotals();
 }
 
+// The table and the model go after this part of the pane: nothing they signal on the way may
+// reach it.
+QueuePane::~QueuePane()
+{
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
+}
+
 QAction* QueuePane::addCommand(const char* name, const char* caption, const char* hint)
 {
     auto* action = new QAction(QString::fromLatin1(caption), this);

@@ -17,6 +17,7 @@ class QueuePane : public QWidget {
     Q_OBJECT
 public:
     QueuePane(TransferQueue& queue, QWidget* parent = nullptr);
+    ~QueuePane() override;
 
     QueueTableModel* tableModel() const { return m_model; }
 
