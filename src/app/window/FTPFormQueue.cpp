@@ -26,14 +26,38 @@ std::string remoteChild(const std::string& directory, const std::string& name)
     return (directory.empty() || directory.back() != '/' ? directory + '/' : directory) + name;
 }
 
-// Local files and folders a file manager's drag names.
+// Local files and folders a file manager's drag names (a folder's without a trailing '/', so
+// that its name is the last part of its path).
 std::vector<std::string> droppedLocalPaths(const QMimeData& data)
 {
     std::vector<std::string> paths;
-    for (const QUrl& url : data.urls())
-        if (url.isLocalFile())
-            paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    for (const QUrl& url : data.urls()) {
+        if (!url.isLocalFile())
+            continue;
+        std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        paths.push_back(path);
+    }
     return paths;
+}
+
+std::vector<std::string> localPathsOf(const std::string& directory, const std::vector<PaneRow>& rows)
+{
+    std::vector<std::string> paths;
+    for (const PaneRow& row : rows)
+        paths.push_back(withDelimiter(directory) + row.name);
+    return paths;
+}
+
+// The rows a drag carries, as their pane lists them now.
+std::vector<PaneRow> rowsNamed(const PaneView& pane, const std::vector<std::string>& names)
+{
+    std::vector<PaneRow> rows;
+    for (const std::string& name : names)
+        if (const int index = pane.findRow(name); index >= 0)
+            rows.push_back(pane.row(index));
+    return rows;
 }
 
 void relistKeepingSelection(PaneView& pane, const std::function<void()>& relist)
@@ -152,25 +176,12 @@ void TFTPForm::queueDownloads(const std::vector<PaneRow>& rows)
 
 void TFTPForm::acLocalQueueExecute()
 {
-    std::vector<std::string> paths;
-    for (const PaneRow& row : LVL->selectedRows())
-        paths.push_back(withDelimiter(localDirectory()) + row.name);
-    queueUploads(paths);
+    queueUploads(localPathsOf(localDirectory(), LVL->selectedRows()));
 }
 
 void TFTPForm::acRemoteQueueExecute()
 {
     queueDownloads(LVR->selectedRows());
-}
-
-// The rows of the pane `tag` that a drag carries, as that pane lists them now.
-static std::vector<PaneRow> rowsNamed(const PaneView& pane, const std::vector<std::string>& names)
-{
-    std::vector<PaneRow> rows;
-    for (const std::string& name : names)
-        if (const int index = pane.findRow(name); index >= 0)
-            rows.push_back(pane.row(index));
-    return rows;
 }
 
 bool TFTPForm::dropOnLocalPane(const QMimeData& data, bool perform)
@@ -191,8 +202,7 @@ bool TFTPForm::dropOnRemotePane(const QMimeData& data, bool perform)
     if (const auto dragged = PaneView::draggedRows(data)) {
         if (dragged->tag != LVL->tag())
             return false;
-        for (const PaneRow& row : rowsNamed(*LVL, dragged->names))
-            paths.push_back(withDelimiter(localDirectory()) + row.name);
+        paths = localPathsOf(localDirectory(), rowsNamed(*LVL, dragged->names));
     } else {
         paths = droppedLocalPaths(data);
     }
