@@ -35,25 +35,31 @@ struct SelectionRule {
     unsigned oneFile;
     unsigned files;
     unsigned oneDirectory;
+    unsigned anySelection; // on for every selection that is not empty, folders included
 };
 
-// In the order of SelectionView. Directories (several, or mixed with files) switch nothing on.
+constexpr unsigned kQueueCommands = pcLocalQueue | pcRemoteQueue;
+
+// In the order of SelectionView. Directories (several, or mixed with files) switch nothing on
+// but the queue's command.
 constexpr SelectionRule kSelectionRules[] = {
     // LocalClick and LocalMenu
     {pcUpload | pcLocalChgDir | pcLocalDelete | pcRemoteDelete | pcDownload | pcDownloadSaveAs
-         | pcLocalRename,
-     pcUpload | pcLocalDelete | pcLocalRename, pcUpload | pcLocalDelete, pcLocalChgDir | pcLocalDelete},
+         | pcLocalRename | kQueueCommands,
+     pcUpload | pcLocalDelete | pcLocalRename, pcUpload | pcLocalDelete, pcLocalChgDir | pcLocalDelete,
+     pcLocalQueue},
     {pcUpload | pcLocalChgDir | pcLocalDelete | pcRemoteDelete | pcDownload | pcDownloadSaveAs
-         | pcLocalRename,
-     pcUpload | pcLocalDelete | pcLocalRename, pcUpload | pcLocalDelete, pcLocalChgDir | pcLocalDelete},
+         | pcLocalRename | kQueueCommands,
+     pcUpload | pcLocalDelete | pcLocalRename, pcUpload | pcLocalDelete, pcLocalChgDir | pcLocalDelete,
+     pcLocalQueue},
     // RemoteClick and RemoteMenu
-    {pcRemoteDelete | pcLocalDelete | pcUpload | pcDownload | pcDownloadSaveAs,
+    {pcRemoteDelete | pcLocalDelete | pcUpload | pcDownload | pcDownloadSaveAs | kQueueCommands,
      pcRemoteDelete | pcDownload | pcDownloadSaveAs, pcDownload | pcRemoteDelete,
-     pcRemoteChgDir | pcRemoteDelete},
+     pcRemoteChgDir | pcRemoteDelete, pcRemoteQueue},
     {pcUpload | pcDownload | pcDownloadSaveAs | pcRemoteChgDir | pcRemoteDelete | pcLocalDelete
-         | pcRemoteRename,
+         | pcRemoteRename | kQueueCommands,
      pcDownload | pcDownloadSaveAs | pcRemoteDelete | pcRemoteRename, pcDownload | pcRemoteDelete,
-     pcRemoteChgDir | pcRemoteDelete},
+     pcRemoteChgDir | pcRemoteDelete, pcRemoteQueue},
 };
 
 } // namespace
@@ -62,10 +68,11 @@ SelectionCommands commandsForSelection(SelectionView view, unsigned selectionCla
 {
     const SelectionRule& rule = kSelectionRules[static_cast<int>(view)];
     switch (selectionClass) {
-    case scOneFile: return {rule.off, rule.oneFile};
-    case scFiles: return {rule.off, rule.files};
-    case scOneDirectory: return {rule.off, rule.oneDirectory};
-    default: return {rule.off, 0};
+    case scNone: return {rule.off, 0};
+    case scOneFile: return {rule.off, rule.oneFile | rule.anySelection};
+    case scFiles: return {rule.off, rule.files | rule.anySelection};
+    case scOneDirectory: return {rule.off, rule.oneDirectory | rule.anySelection};
+    default: return {rule.off, rule.anySelection};
     }
 }
 

@@ -27,10 +27,13 @@ enum PaneCommand : unsigned {
     pcRemoteChgDir = 1U << 6,
     pcRemoteDelete = 1U << 7,
     pcRemoteRename = 1U << 8,
+    // Add to queue, from the local pane (upload) and from the remote pane (download).
+    pcLocalQueue = 1U << 9,
+    pcRemoteQueue = 1U << 10,
 };
 // The commands that need an idle session: they come on only while the Ops commands are on.
-inline constexpr unsigned kSessionCommands =
-    pcUpload | pcDownload | pcDownloadSaveAs | pcRemoteChgDir | pcRemoteDelete | pcRemoteRename;
+inline constexpr unsigned kSessionCommands = pcUpload | pcDownload | pcDownloadSaveAs | pcRemoteChgDir
+    | pcRemoteDelete | pcRemoteRename | pcLocalQueue | pcRemoteQueue;
 
 // Where a selection is looked at: a click in a pane (or a key that moved its selection), or the
 // pane's menu about to open. A click in the remote pane leaves Rename as it was.

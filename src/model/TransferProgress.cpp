@@ -20,14 +20,19 @@ std::optional<std::int64_t> remainingSeconds(std::int64_t total, std::int64_t do
     return static_cast<std::int64_t>(static_cast<double>(total - done) / 1024.0 / speed);
 }
 
-std::string speedText(double speed, std::optional<std::int64_t> remaining,
-                      const std::string& decimalPoint)
+std::string kilobytesText(double speed, const std::string& decimalPoint)
 {
     // Rounded in hundredths first, so an exact half goes up and no grouping creeps in.
     const auto hundredths = static_cast<long long>(std::floor(std::max(speed, 0.0) * 100 + 0.5));
     char fraction[8];
     std::snprintf(fraction, sizeof fraction, "%02lld", hundredths % 100);
-    std::string text = std::to_string(hundredths / 100) + decimalPoint + fraction + " KB/s; ";
+    return std::to_string(hundredths / 100) + decimalPoint + fraction + " KB/s";
+}
+
+std::string speedText(double speed, std::optional<std::int64_t> remaining,
+                      const std::string& decimalPoint)
+{
+    std::string text = kilobytesText(speed, decimalPoint) + "; ";
     if (remaining) {
         const long long seconds = *remaining;
         char clock[64];

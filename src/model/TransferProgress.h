@@ -13,6 +13,9 @@
 // passed, or no speed is known yet: any figure would mean nothing.
 [[nodiscard]] std::optional<std::int64_t> remainingSeconds(std::int64_t total, std::int64_t done, double speed);
 
+// "204.80 KB/s": two decimals (an exact half goes up) and the given decimal point.
+[[nodiscard]] std::string kilobytesText(double speed, const std::string& decimalPoint = ".");
+
 // "204.80 KB/s; Time remaining  0: 0: 2", or "204.80 KB/s; " without a remaining time. The
 // speed has two decimals (an exact half goes up) and the locale's decimal separator (UTF-8).
 [[nodiscard]] std::string speedText(double speed, std::optional<std::int64_t> remaining,

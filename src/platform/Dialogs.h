@@ -2,6 +2,8 @@
 // that every window routine can be driven by a script in tests.
 #pragma once
 
+#include "queue/QueueTypes.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +33,20 @@ enum class CertificateAnswer { TrustAlways, TrustThisTime, Cancel };
 
 // The certificate box's text, the same for every implementation.
 QString certificateText(const CertificateQuestion& question);
+
+// A file the transfer queue would write exists already at its target: what to do with it
+// (and, with applyToAll, with every other one of the run), as one of the queue's rules.
+struct ExistsQuestion {
+    QString target;      // the existing file, as the user knows it
+    QString source;      // the file that would replace it
+    QString sourceFacts; // "12,345 bytes, 2026/12/09 11:30", as far as known
+    QString targetFacts;
+    ExistsRule offered = ExistsRule::Overwrite; // chosen when the box opens
+};
+struct ExistsAnswer {
+    ExistsRule choice = ExistsRule::Skip;
+    bool applyToAll = false;
+};
 
 class QMessageBox;
 
@@ -70,6 +86,9 @@ public:
     // The certificate box with "Trust always", "Trust this time" and "Cancel".
     virtual CertificateAnswer askCertificate(const CertificateQuestion& question) = 0;
 
+    // The queue's question about an existing target; closing the box skips this file alone.
+    virtual ExistsAnswer askExists(const ExistsQuestion& question) = 0;
+
     // The file dialogs with a default extension: a name chosen without one gets "." + suffix
     // (and the save dialog's overwrite question is about that full name).
     bool openFileWithSuffix(const QString& title, const QString& filter, const QString& suffix,
@@ -104,6 +123,7 @@ public:
     bool chooseFolder(const QString& caption, QString& folder) override;
     void beep() override;
     CertificateAnswer askCertificate(const CertificateQuestion& question) override;
+    ExistsAnswer askExists(const ExistsQuestion& question) override;
     // The certificate box, built but not shown.
     static std::unique_ptr<QMessageBox> certificateBox(const CertificateQuestion& question);
 };
@@ -141,6 +161,9 @@ public:
     // Certificate boxes shown, and their answers (Cancel once none is left).
     std::vector<CertificateQuestion> certificateQuestions;
     std::vector<CertificateAnswer> certificateAnswers;
+    // Exists questions asked, and their answers (the offered choice for all once none is left).
+    std::vector<ExistsQuestion> existsQuestions;
+    std::vector<ExistsAnswer> existsAnswers;
 
     void answerBox(MsgButton button) { boxAnswers.push_back(button); }
     void answerText(const QString& text) { textAnswers.push_back({true, text}); }
@@ -161,6 +184,7 @@ public:
     bool chooseFolder(const QString& caption, QString& folder) override;
     void beep() override { ++beeps; }
     CertificateAnswer askCertificate(const CertificateQuestion& question) override;
+    ExistsAnswer askExists(const ExistsQuestion& question) override;
 
 private:
     bool nextText(const QString& kind, const QString& caption, const QString& prompt,

@@ -20,6 +20,8 @@ public:
     void beep() override {}
     // One line naming the certificate and how to trust it; answers Cancel.
     CertificateAnswer askCertificate(const CertificateQuestion& question) override;
+    // Nobody to ask: the offered (remembered) choice, for the whole run.
+    ExistsAnswer askExists(const ExistsQuestion& question) override { return {question.offered, true}; }
 
 private:
     void writeLine(const QString& text);

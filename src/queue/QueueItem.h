@@ -41,6 +41,9 @@ struct QueueItem {
     bool dispatched = false;
     // Written to the store (or read from it): finishing it must remove it there.
     bool inStore = false;
+    // Since when it runs, and the bytes the target had then: its speed is their average.
+    std::chrono::steady_clock::time_point runningSince{};
+    std::int64_t bytesAtStart = 0;
     // A retry waits until then.
     std::chrono::steady_clock::time_point notBefore{};
 };

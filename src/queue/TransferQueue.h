@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -157,5 +158,7 @@ private:
     double m_speed = 0;
     // Bytes of the files finished since the last progress sample.
     std::int64_t m_movedSinceSample = 0;
+    // The last samples: seconds and bytes moved.
+    std::deque<std::pair<double, std::int64_t>> m_speedSamples;
     std::chrono::steady_clock::time_point m_lastSample{};
 };

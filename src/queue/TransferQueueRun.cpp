@@ -55,6 +55,7 @@ void TransferQueue::start()
         }
     }
     m_lastSample = Clock::now();
+    m_speedSamples.clear();
     m_progressTimer->start();
     emit runningChanged(true);
     dispatch();
@@ -230,6 +231,9 @@ void TransferQueue::applyOutcome(QueueItem& item, SiteRun& run, WorkerReport& re
             break;
         }
         item.awaitingAnswer = true;
+        // The question shows the existing target.
+        if (outcome.target.exists)
+            item.target = outcome.target;
         askNextQuestion();
         break;
     case JobStatus::Refused:
@@ -412,15 +416,33 @@ void TransferQueue::sampleProgress()
             if (it == m_items.end() || !it->second.dispatched)
                 continue;
             QueueItem& item = it->second;
+            if (item.state != QueueItemState::Running) {
+                item.runningSince = now - std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+                item.bytesAtStart = item.transferred;
+            }
             item.state = QueueItemState::Running;
             const std::int64_t bytes = worker->progress().bytes.load(std::memory_order_relaxed);
             const std::int64_t delta = std::max<std::int64_t>(0, bytes - item.transferred);
             moved += delta;
-            item.bytesPerSecond = seconds > 0 ? delta / seconds : 0;
+            // Averaged over the file's whole run: a server that sends in bursts would make the
+            // figure of each quarter second jump between nothing and twice the real speed.
+            const double running = std::chrono::duration<double>(now - item.runningSince).count();
+            item.bytesPerSecond = running > 0 ? std::max<std::int64_t>(0, bytes - item.bytesAtStart) / running : 0;
             item.transferred = bytes;
             changed(item);
         }
     }
-    if (seconds > 0)
-        m_speed = m_speed == 0 ? moved / seconds : 0.5 * m_speed + 0.5 * moved / seconds;
+    // Over the last ten seconds or so, for the same reason, and because a worker tells its
+    // bytes in steps of its buffer.
+    constexpr std::size_t kSpeedSamples = 40;
+    m_speedSamples.emplace_back(seconds, moved);
+    if (m_speedSamples.size() > kSpeedSamples)
+        m_speedSamples.pop_front();
+    double window = 0;
+    std::int64_t bytes = 0;
+    for (const auto& [sampleSeconds, sampleBytes] : m_speedSamples) {
+        window += sampleSeconds;
+        bytes += sampleBytes;
+    }
+    m_speed = window > 0 ? bytes / window : 0;
 }

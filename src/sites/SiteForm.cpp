@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QSpinBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -100,7 +101,7 @@ TSiteForm::TSiteForm(QWidget* parent)
     setProperty("helpContext", 400);
     buildLayout();
     applyTabOrder();
-    resize(479, 343); // the first 309, and a row for Encryption
+    resize(479, 375); // the first 309, and rows for Encryption and Connections
 
     connect(BrowseButton, &QPushButton::clicked, this, reportingErrors([this] { BrowseButtonClick(); }));
     connect(SaveButton, &QPushButton::clicked, this, reportingErrors([this] { SaveButtonClick(); }));
@@ -110,6 +111,7 @@ TSiteForm::TSiteForm(QWidget* parent)
     connect(sPasV, &QCheckBox::toggled, this, reportingErrors([this] { sAnyChange(); }));
     connect(sEncryption, &QComboBox::currentIndexChanged, this, reportingErrors([this] { sAnyChange(); }));
     connect(sKeepPW, &QCheckBox::toggled, this, reportingErrors([this] { sAnyChange(); }));
+    connect(sConnections, &QSpinBox::valueChanged, this, reportingErrors([this] { sAnyChange(); }));
     // A password typed by the user is known, whatever the keyring said.
     connect(sPass, &QLineEdit::textEdited, this, [this] { m_passwordState = PasswordState::Known; });
     // The field is narrower than most paths: the whole path shows on hovering.
@@ -184,6 +186,7 @@ void TSiteForm::buildLayout()
     paintText(sPasV, kTeal, QPalette::WindowText);
     grid->addWidget(sPasV, 6, 0, Qt::AlignLeft | Qt::AlignAbsolute);
     addEncryptionChoice(grid, 7);
+    addConnectionsChoice(grid, 8);
     sKeepPW = new QCheckBox("Keep the password in the settings file for unattended runs", this);
     sKeepPW->setObjectName("sKeepPW");
     sKeepPW->setProperty("helpContext", 490);
@@ -191,7 +194,7 @@ void TSiteForm::buildLayout()
     sKeepPW->setToolTip("Without it the password goes into the desktop keyring, which a run from "
                         "cron (tarn --batch) usually cannot reach");
     paintText(sKeepPW, kTeal, QPalette::WindowText);
-    grid->addWidget(sKeepPW, 8, 0, 1, 4, Qt::AlignLeft | Qt::AlignAbsolute);
+    grid->addWidget(sKeepPW, 9, 0, 1, 4, Qt::AlignLeft | Qt::AlignAbsolute);
     grid->setColumnStretch(3, 1);
 
     SaveButton = makeButton(this, "SaveButton", "Save / Exit", true);
@@ -230,10 +233,24 @@ void TSiteForm::addEncryptionChoice(QGridLayout* grid, int row)
     grid->addWidget(sEncryption, row, 1, 1, 2, Qt::AlignLeft);
 }
 
+void TSiteForm::addConnectionsChoice(QGridLayout* grid, int row)
+{
+    sConnections = new QSpinBox(this);
+    sConnections->setObjectName("sConnections");
+    sConnections->setProperty("helpContext", 485);
+    sConnections->setRange(1, TSiteRecord::kMaxConnections);
+    sConnections->setToolTip("How many files the transfer queue moves to and from this site at once");
+    auto* caption = new QLabel("Parallel transfers in the queue", this);
+    paintText(caption, kTeal, QPalette::WindowText);
+    caption->setBuddy(sConnections);
+    grid->addWidget(caption, row, 0);
+    grid->addWidget(sConnections, row, 1, Qt::AlignLeft);
+}
+
 void TSiteForm::applyTabOrder()
 {
     QWidget* const order[] = {sName, sHost, sUser, sPass, sRDir, sLDir,
-                              SaveButton, CancelButton, BrowseButton, sPasV, sEncryption, sKeepPW};
+                              SaveButton, CancelButton, BrowseButton, sPasV, sEncryption, sConnections, sKeepPW};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
 }
@@ -290,6 +307,7 @@ void TSiteForm::FormShow()
         showSitePassword(site);
         sPasV->setChecked(site.Passive);
         sEncryption->setCurrentIndex(static_cast<int>(site.Encryption));
+        sConnections->setValue(site.Connections);
         sKeepPW->setChecked(site.KeepPass);
         setWindowTitle("Site Window: Edit site");
         sEditFunction->setText("Edit the selected site");
@@ -301,6 +319,7 @@ void TSiteForm::FormShow()
         fillField(edit, {});
     sPasV->setChecked(false);
     sEncryption->setCurrentIndex(static_cast<int>(TSiteEncryption::ExplicitIfAvailable));
+    sConnections->setValue(TSiteRecord::kDefaultConnections);
     sKeepPW->setChecked(false);
     setWindowTitle("Site Window: Create new site");
     sEditFunction->setText("Enter details of new site");
@@ -414,6 +433,7 @@ void TSiteForm::storeSite()
     site.Passive = sPasV->isChecked();
     site.Encryption = static_cast<TSiteEncryption>(sEncryption->currentIndex());
     site.KeepPass = sKeepPW->isChecked();
+    site.Connections = sConnections->value();
     // The keyring's answers are awaited with events handled: no second save meanwhile.
     const DisabledWhile saving(this);
     SaveSiteList();

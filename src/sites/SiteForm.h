@@ -14,6 +14,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 // 'N' for a new site, 'E' for editing the current one; set before the editor is shown.
 extern char SiteEditMode;
@@ -54,6 +55,8 @@ public:
     QCheckBox* sPasV;
     // The Encryption choice, in the order of the stored values.
     QComboBox* sEncryption;
+    // How many files the transfer queue moves at once for the site.
+    QSpinBox* sConnections;
     // The password stays scrambled in the settings file, where a run without the desktop
     // keyring (cron) can read it.
     QCheckBox* sKeepPW;
@@ -67,6 +70,7 @@ private:
     void buildLayout();
     void applyTabOrder();
     void addEncryptionChoice(class QGridLayout* grid, int row);
+    void addConnectionsChoice(class QGridLayout* grid, int row);
     QLineEdit* addField(class QGridLayout* grid, int row, const char* name, const QString& label,
                         int helpContext);
     void sAnyChange();

@@ -60,6 +60,13 @@ TSiteEncryption readEncryption(const Registry& registry)
     return static_cast<TSiteEncryption>(value);
 }
 
+// A count outside 1 to 10 (a hand-edited file) reads as the default.
+std::int32_t readConnections(const Registry& registry)
+{
+    const std::int32_t value = readIntegerOr(registry, "Connections", TSiteRecord::kDefaultConnections);
+    return value >= 1 && value <= TSiteRecord::kMaxConnections ? value : TSiteRecord::kDefaultConnections;
+}
+
 constexpr const char* kSiteValues[] = {"Host", "User", "PW", "RDir", "LDir", "PASV"};
 
 // A key holding none of a site's values was not written as a site (a damaged settings file
@@ -86,6 +93,7 @@ std::optional<TSiteRecord> readSite(const std::string& name)
     site.Encryption = readEncryption(registry);
     site.PassEntry = readStringOrEmpty(registry, "PWKeyring");
     site.KeepPass = readIntegerOr(registry, "KeepPW", 0) != 0;
+    site.Connections = readConnections(registry);
     registry.closeKey();
     return site;
 }
@@ -106,6 +114,7 @@ void writeSite(const TSiteRecord& site)
     registry.writeInteger("TLS", static_cast<std::int32_t>(site.Encryption));
     registry.writeString("PWKeyring", site.PassEntry);
     registry.writeInteger("KeepPW", site.KeepPass ? 1 : 0);
+    registry.writeInteger("Connections", site.Connections);
     registry.closeKey();
 }
 

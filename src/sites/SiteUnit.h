@@ -31,6 +31,12 @@ struct TSiteRecord {
     TSiteEncryption Encryption = TSiteEncryption::Plain;
     std::string PassEntry{};   // "PWKeyring"
     bool KeepPass = false;   // "KeepPW"
+    // How many sessions the transfer queue opens to the site at once ("Connections"); sites
+    // stored before the queue, and imported ones, get the default.
+    std::int32_t Connections = kDefaultConnections;
+
+    static constexpr std::int32_t kDefaultConnections = 2;
+    static constexpr std::int32_t kMaxConnections = 10;
 
     bool operator==(const TSiteRecord&) const = default;
 };

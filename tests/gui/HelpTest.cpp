@@ -152,6 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ContextCase{150, "panes.html", "The local and remote panes"},
                     ContextCase{160, "trace.html", "The connection trace"},
                     ContextCase{170, "statusbar.html", "The status bar"},
+                    ContextCase{180, "queue.html", "Apply to all files of this run"},
                     ContextCase{400, "siteeditor.html", "The site editor"},
                     ContextCase{410, "siteeditor.html#name", "Site Name"},
                     ContextCase{420, "siteeditor.html#host", "[IPv6 literal]:port"},
@@ -160,6 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ContextCase{450, "siteeditor.html#remotedir", "Initial Directory on the remote server"},
                     ContextCase{460, "siteeditor.html#localdir", "Initial Directory on the local computer"},
                     ContextCase{470, "siteeditor.html#passive", "Use passive FTP"},
+                    ContextCase{485, "siteeditor.html#connections", "Parallel transfers in the queue"},
                     ContextCase{490, "siteeditor.html#keeppassword", "cannot reach the keyring"}),
     [](const testing::TestParamInfo<ContextCase>& info) { return std::to_string(info.param.context); });
 

@@ -118,7 +118,7 @@ TEST_F(MainWindowLayout, MainMenuCaptionsAndQuitShortCut)
               (QStringList{"Create new site", "Edit current site", "Delete site"}));
     EXPECT_EQ(captions(partOf<QMenu>(form, "mAction")),
               (QStringList{"Connect to site", "Upload file(s)", "Download", "Download and save as",
-                           "-", "Reset all"}));
+                           "Upload through the queue", "Download through the queue", "-", "Reset all"}));
     EXPECT_EQ(captions(partOf<QMenu>(form, "mHelp")), (QStringList{"&Contents", "Help &Index", "&Topic Search",
                                                  "&Help on Help", "-", "About.."}));
     EXPECT_EQ(actionOf(form, "Exit1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -130,11 +130,11 @@ TEST_F(MainWindowLayout, PaneMenusHoldTheirItemsInOrder)
 {
     TFTPForm& form = start();
     EXPECT_EQ(captions(partOf<QMenu>(form, "PopupMenuLocal")),
-              (QStringList{"Upload", "-", "Refresh directory view", "Change to selected directory",
+              (QStringList{"Upload", "Add to queue", "-", "Refresh directory view", "Change to selected directory",
                            "Directory - up one level", "Create new local directory", "Rename File",
                            "-", "Delete"}));
     EXPECT_EQ(captions(partOf<QMenu>(form, "PopupMenuRemote")),
-              (QStringList{"Download file", "Download and save as", "-", "Refresh directory view",
+              (QStringList{"Download file", "Download and save as", "Add to queue", "-", "Refresh directory view",
                            "Change to selected directory", "Directory - up one level",
                            "Create new remote directory", "Rename File", "-", "Delete"}));
 }

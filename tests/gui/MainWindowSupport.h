@@ -4,6 +4,7 @@
 
 #include "WindowParts.h"
 #include "app/window/FTPUnit.h"
+#include "app/window/QueueSites.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "sites/SiteUnit.h"
@@ -54,6 +55,7 @@ protected:
     static void resetStore()
     {
         Registry().clearAll();
+        std::filesystem::remove(queueStorePath().toStdString());
         SiteList.clear();
         SiteCount = 0;
         CurrentSite = 0;

@@ -13,6 +13,7 @@
 #include <QPalette>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -135,7 +136,7 @@ TEST_F(SiteEditor, CreatedSiteIsStoredAndBecomesCurrent)
     EXPECT_EQ(mike.Pass.find("w0rd"), std::string::npos) << "the password is stored scrambled";
 }
 
-TEST_F(SiteEditor, EncryptionStartsAtIfAvailableForANewSiteAndIsStoredWithTheSite)
+TEST_F(SiteEditor, EncryptionAndConnectionsStartAtTheirDefaultsAndAreStoredWithTheSite)
 {
     {   // A site stored before encryption was offered has no value for it: plain FTP.
         Registry registry;
@@ -146,14 +147,21 @@ TEST_F(SiteEditor, EncryptionStartsAtIfAvailableForANewSiteAndIsStoredWithTheSit
     LoadSiteList();
     ASSERT_EQ(SiteCount, 1);
     EXPECT_EQ(SiteList[0].Encryption, TSiteEncryption::Plain);
+    EXPECT_EQ(SiteList[0].Connections, 2);
     ASSERT_TRUE(runEditor('N', [&] {
         EXPECT_EQ(form.sEncryption->currentText(), "Use explicit FTP over TLS if available");
+        EXPECT_EQ(form.sConnections->value(), 2);
         fillNewSite("New");
         form.sEncryption->setCurrentIndex(3);
+        form.sConnections->setValue(7);
         click(form.SaveButton);
     }));
     EXPECT_EQ(storedSites()[0].Encryption, TSiteEncryption::RequireImplicit);
-    runEditor('E', [&] { EXPECT_EQ(form.sEncryption->currentText(), "Require implicit FTP over TLS"); });
+    EXPECT_EQ(storedSites()[0].Connections, 7);
+    runEditor('E', [&] {
+        EXPECT_EQ(form.sEncryption->currentText(), "Require implicit FTP over TLS");
+        EXPECT_EQ(form.sConnections->value(), 7);
+    });
 }
 
 TEST_F(SiteEditor, CancelAndTheCloseButtonStoreNothing)
@@ -410,7 +418,7 @@ TEST_F(SiteEditor, ControlsCarryTheirNamesAndTabInOrder)
 {
     const char* order[] = {"sName",      "sHost",        "sUser",        "sPass",
                            "sRDir",      "sLDir",        "SaveButton",   "CancelButton",
-                           "BrowseButton", "sPasV",        "sEncryption"};
+                           "BrowseButton", "sPasV",        "sEncryption",  "sConnections"};
     std::vector<QWidget*> wanted;
     for (const char* name : order) {
         QWidget* widget = form.findChild<QWidget*>(name);

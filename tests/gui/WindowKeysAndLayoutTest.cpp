@@ -90,10 +90,10 @@ TEST_F(WindowLayout, DirectoryBoxesAndBothPanesShareTheWidthAndTheTraceGivesWayF
 
     const int panes = partOf<QSplitter>(form, "VertSplitter")->height();
     const int trace = partOf<QPlainTextEdit>(form, "RTFLog")->height();
-    form.resize(1280, 700);
+    form.resize(1280, 750);
     ASSERT_TRUE(QTest::qWaitFor([&] { return partOf<QPlainTextEdit>(form, "RTFLog")->height() < trace; }, 2000));
     EXPECT_EQ(partOf<QSplitter>(form, "VertSplitter")->height(), panes) << "the file lists keep their height";
-    EXPECT_EQ(partOf<QPlainTextEdit>(form, "RTFLog")->height(), trace - 100);
+    EXPECT_EQ(partOf<QPlainTextEdit>(form, "RTFLog")->height(), trace - 50);
 }
 
 TEST_F(WindowLayout, ColumnWidthsComeBackAtTheNextStartAndNoSiteAppears)

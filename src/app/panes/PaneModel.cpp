@@ -108,7 +108,8 @@ Qt::ItemFlags PaneModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    // Rows drag onto the other pane (the pane's view packs what a drag carries).
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren | Qt::ItemIsDragEnabled;
     if (index.column() == kNameColumn)
         flags |= Qt::ItemIsEditable;
     return flags;

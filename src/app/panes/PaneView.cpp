@@ -6,6 +6,10 @@
 #include "platform/NameText.h"
 
 #include <QContextMenuEvent>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -90,6 +94,80 @@ PaneView::PaneView(int tag, QWidget* parent)
                   keep.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(keep);
     setUpColumns();
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::CopyAction);
+    setDropIndicatorShown(false);
+}
+
+namespace {
+
+constexpr const char* kRowsMimeType = "application/x-tarn-pane-rows";
+
+} // namespace
+
+std::unique_ptr<QMimeData> PaneView::dragData() const
+{
+    QByteArray rows = QByteArray::number(m_tag);
+    for (const PaneRow& row : selectedRows())
+        rows.append('\0').append(row.name.data(), static_cast<qsizetype>(row.name.size()));
+    auto data = std::make_unique<QMimeData>();
+    data->setData(QString::fromLatin1(kRowsMimeType), rows);
+    return data;
+}
+
+std::optional<PaneView::DraggedRows> PaneView::draggedRows(const QMimeData& data)
+{
+    if (!data.hasFormat(QString::fromLatin1(kRowsMimeType)))
+        return std::nullopt;
+    const QList<QByteArray> parts = data.data(QString::fromLatin1(kRowsMimeType)).split('\0');
+    DraggedRows rows;
+    rows.tag = parts.front().toInt();
+    for (qsizetype i = 1; i < parts.size(); ++i)
+        rows.names.push_back(parts[i].toStdString());
+    return rows;
+}
+
+void PaneView::setDropHandler(DropHandler handler)
+{
+    m_dropHandler = std::move(handler);
+    setAcceptDrops(static_cast<bool>(m_dropHandler));
+    viewport()->setAcceptDrops(static_cast<bool>(m_dropHandler));
+}
+
+void PaneView::startDrag(Qt::DropActions)
+{
+    // The drag takes the release: the press must not select its row alone afterwards.
+    m_pressInsideSelection = false;
+    if (selectedCount() == 0)
+        return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(dragData().release());
+    drag->exec(Qt::CopyAction, Qt::CopyAction);
+}
+
+void PaneView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (m_dropHandler && m_dropHandler(*event->mimeData(), false))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void PaneView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (m_dropHandler && m_dropHandler(*event->mimeData(), false))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void PaneView::dropEvent(QDropEvent* event)
+{
+    if (m_dropHandler && m_dropHandler(*event->mimeData(), true))
+        event->acceptProposedAction();
+    else
+        event->ignore();
 }
 
 void PaneView::setUpColumns()

@@ -7,10 +7,14 @@
 
 #include <QTreeView>
 
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 class QMenu;
+class QMimeData;
 
 class PaneView : public QTreeView {
     Q_OBJECT
@@ -62,6 +66,19 @@ public:
     // Starts editing the Name of row `index` in place.
     void editName(int index);
 
+    // Dragging rows: what a drag from this pane carries (the pane's tag and the selected rows'
+    // names), and reading it back where it is dropped.
+    struct DraggedRows {
+        int tag = 0;
+        std::vector<std::string> names;
+    };
+    std::unique_ptr<QMimeData> dragData() const;
+    static std::optional<DraggedRows> draggedRows(const QMimeData& data);
+    // Decides on drops onto the pane: with `perform` false it only answers whether it would
+    // take `data`; with true it takes it. No handler: the pane takes no drops.
+    using DropHandler = std::function<bool(const QMimeData& data, bool perform)>;
+    void setDropHandler(DropHandler handler);
+
     // The keys a file manager's list answers, each handed to the window as a command.
     enum class PaneKey { Up, Delete, Refresh };
     Q_ENUM(PaneKey)
@@ -85,6 +102,10 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -111,6 +132,7 @@ private:
     int m_tag;
     PaneModel* m_model;
     QMenu* m_popupMenu = nullptr;
+    DropHandler m_dropHandler;
     // The edit the model was handed, reported once the editor has closed.
     PendingEdit m_pendingEdit;
     // The press fell on a row of a selection of several rows: the release selects that row

@@ -30,7 +30,8 @@ void storeTrustedFingerprint(const std::string& host, int port, const std::strin
     registry.closeKey();
 }
 
-// The stored fingerprint for host and port; empty when none.
+} // namespace
+
 std::string trustedFingerprint(const std::string& host, int port)
 {
     Registry registry;
@@ -42,8 +43,6 @@ std::string trustedFingerprint(const std::string& host, int port)
         return {};
     }
 }
-
-} // namespace
 
 bool trustCertificate(const TIdTLSCertificateInfo& certificate, const std::string& host, int port)
 {

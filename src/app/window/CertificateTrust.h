@@ -15,4 +15,6 @@ TIdFTPTLSSettings siteTLSSettings(const TSiteRecord& site);
 int defaultSitePort(const TSiteRecord& site);
 // Whether the session may go on with a certificate that failed verification: it was trusted
 // always before, or the user trusts it now.
+// The fingerprint the user trusted always for host and port; empty when none.
+std::string trustedFingerprint(const std::string& host, int port);
 bool trustCertificate(const TIdTLSCertificateInfo& certificate, const std::string& host, int port);

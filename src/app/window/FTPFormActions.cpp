@@ -69,6 +69,8 @@ void TFTPForm::createActions()
         {&TFTPForm::acHelpIndex, "acHelpIndex", "Help", "Help &Index", nullptr, kNoImage, true},
         {&TFTPForm::acHelpTopicSearch, "acHelpTopicSearch", "Help", "&Topic Search", nullptr, kTopicSearchImage, true},
         {&TFTPForm::acHelpOnHelp, "acHelpOnHelp", "Help", "&Help on Help", nullptr, kHelpOnHelpImage, true},
+        {&TFTPForm::acLocalQueue, "acLocalQueue", "Queue", "Add to queue", "Upload the selected files and folders through the queue", kNoImage, false},
+        {&TFTPForm::acRemoteQueue, "acRemoteQueue", "Queue", "Add to queue", "Download the selected files and folders through the queue", kNoImage, false},
     };
     for (const ActionInfo& info : kActions) {
         auto* action = new QAction(this);
@@ -132,6 +134,8 @@ std::vector<QAction*> TFTPForm::actionsOfCategory(const QString& category) const
 void TFTPForm::SetOpsEnabled(bool on)
 {
     setAll(actionsOfCategory(QStringLiteral("Ops")), on);
+    acLocalQueue->setEnabled(on && LVL->selectedCount() > 0);
+    acRemoteQueue->setEnabled(on && LVR->selectedCount() > 0);
     if (on) {
         if (LVR->selectedCount() == 0)
             setAll({acDownload, acDownloadSaveAs, acRemoteDelete, acRemoteRename}, false);
@@ -189,7 +193,9 @@ std::vector<std::pair<unsigned, QAction*>> TFTPForm::paneCommandActions() const
             {pcLocalRename, acLocalRename},
             {pcRemoteChgDir, acRemoteChgDir},
             {pcRemoteDelete, acRemoteDelete},
-            {pcRemoteRename, acRemoteRename}};
+            {pcRemoteRename, acRemoteRename},
+            {pcLocalQueue, acLocalQueue},
+            {pcRemoteQueue, acRemoteQueue}};
 }
 
 void TFTPForm::LVLClick()

@@ -25,6 +25,7 @@
 #include <QResizeEvent>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QPlainTextEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -301,13 +302,18 @@ void TFTPForm::createPanes()
     LVR->setObjectName(QStringLiteral("LVR"));
     fitColumnsToFont(LVL, m_localPaneWidth);
     fitColumnsToFont(LVR, width() - m_localPaneWidth - kSplitterHandle);
-    RTFLog = new QPlainTextEdit(Splitter1);
+    LogTabs = new QTabWidget(Splitter1);
+    LogTabs->setObjectName(QStringLiteral("LogTabs"));
+    LogTabs->setDocumentMode(true);
+    LogTabs->setTabPosition(QTabWidget::South);
+    RTFLog = new QPlainTextEdit(LogTabs);
     RTFLog->setObjectName(QStringLiteral("RTFLog"));
     RTFLog->setReadOnly(true);
     // The trace only grows: an undo history of it would grow as fast and serve nobody.
     RTFLog->setUndoRedoEnabled(false);
     RTFLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RTFLog->setTabChangesFocus(true);
+    LogTabs->addTab(RTFLog, QStringLiteral("Trace"));
 
     // Both panes share new width; the trace keeps its height when the window grows.
     for (QSplitter* splitter : {Splitter1, VertSplitter}) {
@@ -384,6 +390,8 @@ void TFTPForm::createMenus()
     addItem(mAction, acUpload, "Upload1");
     addItem(mAction, acDownload, "mDownload");
     addItem(mAction, acDownloadSaveAs, "mDownloadSaveAs");
+    addItem(mAction, acLocalQueue, "mQueueUpload", "Upload through the queue");
+    addItem(mAction, acRemoteQueue, "mQueueDownload", "Download through the queue");
     mAction->addSeparator();
     addItem(mAction, acReset, "mResetAll");
 
@@ -406,6 +414,7 @@ void TFTPForm::createPopupMenus()
     PopupMenuLocal = new QMenu(this);
     PopupMenuLocal->setObjectName(QStringLiteral("PopupMenuLocal"));
     addItem(PopupMenuLocal, acUpload, "pulUpload", "Upload");
+    addItem(PopupMenuLocal, acLocalQueue, "pulQueue");
     PopupMenuLocal->addSeparator();
     addItem(PopupMenuLocal, acLocalRefresh, "pulRefresh", "Refresh directory view", refresh);
     addItem(PopupMenuLocal, acLocalChgDir, "pulChangeDir", "Change to selected directory", enter);
@@ -421,6 +430,7 @@ void TFTPForm::createPopupMenus()
     PopupMenuRemote->setObjectName(QStringLiteral("PopupMenuRemote"));
     addItem(PopupMenuRemote, acDownload, "purDownload", "Download file", enter);
     addItem(PopupMenuRemote, acDownloadSaveAs, "purSaveAs");
+    addItem(PopupMenuRemote, acRemoteQueue, "purQueue");
     PopupMenuRemote->addSeparator();
     addItem(PopupMenuRemote, acRemoteRefresh, "purRefreshDir", "Refresh directory view", refresh);
     addItem(PopupMenuRemote, acRemoteChgDir, "purChangeDir", "", enter);

@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -128,7 +129,12 @@ void TFTPForm::acTraceToggleExecute()
 {
     const bool on = TraceCheckBox->isChecked();
     IdFTP1->SetIntercept(on ? IdLogEvent1.get() : nullptr);
+    // The trace's tab goes; the tab area stays while the queue's tab is beside it.
+    LogTabs->setTabVisible(LogTabs->indexOf(RTFLog), on);
     RTFLog->setVisible(on);
+    if (on)
+        LogTabs->setCurrentWidget(RTFLog);
+    LogTabs->setVisible(on || LogTabs->count() > 1);
     if (on)
         applyPaneSizes();
 }

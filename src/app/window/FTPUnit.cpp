@@ -14,6 +14,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ErrorReport.h"
 #include "platform/Registry.h"
+#include "queue/TransferQueue.h"
 #include "platform/TempFolder.h"
 #include "sites/SiteUnit.h"
 
@@ -144,6 +145,7 @@ TFTPForm::~TFTPForm()
     // edit: nothing a child signals from here on may reach the handlers of a window that is gone.
     for (QObject* child : findChildren<QObject*>())
         child->disconnect(this);
+    endQueue();
     IdFTP1->SetIntercept(nullptr);
 }
 
@@ -207,6 +209,7 @@ void TFTPForm::FormCreate(const QStringList& arguments)
     }
     ListLocalDirectory();
     acAbortTransfer->setEnabled(false);
+    createQueue();
 }
 
 // The progress bar takes the place of status panel 0, which never shows a text.

@@ -35,10 +35,14 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
+class QMimeData;
 class QSplitter;
+class QTabWidget;
 class QStatusBar;
 class QToolBar;
 class PaneView;
+class QueuePane;
+class TransferQueue;
 class Registry;
 class TSiteForm;
 class TAboutForm;
@@ -50,6 +54,7 @@ class EIdException;
 struct SitePassword;
 struct TarnSettingsRecord;
 struct TSiteRecord;
+struct SiteLogin;
 
 class TFTPForm : public QMainWindow, private TransferFrame::Window, private UploadRun::Window {
     Q_OBJECT
@@ -270,6 +275,19 @@ private:
     void connectTransfers();
     void acDownloadSaveAsExecute();
 
+    // The transfer queue (FTPFormQueue.cpp; its pane is QueuePane).
+    void createQueue();
+    void endQueue();
+    void showQueueResults();
+    void startQueue();
+    std::optional<SiteLogin> queueLogin();
+    void queueUploads(const std::vector<std::string>& localPaths);
+    void queueDownloads(const std::vector<PaneRow>& rows);
+    void acLocalQueueExecute();
+    void acRemoteQueueExecute();
+    bool dropOnLocalPane(const QMimeData& data, bool perform);
+    bool dropOnRemotePane(const QMimeData& data, bool perform);
+
     // Help and About (FTPFormHelp.cpp).
     void connectHelp();
     void acHelpContentsExecute();
@@ -300,7 +318,11 @@ private:
     QSplitter* VertSplitter = nullptr;   // local pane left, remote pane right
     PaneView* LVL = nullptr;
     PaneView* LVR = nullptr;
+    // The trace and the queue, as tabs under the panes.
+    QTabWidget* LogTabs = nullptr;
     QPlainTextEdit* RTFLog = nullptr;
+    QueuePane* m_queuePane = nullptr;
+    std::unique_ptr<TransferQueue> m_queue;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* StatusPanels[4] = {};
     // Whether the open session is encrypted; empty while disconnected.
@@ -347,6 +369,8 @@ private:
     QAction* acHelpIndex = nullptr;
     QAction* acHelpTopicSearch = nullptr;
     QAction* acHelpOnHelp = nullptr;
+    QAction* acLocalQueue = nullptr;
+    QAction* acRemoteQueue = nullptr;
     std::vector<QAction*> ActionList1;
 
     bool m_programEnded = false;
