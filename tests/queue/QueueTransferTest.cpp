@@ -8,6 +8,7 @@
 #include "queue/QueueRules.h"
 
 #include <algorithm>
+#include <set>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -208,15 +209,26 @@ TEST_F(QueueTransfer, QuitHalfWayAndANewQueueOverTheStoreResumes)
         auto queue = makeQueue();
         queue->addDownload(site(2), "/set", (m_local.path() / "got").string(), QueueItemKind::Folder);
         queue->start();
+        // Quit once half is done and a partial file holds bytes to resume from.
         ASSERT_TRUE(waitFor([&] {
-            const QueueTotals totals = queue->totals();
-            return totals.done >= 3 && totals.bytesLeft <= 7 * kMiB / 2;
+            std::error_code gone; // the folder may not be there yet, a partial file renamed
+            const auto partial = [&](const fs::directory_entry& entry) {
+                return entry.path().extension() == kPartialSuffix && entry.file_size(gone) > 0 && !gone;
+            };
+            if (queue->totals().done < 3)
+                return false;
+            const fs::directory_iterator got(m_local.path() / "got", gone);
+            return std::any_of(begin(got), end(got), partial);
         }));
     }
     // What carries a file's own name is whole; the rest waits under the partial name.
+    std::set<std::string> begun;
     for (const auto& entry : fs::directory_iterator(m_local.path() / "got")) {
         if (entry.path().extension() != kPartialSuffix) {
             EXPECT_EQ(readWholeFile(entry.path()), readWholeFile(m_root.path() / "set" / entry.path().filename()));
+            begun.insert(entry.path().filename().string());
+        } else if (fs::file_size(entry.path()) > 0) {
+            begun.insert(entry.path().stem().string());
         }
     }
     auto queue = makeQueue();
@@ -235,8 +247,11 @@ TEST_F(QueueTransfer, QuitHalfWayAndANewQueueOverTheStoreResumes)
         resumed += entry.offset > 0;
     }
     EXPECT_GT(resumed, 0);
-    for (const auto& [file, count] : fromZero)
-        EXPECT_EQ(count, 1) << file << " was fetched from zero more than once";
+    // A file whose first bytes had not arrived at the quit may begin again; no other.
+    for (const auto& [file, count] : fromZero) {
+        const bool mayBeginAgain = !begun.count(fs::path(file).filename().string()) && count == 2;
+        EXPECT_TRUE(count == 1 || mayBeginAgain) << file << " was fetched from zero more than once";
+    }
 }
 
 // A site on FTP over TLS: its workers never fall back to plain FTP, and never ask about a

@@ -4,6 +4,7 @@
 
 #include "ftp/IdFTP.h"
 #include "queue/TransferQueue.h"
+#include "sites/SiteUnit.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -31,10 +32,11 @@ FolderUploadOutcome outcomeOf(const TransferQueue& queue, bool stopped)
 
 } // namespace
 
-SiteLogin loginOfSession(const TIdFTP& session, const std::string& siteName)
+SiteLogin loginOfSession(const TIdFTP& session, const TSiteRecord& site)
 {
     SiteLogin login;
-    login.name = siteName;
+    login.name = site.Name;
+    login.connections = site.Connections;
     login.host = session.Host;
     login.port = session.Port;
     login.user = session.Username();

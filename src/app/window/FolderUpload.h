@@ -9,10 +9,12 @@
 #include <string>
 
 class TIdFTP;
+struct TSiteRecord;
 
 // The login of the window's connected session, for workers of the same site: the same address,
-// user, password, mode and encryption, and the certificate the session accepted.
-[[nodiscard]] SiteLogin loginOfSession(const TIdFTP& session, const std::string& siteName);
+// user, password, mode and encryption, the certificate the session accepted, and the site's
+// number of parallel transfers.
+[[nodiscard]] SiteLogin loginOfSession(const TIdFTP& session, const TSiteRecord& site);
 
 struct FolderUploadOutcome {
     bool succeeded = false;

@@ -109,7 +109,7 @@ bool TransferFrame::UploadFile(const std::string& name)
     });
 }
 
-FolderUploadOutcome TransferFrame::UploadFolder(const std::string& folder, const std::string& siteName)
+FolderUploadOutcome TransferFrame::UploadFolder(const std::string& folder, const TSiteRecord& site)
 {
     if (!m_session.IsConnected())
         return {};
@@ -120,7 +120,7 @@ FolderUploadOutcome TransferFrame::UploadFolder(const std::string& folder, const
         const std::string remote = withDelimiter(m_session.QueryCurrentDirectory()) + lastPathComponent(folder);
         m_operation.AbortRequested = false;
         m_abort->setEnabled(true);
-        outcome = uploadFolder(loginOfSession(m_session, siteName), folder, remote,
+        outcome = uploadFolder(loginOfSession(m_session, site), folder, remote,
                                [this] { return m_operation.AbortRequested || m_operation.endedByUser; });
         m_abort->setEnabled(false);
         m_operation.AbortRequested = false;

@@ -22,6 +22,7 @@ class EIdException;
 class QAction;
 class QProgressBar;
 class TIdFTP;
+struct TSiteRecord;
 
 class TransferFrame {
 public:
@@ -47,7 +48,7 @@ public:
     bool UploadFile(const std::string& name);
     // Uploads a whole local folder into the session's current remote directory, on connections
     // of its own to the same site; Abort stops it.
-    FolderUploadOutcome UploadFolder(const std::string& folder, const std::string& siteName);
+    FolderUploadOutcome UploadFolder(const std::string& folder, const TSiteRecord& site);
     // Mode 1 overwrites an existing local file; any other mode asks whether to resume.
     bool DownloadFile(const std::string& remoteName, const std::string& localPath, int mode);
     // The local directory + the remote name, or none after an error box when the server's name

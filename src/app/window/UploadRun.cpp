@@ -136,7 +136,7 @@ UploadRunResult UploadRun::uploadListLine(const std::string& line, int n)
     }
     m_window.traceRunLine(QStringLiteral("Upload %1.  Site=").arg(n) + siteName
                           + QStringLiteral("  File=") + nameText(fileName));
-    if (!uploadFileOrFolder(fileName, SiteList[static_cast<std::size_t>(siteIndex)].Name)) {
+    if (!uploadFileOrFolder(fileName, SiteList[static_cast<std::size_t>(siteIndex)])) {
         dialogs().beep();
         dialogs().messageBox(QStringLiteral("Upload of ") + nameText(quotedListLine(line)) + QStringLiteral(" failed"),
                              MsgIcon::Error, {MsgButton::Abort});
@@ -145,11 +145,11 @@ UploadRunResult UploadRun::uploadListLine(const std::string& line, int n)
     return UploadRunResult::Completed;
 }
 
-bool UploadRun::uploadFileOrFolder(const std::string& path, const std::string& siteName)
+bool UploadRun::uploadFileOrFolder(const std::string& path, const TSiteRecord& site)
 {
     if (!isLocalFolder(path))
         return m_transfers.UploadFile(path);
-    const FolderUploadOutcome outcome = m_transfers.UploadFolder(folderWithoutDelimiter(path), siteName);
+    const FolderUploadOutcome outcome = m_transfers.UploadFolder(folderWithoutDelimiter(path), site);
     if (!outcome.failure.empty())
         m_window.traceRunLine(QStringLiteral("Folder upload failed: ") + nameText(outcome.failure));
     else if (outcome.succeeded)

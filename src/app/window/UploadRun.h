@@ -12,6 +12,7 @@
 #include <vector>
 
 class TransferFrame;
+struct TSiteRecord;
 
 class UploadRun {
 public:
@@ -48,7 +49,7 @@ public:
 private:
     UploadRunResult uploadListLine(const std::string& line, int n);
     // A file on the window's session, or a whole folder on connections of the queue's engine.
-    bool uploadFileOrFolder(const std::string& path, const std::string& siteName);
+    bool uploadFileOrFolder(const std::string& path, const TSiteRecord& site);
 
     Window& m_window;
     TransferFrame& m_transfers;
