@@ -133,6 +133,9 @@ public:
     bool DataProtected() const { return m_dataProtected; }
     // Whether the user, not the system's store, vouched for this session's certificate.
     bool CertificateTrustedByUser() const { return m_certificateTrustedByUser; }
+    // The size the server gave (SIZE) for the file the last upload stored whole, as checked
+    // against the bytes sent; -1 when that upload was not checked (no SIZE, APPE, STOU).
+    std::int64_t LastStoredSize() const { return m_storedSize; }
     // The SHA-256 fingerprint of the certificate this session accepted; empty on plain FTP.
     const std::string& CertificateFingerprint() const { return m_certificateFingerprint; }
     // Whether the last transfer ended as aborted ("Transfer aborted" was reported): by
@@ -314,5 +317,6 @@ private:
     // The last SIZE answer, kept for the download of that name that usually follows it.
     std::string m_sizeName;
     std::int64_t m_sizeValue = -1;
+    std::int64_t m_storedSize = -1;
     TIdRFCReply m_transferStartReply;
 };

@@ -22,6 +22,7 @@ void TIdFTP::checkStoredSize(const std::string& remoteName, std::int64_t sent)
         return;
     const std::int64_t stored = QueryFileSize(remoteName);
     m_sizeName.clear();
+    m_storedSize = stored;
     if (stored >= 0 && stored != sent)
         throw EIdFTPSizeMismatch("The server stored " + byteCount(stored) + " of " + byteCount(sent)
                                  + " bytes.");

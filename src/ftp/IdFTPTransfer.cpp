@@ -138,6 +138,7 @@ void TIdFTP::Download(const std::string& remoteName, const std::string& localPat
 void TIdFTP::UploadFromStream(TIdStream& stream, const std::string& remoteName, bool append)
 {
     checkArgument(remoteName, "remote file name");
+    m_storedSize = -1;
     if (remoteName.empty()) {
         SendTransfer("STOU ", stream, true);
     } else if (append) {

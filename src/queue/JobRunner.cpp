@@ -302,7 +302,9 @@ JobOutcome JobRunner::uploadFile(const TransferJob& job)
     sizeChunks(m_ftp, source.size - offset);
     send(job.localPath, target, offset);
     checkStopped();
-    const std::int64_t stored = remoteSize(m_ftp, target);
+    // A whole STOR was checked by the session against SIZE already: one command less a file.
+    const std::int64_t checked = offset == 0 ? m_ftp.LastStoredSize() : -1;
+    const std::int64_t stored = checked >= 0 ? checked : remoteSize(m_ftp, target);
     if (stored != source.size)
         return sizeMismatch(source.size, stored);
     if (source.modified)
