@@ -1,4 +1,5 @@
-// Adding the trailing delimiter, going up one level, and the last name of a path.
+// Adding and removing the trailing delimiter, joining a name, going up one level, and the
+// last name of a path.
 #include "model/PathText.h"
 
 std::string withDelimiter(std::string directory)
@@ -6,6 +7,18 @@ std::string withDelimiter(std::string directory)
     if (directory.empty() || directory.back() != kPathDelimiter)
         directory += kPathDelimiter;
     return directory;
+}
+
+std::string withoutDelimiter(std::string path)
+{
+    while (path.size() > 1 && path.back() == kPathDelimiter)
+        path.pop_back();
+    return path;
+}
+
+std::string joinPath(std::string folder, const std::string& name)
+{
+    return withDelimiter(std::move(folder)) + name;
 }
 
 std::optional<std::string> parentDirectory(const std::string& directory)

@@ -9,6 +9,10 @@ inline constexpr char kPathDelimiter = '/';
 
 // `directory` with a trailing '/' added when missing.
 [[nodiscard]] std::string withDelimiter(std::string directory);
+// `path` without its trailing '/'s, so that its last name names it; "/" stays the root.
+[[nodiscard]] std::string withoutDelimiter(std::string path);
+// A name inside `folder`: "/a" + "b" gives "/a/b", "/" + "b" gives "/b". Local and remote alike.
+[[nodiscard]] std::string joinPath(std::string folder, const std::string& name);
 // The parent of `directory` (with or without its trailing '/'), ending with '/':
 // "/data/old/" -> "/data/", "/data" -> "/". None for "/" itself: there is no way further up.
 [[nodiscard]] std::optional<std::string> parentDirectory(const std::string& directory);

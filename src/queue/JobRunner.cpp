@@ -1,6 +1,8 @@
 // Jobs on a worker's session.
 #include "queue/JobRunner.h"
 
+#include "model/PathText.h"
+
 #include "ftp/IdFTP.h"
 #include "ftp/IdSimpleServer.h"
 #include "net/IdIOHandlerSocket.h"
@@ -186,7 +188,7 @@ std::string JobRunner::freeLocalName(const std::string& path) const
 JobOutcome JobRunner::downloadFile(const TransferJob& job)
 {
     // The walk failed such a name already; a retry of it must not touch anything either.
-    if (std::string unsafe = unsafeNameReason(lastPathPart(job.remotePath)); !unsafe.empty())
+    if (std::string unsafe = unsafeNameReason(lastPathComponent(withoutDelimiter(job.remotePath))); !unsafe.empty())
         return finished(JobStatus::Failed, 0, unsafe);
     const FileFacts source = downloadSource(job);
     std::string target = job.localPath;

@@ -57,22 +57,6 @@ std::string unsafeNameReason(std::string_view name)
     return std::string();
 }
 
-std::string joinPath(std::string_view folder, std::string_view name)
-{
-    std::string path(folder);
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    return path + std::string(name);
-}
-
-std::string_view lastPathPart(std::string_view path)
-{
-    while (path.size() > 1 && path.back() == '/')
-        path.remove_suffix(1);
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 std::string renamedPath(std::string_view path, int n)
 {
     const std::size_t slash = path.rfind('/');

@@ -1,5 +1,5 @@
 // The queue's pure rules: what to do with an existing target, which names a server may not
-// give a local file, how paths are joined and renamed, and how long a retry waits.
+// give a local file, how a path is renamed, and how long a retry waits.
 #pragma once
 
 #include "queue/QueueTypes.h"
@@ -17,11 +17,6 @@ ExistsAction decideExists(ExistsRule rule, const FileFacts& source, const FileFa
 // Why a name given by a server cannot name a local file: "." and "..", a "/" inside, a control
 // character, or nothing at all would leave the target folder or mislead. Empty when it can.
 std::string unsafeNameReason(std::string_view name);
-
-// "/a" + "b" gives "/a/b"; "/" + "b" gives "/b". Local and remote paths alike.
-std::string joinPath(std::string_view folder, std::string_view name);
-// The last part of a path.
-std::string_view lastPathPart(std::string_view path);
 
 // The n-th other name for a path whose target exists: "dir/report (2).txt".
 std::string renamedPath(std::string_view path, int n);

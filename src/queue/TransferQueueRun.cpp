@@ -2,6 +2,7 @@
 // workers' reports (retries, refusals, folder walks), progress, and the end of a run.
 #include "queue/TransferQueue.h"
 
+#include "model/PathText.h"
 #include "queue/QueueRules.h"
 #include "queue/TransferQueueSiteRun.h"
 

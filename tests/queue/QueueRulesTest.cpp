@@ -3,6 +3,7 @@
 #include "ftp/IdFTP.h"
 #include "ftp/IdFTPListMachine.h"
 #include "ftp/IdStream.h"
+#include "model/PathText.h"
 #include "queue/QueueFailures.h"
 #include "queue/QueueRules.h"
 
@@ -66,7 +67,7 @@ TEST(QueueRules, PathsJoinAndRename)
     EXPECT_EQ(joinPath("/", "a b"), "/a b");
     EXPECT_EQ(joinPath("/up/", "x"), "/up/x");
     EXPECT_EQ(joinPath("/up", "x"), "/up/x");
-    EXPECT_EQ(lastPathPart("/up/tree/"), "tree");
+    EXPECT_EQ(lastPathComponent(withoutDelimiter("/up/tree/")), "tree");
     EXPECT_EQ(renamedPath("/d/report.txt", 2), "/d/report (2).txt");
     EXPECT_EQ(renamedPath("/d.x/.profile", 1), "/d.x/.profile (1)");
     EXPECT_EQ(renamedPath("/d.x/archive.tar.gz", 1), "/d.x/archive.tar (1).gz");

@@ -21,11 +21,6 @@
 
 namespace {
 
-std::string remoteChild(const std::string& directory, const std::string& name)
-{
-    return (directory.empty() || directory.back() != '/' ? directory + '/' : directory) + name;
-}
-
 // Local files and folders a file manager's drag names (a folder's without a trailing '/', so
 // that its name is the last part of its path).
 std::vector<std::string> droppedLocalPaths(const QMimeData& data)
@@ -152,7 +147,7 @@ void TFTPForm::queueUploads(const std::vector<std::string>& localPaths)
         return;
     const std::string directory = remoteDirectory();
     for (const std::string& path : localPaths)
-        m_queue->addUpload(*login, path, remoteChild(directory, lastPathComponent(path)));
+        m_queue->addUpload(*login, path, joinPath(directory, lastPathComponent(path)));
     startQueue();
 }
 
@@ -168,7 +163,7 @@ void TFTPForm::queueDownloads(const std::vector<PaneRow>& rows)
         FileFacts facts;
         facts.exists = true;
         facts.size = folder ? -1 : row.size;
-        m_queue->addDownload(*login, remoteChild(remote, row.name), local + row.name,
+        m_queue->addDownload(*login, joinPath(remote, row.name), local + row.name,
                              folder ? QueueItemKind::Folder : QueueItemKind::File, facts);
     }
     startQueue();

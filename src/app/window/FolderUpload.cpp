@@ -2,9 +2,7 @@
 // upload and stores nothing.
 #include "app/window/FolderUpload.h"
 
-#include "ftp/IdFTP.h"
 #include "queue/TransferQueue.h"
-#include "sites/SiteUnit.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -31,21 +29,6 @@ FolderUploadOutcome outcomeOf(const TransferQueue& queue, bool stopped)
 }
 
 } // namespace
-
-SiteLogin loginOfSession(const TIdFTP& session, const TSiteRecord& site)
-{
-    SiteLogin login;
-    login.name = site.Name;
-    login.connections = site.Connections;
-    login.host = session.Host;
-    login.port = session.Port;
-    login.user = session.Username();
-    login.password = session.Password();
-    login.passive = session.Passive;
-    login.tlsMode = static_cast<int>(session.TLSSettings.Mode);
-    login.trustedFingerprint = session.CertificateFingerprint();
-    return login;
-}
 
 FolderUploadOutcome uploadFolder(const SiteLogin& login, const std::string& localFolder,
                                  const std::string& remoteFolder, const std::function<bool()>& stopRequested)

@@ -8,14 +8,6 @@
 #include <functional>
 #include <string>
 
-class TIdFTP;
-struct TSiteRecord;
-
-// The login of the window's connected session, for workers of the same site: the same address,
-// user, password, mode and encryption, the certificate the session accepted, and the site's
-// number of parallel transfers.
-[[nodiscard]] SiteLogin loginOfSession(const TIdFTP& session, const TSiteRecord& site);
-
 struct FolderUploadOutcome {
     bool succeeded = false;
     int files = 0;           // files that went up

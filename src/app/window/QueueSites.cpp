@@ -2,6 +2,7 @@
 #include "app/window/QueueSites.h"
 
 #include "app/window/CertificateTrust.h"
+#include "ftp/IdFTP.h"
 #include "model/SiteAddress.h"
 #include "platform/Registry.h"
 #include "sites/SitePasswords.h"
@@ -38,6 +39,16 @@ std::optional<SiteLogin> queueLoginOf(const TSiteRecord& site, QString& failure)
     }
     SiteLogin login = loginWithoutPassword(site);
     login.password = password.password;
+    return login;
+}
+
+SiteLogin queueLoginOfSession(const TSiteRecord& site, const TIdFTP& session)
+{
+    SiteLogin login = loginWithoutPassword(site);
+    login.password = session.Password();
+    login.passive = session.Passive;
+    if (!session.CertificateFingerprint().empty())
+        login.trustedFingerprint = session.CertificateFingerprint();
     return login;
 }
 

@@ -2,6 +2,7 @@
 // and the progress bar, speed and time remaining fed by work events.
 #include "app/window/TransferFrame.h"
 
+#include "app/window/QueueSites.h"
 #include "ftp/IdFTP.h"
 #include "ftp/IdGlobal.h"
 #include "model/PathText.h"
@@ -111,26 +112,21 @@ bool TransferFrame::UploadFile(const std::string& name)
 
 FolderUploadOutcome TransferFrame::UploadFolder(const std::string& folder, const TSiteRecord& site)
 {
-    if (!m_session.IsConnected())
-        return {};
-    m_window.SetOpsEnabled(false);
-    RunningOperation::Scope operation(m_operation);
     FolderUploadOutcome outcome;
-    try {
-        const std::string remote = withDelimiter(m_session.QueryCurrentDirectory()) + lastPathComponent(folder);
+    if (!m_session.IsConnected())
+        return outcome;
+    const bool ran = runTransferCommand(QStringLiteral("R-Up"), [&] {
+        const std::string remote = joinPath(m_session.QueryCurrentDirectory(), lastPathComponent(folder));
         m_operation.AbortRequested = false;
         m_abort->setEnabled(true);
-        outcome = uploadFolder(loginOfSession(m_session, site), folder, remote,
+        outcome = uploadFolder(queueLoginOfSession(site, m_session), folder, remote,
                                [this] { return m_operation.AbortRequested || m_operation.endedByUser; });
         m_abort->setEnabled(false);
         m_operation.AbortRequested = false;
-    } catch (const EIdException& error) {
-        reportTransferFailure(error, QStringLiteral("R-Up"));
-        return {};
-    }
-    m_window.setStatusPanel(kMessagePanel, outcome.succeeded ? QStringLiteral("Transfer complete.")
-                                                             : QStringLiteral("Transfer failed."));
-    m_window.SetOpsEnabled(m_session.IsConnected());
+    });
+    if (ran)
+        m_window.setStatusPanel(kMessagePanel, outcome.succeeded ? QStringLiteral("Transfer complete.")
+                                                                 : QStringLiteral("Transfer failed."));
     return outcome;
 }
 

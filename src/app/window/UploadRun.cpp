@@ -43,14 +43,6 @@ bool isLocalFileOrFolder(const std::string& path)
     return std::filesystem::is_regular_file(path, ignored) || isLocalFolder(path);
 }
 
-// The folder without a closing delimiter, so that its last part names it on the server.
-std::string folderWithoutDelimiter(std::string folder)
-{
-    while (folder.size() > 1 && folder.back() == kPathDelimiter)
-        folder.pop_back();
-    return folder;
-}
-
 } // namespace
 
 UploadRun::UploadRun(Window& window, TransferFrame& transfers) : m_window(window), m_transfers(transfers)
@@ -149,7 +141,7 @@ bool UploadRun::uploadFileOrFolder(const std::string& path, const TSiteRecord& s
 {
     if (!isLocalFolder(path))
         return m_transfers.UploadFile(path);
-    const FolderUploadOutcome outcome = m_transfers.UploadFolder(folderWithoutDelimiter(path), site);
+    const FolderUploadOutcome outcome = m_transfers.UploadFolder(withoutDelimiter(path), site);
     if (!outcome.failure.empty())
         m_window.traceRunLine(QStringLiteral("Folder upload failed: ") + nameText(outcome.failure));
     else if (outcome.succeeded)
